@@ -1,0 +1,123 @@
+#include "app/main_window.h"
+
+#include <exception>
+
+namespace dravix {
+
+std::string errorBoxText(const std::string& message) {
+    if (!message.empty() && static_cast<unsigned char>(message.back()) > '.')
+        return message + ".";
+    return message;
+}
+
+TForm1::TForm1(Desktop& desktop)
+    : desktop_(desktop), storedFiles_(desktop), strip_(desktop, scene_),
+      slots_(desktop, scene_, storedFiles_, [this] { strip_.startClosing(); }), glyphs_(scene_),
+      keyboard_(desktop, position_), toggle_(scene_.find("ProcBMP")) {
+    desktop_.setGeometry(creationGeometry);
+}
+
+// Only the first activation loads; later ones (back from a dialog or another program) do
+// nothing.
+void TForm1::activate() {
+    if (activated_)
+        return;
+    activated_ = true;
+    runHandler([this] { FormActivate(); });
+}
+
+void TForm1::FormActivate() {
+    WindowGeometry window = desktop_.geometry();
+    window.width = Strip::closedWidth;
+    window.height = Strip::closedHeight;
+    desktop_.setGeometry(window);
+
+    storedFiles_.readSlotList(slots_.records());
+
+    const Position stored = storedFiles_.readPosition(position_);
+    window = desktop_.geometry();
+    window.top = stored.top;
+    window.left = stored.left;
+    desktop_.setGeometry(window);
+}
+
+void TForm1::mouseDown(int x, int y, MouseButton button) {
+    runHandler([&] { deliverDown(pointer_.down(elementAt(x, y), button), button); });
+}
+
+void TForm1::mouseMove(int x, int y) {
+    runHandler([&] { deliverMove(pointer_.move(elementAt(x, y))); });
+}
+
+void TForm1::mouseUp(int x, int y, MouseButton button) {
+    runHandler([&] { deliverUp(pointer_.up(elementAt(x, y), button), button); });
+}
+
+void TForm1::keyDown(int virtualKey) {
+    runHandler([&] { keyboard_.FormKeyDown(virtualKey); });
+}
+
+void TForm1::tick() {
+    runHandler([this] { strip_.cyberTimer(); });
+}
+
+ElementIndex TForm1::elementAt(int x, int y) const {
+    const WindowGeometry window = desktop_.geometry();
+    return scene_.hitTest(x, y, window.width, window.height);
+}
+
+void TForm1::deliverDown(ElementIndex target, MouseButton button) {
+    if (target == toggle_) {
+        strip_.ProcBMPMouseDown(button, [this] { exitProgram(); });
+        return;
+    }
+    const int slot = slots_.slotOfButton(target);
+    if (slot >= 0)
+        slots_.knMouseDown(slot, button);
+}
+
+void TForm1::deliverMove(ElementIndex target) {
+    const int slot = slots_.slotOfButton(target);
+    if (slot >= 0)
+        glyphs_.knMouseMove(slot, slots_.records()[slot].name);
+}
+
+void TForm1::deliverUp(ElementIndex target, MouseButton button) {
+    const int slot = slots_.slotOfButton(target);
+    if (slot >= 0)
+        slots_.knMouseUp(slot, button);
+}
+
+void TForm1::exitProgram() {
+    storedFiles_.writePosition(position_);
+    desktop_.exitProcess(0);
+}
+
+// An error ends the handler where it was raised; what it changed until then stays, and the
+// program goes on after the box.
+template <class Handler> void TForm1::runHandler(Handler&& handler) {
+    try {
+        handler();
+    } catch (const std::exception& error) {
+        presentIfChanged();
+        desktop_.showError(errorBoxText(error.what()));
+    }
+    presentIfChanged();
+}
+
+// Composes only when something visible changed: the tick runs all day, mostly idle.
+void TForm1::presentIfChanged() {
+    if (!activated_)
+        return;
+    const WindowGeometry window = desktop_.geometry();
+    if (presentedOnce_ && scene_.revision() == presentedRevision_ &&
+        window.width == presentedGeometry_.width && window.height == presentedGeometry_.height)
+        return;
+    scene_.compose(frame_, window.width, window.height);
+    desktop_.present(frame_);
+    presentedOnce_ = true;
+    presentedRevision_ = scene_.revision();
+    presentedGeometry_ = window;
+}
+
+} // namespace dravix

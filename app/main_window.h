@@ -1,0 +1,72 @@
+#pragma once
+
+#include "app/pointer_router.h"
+#include "app/scene.h"
+#include "glyphs/glyph_display.h"
+#include "keyboard/arrow_nudge.h"
+#include "platform/desktop.h"
+#include "slots/slot_buttons.h"
+#include "state/stored_files.h"
+#include "strip/strip.h"
+
+#include <cstdint>
+#include <string>
+
+namespace dravix {
+
+inline constexpr const char* applicationTitle = "Dravix";
+
+// The main window: owns every element and subsystem and routes the backend's events to them.
+// Each event runs one handler; an error it raises ends it and is shown in the error box.
+class TForm1 : public WindowEvents {
+public:
+    static constexpr WindowGeometry creationGeometry{196, 132, 563, 333};
+
+    explicit TForm1(Desktop& desktop);
+
+    void activate() override;
+    void mouseDown(int x, int y, MouseButton button) override;
+    void mouseMove(int x, int y) override;
+    void mouseUp(int x, int y, MouseButton button) override;
+    void keyDown(int virtualKey) override;
+    void tick() override;
+
+    const Scene& scene() const { return scene_; }
+    const Strip& strip() const { return strip_; }
+    const SlotButtons& slots() const { return slots_; }
+    const GlyphDisplay& glyphs() const { return glyphs_; }
+    const PositionText& position() const { return position_; }
+
+private:
+    void FormActivate();
+    void exitProgram();
+    void deliverDown(ElementIndex target, MouseButton button);
+    void deliverMove(ElementIndex target);
+    void deliverUp(ElementIndex target, MouseButton button);
+    ElementIndex elementAt(int x, int y) const;
+
+    template <class Handler> void runHandler(Handler&& handler);
+    void presentIfChanged();
+
+    Desktop& desktop_;
+    Scene scene_;
+    StoredFiles storedFiles_;
+    PositionText position_;
+    Strip strip_;
+    SlotButtons slots_;
+    GlyphDisplay glyphs_;
+    ArrowNudge keyboard_;
+    PointerRouter pointer_;
+    ElementIndex toggle_;
+    bool activated_ = false;
+
+    Frame frame_;
+    std::uint64_t presentedRevision_ = 0;
+    WindowGeometry presentedGeometry_;
+    bool presentedOnce_ = false;
+};
+
+// The error box's text: a full stop is added when the text's last character sorts after ".".
+std::string errorBoxText(const std::string& message);
+
+} // namespace dravix

@@ -1,0 +1,194 @@
+#include "app/main_window.h"
+
+#include "tests/support/core_fixture.h"
+
+#include <gtest/gtest.h>
+
+namespace dravix {
+namespace {
+
+using testing::CoreFixture;
+using testing::emptySlotList;
+using testing::frameShows;
+using testing::slotListWith;
+
+class StartUp : public CoreFixture {};
+
+TEST_F(StartUp, CreatedAtCreationGeometryThenClosedAtTheStoredPosition) {
+    desktop.putFileInExecutableFolder("dravix.ini", "100\r\n200\r\n");
+    desktop.putFileInExecutableFolder("dravix.dat", slotListWith(3, "/bin/ls", "ls"));
+    form = std::make_unique<TForm1>(desktop);
+    EXPECT_EQ(desktop.geometry(), (WindowGeometry{196, 132, 563, 333}));
+    EXPECT_EQ(desktop.frameCount(), 0) << "nothing is shown before the first activation";
+
+    form->activate();
+    EXPECT_EQ(desktop.geometry(), (WindowGeometry{200, 100, 26, 23}));
+    EXPECT_EQ(form->slots().records()[3].path, "/bin/ls");
+    EXPECT_EQ(form->position().ft, "100");
+    EXPECT_EQ(form->position().fl, "200");
+    EXPECT_TRUE(desktop.errors().empty());
+    EXPECT_TRUE(frameShows(desktop.lastFrame(), 0, 0, storePicture("k1"), 0, 25));
+}
+
+TEST_F(StartUp, RunsOnceWhateverActivatesTheWindowLater) {
+    start();
+    desktop.files().clear();
+    const auto changes = desktop.geometryChanges().size();
+    form->activate();
+    form->activate();
+    EXPECT_EQ(desktop.geometryChanges().size(), changes);
+    EXPECT_TRUE(desktop.errors().empty()) << "the missing files are not read again";
+}
+
+TEST_F(StartUp, FirstStartWithoutFilesShowsOneBoxAndTheToggleAtItsCreationPlace) {
+    start(std::nullopt, std::nullopt);
+    ASSERT_EQ(desktop.errors().size(), 1u);
+    EXPECT_EQ(desktop.errors()[0], "File not found.");
+    EXPECT_EQ(desktop.geometry(), (WindowGeometry{196, 132, 26, 23}));
+    EXPECT_TRUE(form->position().ft.empty());
+    for (const SlotRecord& record : form->slots().records())
+        EXPECT_TRUE(record.path.empty() && record.name.empty());
+}
+
+TEST_F(StartUp, PositionFileIsNotReadWhenTheSlotListFailed) {
+    int positionReads = 0;
+    desktop.setFaultInjector([&](FileOperation, const std::string& path) {
+        if (path.ends_with("dravix.ini"))
+            ++positionReads;
+        return FileStatus{};
+    });
+    start(std::nullopt, std::string("5\r\n6\r\n"));
+    EXPECT_EQ(positionReads, 0);
+    EXPECT_EQ(desktop.errors().size(), 1u);
+    EXPECT_EQ(desktop.geometry(), (WindowGeometry{196, 132, 26, 23}));
+}
+
+TEST_F(StartUp, SlotsAreKeptWhenOnlyThePositionFileIsMissing) {
+    start(slotListWith(0, "/usr/bin/xterm", "xterm"), std::nullopt);
+    ASSERT_EQ(desktop.errors().size(), 1u);
+    EXPECT_EQ(desktop.errors()[0], "File not found.");
+    EXPECT_EQ(form->slots().records()[0].name, "xterm");
+    EXPECT_EQ(desktop.geometry(), (WindowGeometry{196, 132, 26, 23}));
+}
+
+TEST(ErrorBoxText, AddsAFullStopAfterCharactersThatSortAfterIt) {
+    EXPECT_EQ(errorBoxText("File not found"), "File not found.");
+    EXPECT_EQ(errorBoxText("I/O error 5"), "I/O error 5.");
+    EXPECT_EQ(errorBoxText("Done."), "Done.");
+    EXPECT_EQ(errorBoxText("Really!"), "Really!");
+    EXPECT_EQ(errorBoxText("Ends in -"), "Ends in -");
+    EXPECT_EQ(errorBoxText(""), "");
+    EXPECT_EQ(errorBoxText("caf\xc3\xa9"), "caf\xc3\xa9.");
+}
+
+class ErrorDisplay : public CoreFixture {};
+
+TEST_F(ErrorDisplay, FailedHandlerKeepsWhatItChangedAndTheProgramGoesOn) {
+    start();
+    openStrip();
+    desktop.setFaultInjector([](FileOperation operation, const std::string&) {
+        return operation == FileOperation::replace ? FileStatus{FileFailure::accessDenied, 13}
+                                                   : FileStatus{};
+    });
+    desktop.queueDialogAnswer("/home/me/notes.txt");
+    click("kn2", MouseButton::right);
+    ASSERT_EQ(desktop.errors().size(), 1u);
+    EXPECT_EQ(desktop.errors()[0], "File access denied.");
+    EXPECT_EQ(form->slots().records()[2].name, "notes") << "the new name stays for this run";
+
+    desktop.setFaultInjector(nullptr);
+    click("ProcBMP");
+    EXPECT_EQ(form->strip().panelOpen(), 0) << "later events are handled as usual";
+}
+
+TEST_F(ErrorDisplay, SlideGoesOnBehindTheBox) {
+    start();
+    click("ProcBMP");
+    tickTimes(2);
+    desktop.setFaultInjector([](FileOperation, const std::string&) {
+        return FileStatus{FileFailure::other, 28};
+    });
+    desktop.setWhileModal([&] { tickUntilSettled(); });
+    desktop.queueDialogAnswer("/srv/app.bin");
+    click("kn0", MouseButton::right); // the slot panel is still rising
+    ASSERT_EQ(desktop.errors(), std::vector<std::string>{"I/O error 28."});
+    EXPECT_EQ(desktop.geometry(), (WindowGeometry{196, -168, 244, 323}));
+    EXPECT_EQ(desktop.lastFrame().width, 244);
+}
+
+TEST_F(ErrorDisplay, FailedExitShowsTheErrorAndKeepsRunning) {
+    start();
+    desktop.setFaultInjector([](FileOperation operation, const std::string&) {
+        return operation == FileOperation::replace ? FileStatus{FileFailure::pathNotFound, 3}
+                                                   : FileStatus{};
+    });
+    press("ProcBMP", MouseButton::right);
+    EXPECT_EQ(desktop.errors(), std::vector<std::string>{"Invalid filename."});
+    EXPECT_FALSE(desktop.exitStatus());
+    desktop.setFaultInjector(nullptr);
+    press("ProcBMP", MouseButton::right);
+    EXPECT_EQ(desktop.exitStatus(), 0);
+    EXPECT_EQ(desktop.fileInExecutableFolder("dravix.ini"), "132\r\n196\r\n");
+}
+
+class PointerCapture : public CoreFixture {
+protected:
+    void SetUp() override {
+        start(slotListWith(5, "/opt/tool/run", "run"));
+        openStrip();
+    }
+};
+
+TEST_F(PointerCapture, LeftPressKeepsThePointerForThePressedSlotUntilTheRelease) {
+    press("kn5");
+    hover("kn1");
+    EXPECT_EQ(form->glyphs().shownSlot(), 6) << "moves go to the pressed slot";
+    form->mouseUp(-500, 900, MouseButton::left); // released far outside the window
+    ASSERT_EQ(desktop.launches().size(), 1u);
+    EXPECT_EQ(desktop.launches()[0].path, "/opt/tool/run");
+    EXPECT_EQ(&pictureShownBy("kn5"), &storePicture("kk5"));
+}
+
+TEST_F(PointerCapture, RightReleaseActsOnTheSlotUnderThePointer) {
+    press("kn5", MouseButton::right);
+    hover("kn1");
+    EXPECT_EQ(form->glyphs().shownSlot(), 2) << "a right press captures nothing";
+    desktop.queueDialogAnswer(std::nullopt);
+    release("kn1", MouseButton::right);
+    EXPECT_EQ(desktop.dialogInitialNames().size(), 1u);
+    EXPECT_EQ(&pictureShownBy("kn5"), &storePicture("kk25")) << "stays pressed";
+    EXPECT_EQ(&pictureShownBy("kn1"), &storePicture("kk1"));
+}
+
+TEST_F(PointerCapture, PressesOutsideHandledElementsDoNothing) {
+    const auto frames = desktop.frameCount();
+    const auto changes = desktop.geometryChanges().size();
+    for (auto [x, y] : {std::pair{100, 100}, std::pair{2, 5}, std::pair{10, 250}}) {
+        for (MouseButton button : {MouseButton::left, MouseButton::right, MouseButton::middle}) {
+            form->mouseDown(x, y, button);
+            form->mouseUp(x, y, button);
+        }
+    }
+    EXPECT_EQ(desktop.frameCount(), frames);
+    EXPECT_EQ(desktop.geometryChanges().size(), changes);
+    EXPECT_TRUE(desktop.launches().empty());
+    EXPECT_TRUE(desktop.dialogInitialNames().empty());
+}
+
+TEST_F(PointerCapture, LeftPressOnBackgroundCapturesSoTheReleaseOnASlotDoesNothing) {
+    form->mouseDown(1, 1, MouseButton::left);
+    release("kn5");
+    EXPECT_TRUE(desktop.launches().empty());
+}
+
+class Presentation : public CoreFixture {};
+
+TEST_F(Presentation, IdleTicksComposeNothing) {
+    start();
+    const int frames = desktop.frameCount();
+    tickTimes(20);
+    EXPECT_EQ(desktop.frameCount(), frames);
+}
+
+} // namespace
+} // namespace dravix

@@ -1,0 +1,24 @@
+#pragma once
+
+#include "app/scene.h"
+#include "platform/desktop.h"
+
+namespace dravix {
+
+// Decides which element gets a pointer event. A left press captures the pointer for the element
+// under it until the left release, so its moves and release go there wherever the pointer is;
+// right and middle presses capture nothing.
+class PointerRouter {
+public:
+    ElementIndex down(ElementIndex underPointer, MouseButton button);
+    ElementIndex move(ElementIndex underPointer) const;
+    ElementIndex up(ElementIndex underPointer, MouseButton button);
+
+    bool captured() const { return captured_; }
+
+private:
+    bool captured_ = false;
+    ElementIndex captureTarget_ = noElement;
+};
+
+} // namespace dravix

@@ -1,0 +1,93 @@
+#pragma once
+
+#include <cstdint>
+#include <limits>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace dravix {
+
+// Left and Top are screen pixels of the window's top-left corner.
+struct WindowGeometry {
+    int left = 0;
+    int top = 0;
+    int width = 0;
+    int height = 0;
+
+    friend bool operator==(const WindowGeometry&, const WindowGeometry&) = default;
+};
+
+// Moves a coordinate without overflowing: positions read from a file may lie at the 32-bit ends.
+inline int saturatingAdd(int coordinate, int delta) {
+    const long long sum = static_cast<long long>(coordinate) + delta;
+    if (sum > std::numeric_limits<int>::max())
+        return std::numeric_limits<int>::max();
+    if (sum < std::numeric_limits<int>::min())
+        return std::numeric_limits<int>::min();
+    return static_cast<int>(sum);
+}
+
+// A composed picture of the whole window: 24-bit RGB, rows top to bottom, no padding.
+struct Frame {
+    int width = 0;
+    int height = 0;
+    std::vector<std::uint8_t> rgb;
+};
+
+// Why a file step failed, in the categories the user is told about.
+enum class FileFailure { none, notFound, pathNotFound, tooManyOpenFiles, accessDenied, other };
+
+struct FileStatus {
+    FileFailure failure = FileFailure::none;
+    int platformCode = 0; // the system's own error number, shown for FileFailure::other
+
+    bool ok() const { return failure == FileFailure::none; }
+};
+
+// Everything the core asks of the desktop it runs on. One implementation per backend.
+class Desktop {
+public:
+    virtual ~Desktop() = default;
+
+    // The one window: every change takes effect at once.
+    virtual void setGeometry(const WindowGeometry& geometry) = 0;
+    virtual WindowGeometry geometry() const = 0;
+    virtual void present(const Frame& frame) = 0;
+
+    // Modal dialogs; the 100 ms tick keeps arriving while they are up.
+    virtual void showError(const std::string& text) = 0;
+    // Returns the chosen path, or nothing when the user cancels.
+    virtual std::optional<std::string> chooseFile(const std::string& initialName) = 0;
+
+    // Files: read whole, or replace whole so that a failure leaves the old content in place.
+    virtual std::string executablePath() const = 0;
+    virtual char pathSeparator() const = 0;
+    virtual FileStatus readFile(const std::string& path, std::string& contents) = 0;
+    virtual FileStatus replaceFile(const std::string& path, std::string_view contents) = 0;
+
+    // Processes and time.
+    // Starts the file with the desktop's default handler in workingFolder and returns at once.
+    virtual void launch(const std::string& path, const std::string& workingFolder) = 0;
+    virtual int millisecondOfDay() const = 0; // 0 to 999
+    virtual void exitProcess(int status) = 0;
+};
+
+enum class MouseButton { left = 0, right = 1, middle = 2 };
+
+// What a backend delivers to the main window, one event at a time on the UI thread.
+class WindowEvents {
+public:
+    virtual ~WindowEvents() = default;
+
+    virtual void activate() = 0;
+    // Coordinates are window pixels; they may lie outside the window while a button is held.
+    virtual void mouseDown(int x, int y, MouseButton button) = 0;
+    virtual void mouseMove(int x, int y) = 0;
+    virtual void mouseUp(int x, int y, MouseButton button) = 0;
+    virtual void keyDown(int virtualKey) = 0; // Windows virtual-key codes: arrows are 37 to 40
+    virtual void tick() = 0;                  // every 100 ms
+};
+
+} // namespace dravix

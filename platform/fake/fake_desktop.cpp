@@ -1,0 +1,107 @@
+#include "platform/fake/fake_desktop.h"
+
+#include "assets/bmp.h"
+
+#include <fstream>
+#include <stdexcept>
+
+namespace dravix {
+
+FakeDesktop::FakeDesktop() = default;
+
+void FakeDesktop::setGeometry(const WindowGeometry& geometry) {
+    geometry_ = geometry;
+    geometryChanges_.push_back(geometry);
+}
+
+void FakeDesktop::present(const Frame& frame) {
+    if (frame.width != geometry_.width || frame.height != geometry_.height)
+        throw std::logic_error("a frame must match the window's size");
+    lastFrame_ = frame;
+    ++frameCount_;
+}
+
+void FakeDesktop::showError(const std::string& text) {
+    errors_.push_back(text);
+    runWhileModal();
+}
+
+std::optional<std::string> FakeDesktop::chooseFile(const std::string& initialName) {
+    dialogInitialNames_.push_back(initialName);
+    runWhileModal();
+    if (dialogAnswers_.empty())
+        return std::nullopt;
+    std::optional<std::string> answer = std::move(dialogAnswers_.front());
+    dialogAnswers_.pop_front();
+    return answer;
+}
+
+void FakeDesktop::runWhileModal() {
+    if (!whileModal_ || inModal_)
+        return;
+    inModal_ = true;
+    whileModal_();
+    inModal_ = false;
+}
+
+FileStatus FakeDesktop::injectedFault(FileOperation operation, const std::string& path) const {
+    return faultInjector_ ? faultInjector_(operation, path) : FileStatus{};
+}
+
+FileStatus FakeDesktop::readFile(const std::string& path, std::string& contents) {
+    if (FileStatus fault = injectedFault(FileOperation::read, path); !fault.ok())
+        return fault;
+    auto found = files_.find(path);
+    if (found == files_.end())
+        return {FileFailure::notFound, 2};
+    contents = found->second;
+    return {};
+}
+
+FileStatus FakeDesktop::replaceFile(const std::string& path, std::string_view contents) {
+    if (FileStatus fault = injectedFault(FileOperation::replace, path); !fault.ok())
+        return fault;
+    files_[path] = std::string(contents);
+    return {};
+}
+
+void FakeDesktop::launch(const std::string& path, const std::string& workingFolder) {
+    launches_.push_back({path, workingFolder});
+}
+
+void FakeDesktop::exitProcess(int status) {
+    if (exitStatus_)
+        throw std::logic_error("the process has already ended");
+    exitStatus_ = status;
+}
+
+void FakeDesktop::queueDialogAnswer(std::optional<std::string> answer) {
+    dialogAnswers_.push_back(std::move(answer));
+}
+
+void FakeDesktop::setFaultInjector(
+    std::function<FileStatus(FileOperation, const std::string&)> injector) {
+    faultInjector_ = std::move(injector);
+}
+
+std::string FakeDesktop::executableFolder() const {
+    return executablePath_.substr(0, executablePath_.rfind(separator_) + 1);
+}
+
+std::string FakeDesktop::fileInExecutableFolder(const std::string& name) const {
+    auto found = files_.find(executableFolder() + name);
+    return found == files_.end() ? std::string() : found->second;
+}
+
+void FakeDesktop::putFileInExecutableFolder(const std::string& name, std::string contents) {
+    files_[executableFolder() + name] = std::move(contents);
+}
+
+void FakeDesktop::dumpLastFrame(const std::string& path) const {
+    const std::vector<std::uint8_t> bmp =
+        encodeBmp(lastFrame_.width, lastFrame_.height, lastFrame_.rgb);
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bmp.data()), static_cast<std::streamsize>(bmp.size()));
+}
+
+} // namespace dravix

@@ -1,0 +1,100 @@
+#pragma once
+
+// An in-memory desktop for driving the core in tests, treated as a real backend.
+//   [X] window geometry, recorded on every change      [X] frames, kept and countable
+//   [X] error boxes, recorded                          [X] open-file dialog, scripted answers
+//   [X] files, in memory, with injectable failures     [X] launches, recorded
+//   [X] clock, set by the test                         [X] exit, recorded
+//   [ ] real timer: a test calls tick() itself
+
+#include "platform/desktop.h"
+
+#include <deque>
+#include <functional>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace dravix {
+
+struct LaunchRecord {
+    std::string path;
+    std::string workingFolder;
+};
+
+enum class FileOperation { read, replace };
+
+class FakeDesktop : public Desktop {
+public:
+    FakeDesktop();
+
+    void setGeometry(const WindowGeometry& geometry) override;
+    WindowGeometry geometry() const override { return geometry_; }
+    void present(const Frame& frame) override;
+
+    void showError(const std::string& text) override;
+    std::optional<std::string> chooseFile(const std::string& initialName) override;
+
+    std::string executablePath() const override { return executablePath_; }
+    char pathSeparator() const override { return separator_; }
+    FileStatus readFile(const std::string& path, std::string& contents) override;
+    FileStatus replaceFile(const std::string& path, std::string_view contents) override;
+
+    void launch(const std::string& path, const std::string& workingFolder) override;
+    int millisecondOfDay() const override { return millisecond_; }
+    void exitProcess(int status) override;
+
+    // Set up by the test.
+    void setExecutablePath(std::string path) { executablePath_ = std::move(path); }
+    void setPathSeparator(char separator) { separator_ = separator; }
+    void setMillisecond(int millisecond) { millisecond_ = millisecond; }
+    // Each call of chooseFile takes the next answer; nothing means the user cancels.
+    void queueDialogAnswer(std::optional<std::string> answer);
+    // Called before every file operation; a failing status makes the operation fail without
+    // touching the in-memory disk.
+    void setFaultInjector(std::function<FileStatus(FileOperation, const std::string&)> injector);
+    // Runs inside the error box or the dialog, standing in for the events that go on meanwhile.
+    void setWhileModal(std::function<void()> whileModal) { whileModal_ = std::move(whileModal); }
+
+    // The in-memory disk, by full path.
+    std::map<std::string, std::string>& files() { return files_; }
+    std::string fileInExecutableFolder(const std::string& name) const;
+    void putFileInExecutableFolder(const std::string& name, std::string contents);
+
+    // Records.
+    const std::vector<WindowGeometry>& geometryChanges() const { return geometryChanges_; }
+    const std::vector<std::string>& errors() const { return errors_; }
+    const std::vector<std::string>& dialogInitialNames() const { return dialogInitialNames_; }
+    const std::vector<LaunchRecord>& launches() const { return launches_; }
+    const std::optional<int>& exitStatus() const { return exitStatus_; }
+    const Frame& lastFrame() const { return lastFrame_; }
+    int frameCount() const { return frameCount_; }
+
+    // Writes the last frame as a BMP, for a person to look at when a test fails.
+    void dumpLastFrame(const std::string& path) const;
+
+private:
+    std::string executableFolder() const;
+    FileStatus injectedFault(FileOperation operation, const std::string& path) const;
+    void runWhileModal();
+
+    WindowGeometry geometry_;
+    std::vector<WindowGeometry> geometryChanges_;
+    Frame lastFrame_;
+    int frameCount_ = 0;
+    std::vector<std::string> errors_;
+    std::deque<std::optional<std::string>> dialogAnswers_;
+    std::vector<std::string> dialogInitialNames_;
+    std::vector<LaunchRecord> launches_;
+    std::optional<int> exitStatus_;
+    std::map<std::string, std::string> files_;
+    std::function<FileStatus(FileOperation, const std::string&)> faultInjector_;
+    std::function<void()> whileModal_;
+    bool inModal_ = false;
+    std::string executablePath_ = "/opt/dravix/dravix";
+    char separator_ = '/';
+    int millisecond_ = 1;
+};
+
+} // namespace dravix

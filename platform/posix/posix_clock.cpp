@@ -1,0 +1,31 @@
+#include "platform/posix/posix_services.h"
+
+#include <ctime>
+#include <unistd.h>
+#include <vector>
+
+namespace dravix::posix {
+
+std::string executablePath() {
+    // readlink does not say how long the target is, so the buffer grows until the whole path
+    // fits with room to spare. An empty result leaves the stored files in the working folder.
+    std::vector<char> buffer(256);
+    for (;;) {
+        const ssize_t length = ::readlink("/proc/self/exe", buffer.data(), buffer.size());
+        if (length < 0)
+            return {};
+        if (static_cast<std::size_t>(length) < buffer.size())
+            return std::string(buffer.data(), static_cast<std::size_t>(length));
+        buffer.resize(buffer.size() * 2);
+    }
+}
+
+int millisecondOfDay() {
+    // Time zones shift the clock by whole minutes, so the millisecond part of the local time of
+    // day equals that of the real-time clock.
+    timespec now{};
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    return static_cast<int>(now.tv_nsec / 1'000'000);
+}
+
+} // namespace dravix::posix

@@ -1,0 +1,196 @@
+#include "slots/slot_buttons.h"
+#include "slots/slot_paths.h"
+
+#include "tests/support/core_fixture.h"
+
+#include <gtest/gtest.h>
+
+namespace dravix {
+namespace {
+
+using testing::CoreFixture;
+using testing::emptySlotList;
+using testing::slotListWith;
+
+TEST(SlotPaths, WorkingFolderIsEverythingUpToTheLastSeparator) {
+    EXPECT_EQ(workingFolderOf("/home/me/page.html", '/'), "/home/me/");
+    EXPECT_EQ(workingFolderOf("/apps/my.tool.exe", '/'), "/apps/");
+    EXPECT_EQ(workingFolderOf("/usr/bin/make", '/'), "/usr/bin/");
+    EXPECT_EQ(workingFolderOf("prog", '/'), "");
+    EXPECT_EQ(workingFolderOf("", '/'), "");
+    EXPECT_EQ(workingFolderOf("C:\\Tools\\prog.exe", '\\'), "C:\\Tools\\");
+    EXPECT_EQ(workingFolderOf("C:\\Web\\page.html", '\\'), "C:\\Web\\");
+    EXPECT_EQ(workingFolderOf("C:\\a/b\\c.txt", '\\'), "C:\\a/b\\");
+}
+
+TEST(SlotPaths, DisplayNameIsTheLastComponentBeforeItsFirstDot) {
+    EXPECT_EQ(displayNameOf("C:\\Tools\\prog.exe", '\\'), "prog");
+    EXPECT_EQ(displayNameOf("C:\\Apps\\my.tool.exe", '\\'), "my");
+    EXPECT_EQ(displayNameOf("C:\\bin\\make", '\\'), "make");
+    EXPECT_EQ(displayNameOf("C:\\my.dir\\make", '\\'), "make");
+    EXPECT_EQ(displayNameOf("C:\\dir\\name.", '\\'), "name");
+    EXPECT_EQ(displayNameOf("C:\\home\\.profile", '\\'), "");
+    EXPECT_EQ(displayNameOf("prog.exe", '\\'), "prog");
+    EXPECT_EQ(displayNameOf("C:\\a/b.c\\d/e.f", '\\'), "d/e") << "a slash is ordinary there";
+    EXPECT_EQ(displayNameOf("/home/me/notes.v2.txt", '/'), "notes");
+    EXPECT_EQ(displayNameOf("/home/me/dir/", '/'), "");
+    EXPECT_EQ(displayNameOf("/opt/caf\xc3\xa9.sh", '/'), "caf\xc3\xa9") << "bytes kept as given";
+}
+
+class SlotButtonsTest : public CoreFixture {
+protected:
+    void SetUp() override {
+        start(slotListWith(4, "/home/me/tools/my.tool.sh", "my"));
+        openStrip();
+    }
+    const std::string slotListPath = "/opt/dravix/dravix.dat";
+};
+
+TEST_F(SlotButtonsTest, EveryButtonShowsItsPressedPictureWhileHeld) {
+    for (MouseButton button : {MouseButton::left, MouseButton::right, MouseButton::middle}) {
+        for (int slot = 0; slot < 10; ++slot) {
+            const std::string name = "kn" + std::to_string(slot);
+            press(name, button);
+            EXPECT_EQ(&pictureShownBy(name), &storePicture("kk2" + std::to_string(slot)));
+            EXPECT_EQ(&pictureShownBy(name == "kn0" ? "kn1" : "kn0"),
+                      &storePicture(name == "kn0" ? "kk1" : "kk0"))
+                << "other slots keep their pictures";
+            desktop.queueDialogAnswer(std::nullopt);
+            release(name, button);
+            EXPECT_EQ(&pictureShownBy(name), &storePicture("kk" + std::to_string(slot)));
+            if (button == MouseButton::left) {
+                tickUntilSettled();
+                openStrip();
+            }
+        }
+    }
+}
+
+TEST_F(SlotButtonsTest, LeftReleaseStartsTheFileInItsFolderAndClosesTheStrip) {
+    click("kn4");
+    ASSERT_EQ(desktop.launches().size(), 1u);
+    EXPECT_EQ(desktop.launches()[0].path, "/home/me/tools/my.tool.sh");
+    EXPECT_EQ(desktop.launches()[0].workingFolder, "/home/me/tools/");
+    EXPECT_EQ(form->strip().panelOpen(), 0);
+    EXPECT_EQ(form->strip().widthPhase(), 2);
+    EXPECT_EQ(&pictureShownBy("ProcBMP"), &storePicture("k1"));
+}
+
+TEST_F(SlotButtonsTest, DoubleClickStartsTwice) {
+    click("kn4");
+    click("kn4");
+    EXPECT_EQ(desktop.launches().size(), 2u);
+}
+
+TEST_F(SlotButtonsTest, EmptySlotStartsNothingButClosesTheStrip) {
+    click("kn7");
+    EXPECT_TRUE(desktop.launches().empty());
+    EXPECT_EQ(form->strip().panelOpen(), 0);
+}
+
+TEST_F(SlotButtonsTest, MiddleClickOnlyChangesPictures) {
+    click("kn4", MouseButton::middle);
+    EXPECT_TRUE(desktop.launches().empty());
+    EXPECT_TRUE(desktop.dialogInitialNames().empty());
+    EXPECT_EQ(form->strip().panelOpen(), 1);
+}
+
+TEST_F(SlotButtonsTest, LongPathsArePassedWhole) {
+    const std::string folder = "/" + std::string(300, 'd') + "/";
+    desktop.queueDialogAnswer(folder + "x.bin");
+    click("kn1", MouseButton::right);
+    click("kn1");
+    ASSERT_EQ(desktop.launches().size(), 1u);
+    EXPECT_EQ(desktop.launches()[0].path, folder + "x.bin");
+    EXPECT_EQ(desktop.launches()[0].workingFolder, folder);
+}
+
+TEST_F(SlotButtonsTest, AssignmentKeepsPathAndNameAndSavesAllTenSlots) {
+    desktop.queueDialogAnswer("/srv/media/Holiday Film.mkv");
+    click("kn2", MouseButton::right);
+    EXPECT_EQ(desktop.dialogInitialNames(), std::vector<std::string>{""});
+    EXPECT_EQ(form->slots().records()[2].path, "/srv/media/Holiday Film.mkv");
+    EXPECT_EQ(form->slots().records()[2].name, "Holiday Film");
+
+    std::string expected;
+    for (int slot = 0; slot < 10; ++slot) {
+        if (slot == 2)
+            expected += "/srv/media/Holiday Film.mkv\r\nHoliday Film\r\n";
+        else if (slot == 4)
+            expected += "/home/me/tools/my.tool.sh\r\nmy\r\n";
+        else
+            expected += "\r\n\r\n";
+    }
+    EXPECT_EQ(desktop.files()[slotListPath], expected);
+    EXPECT_EQ(form->strip().panelOpen(), 1) << "the strip stays open";
+}
+
+TEST_F(SlotButtonsTest, DialogOpensWithTheLastChosenNameSharedBySlots) {
+    desktop.queueDialogAnswer("/a/first.txt");
+    click("kn0", MouseButton::right);
+    desktop.queueDialogAnswer(std::nullopt);
+    click("kn9", MouseButton::right);
+    EXPECT_EQ(desktop.dialogInitialNames(), (std::vector<std::string>{"", "/a/first.txt"}));
+}
+
+TEST_F(SlotButtonsTest, CancelledDialogChangesNothingAndWritesNothing) {
+    const std::string before = desktop.files()[slotListPath];
+    int writes = 0;
+    desktop.setFaultInjector([&](FileOperation operation, const std::string&) {
+        writes += operation == FileOperation::replace;
+        return FileStatus{};
+    });
+    desktop.queueDialogAnswer(std::nullopt);
+    click("kn4", MouseButton::right);
+    EXPECT_EQ(form->slots().records()[4].path, "/home/me/tools/my.tool.sh");
+    EXPECT_EQ(form->slots().records()[4].name, "my");
+    EXPECT_EQ(writes, 0);
+    EXPECT_EQ(desktop.files()[slotListPath], before);
+}
+
+TEST_F(SlotButtonsTest, PathThatCannotBeStoredIsRefusedWithAClearError) {
+    const std::string before = desktop.files()[slotListPath];
+    for (const char* path : {"/tmp/evil\nname", "/tmp/cr\rname", "/tmp/eof\x1aname"}) {
+        desktop.queueDialogAnswer(std::string(path));
+        click("kn4", MouseButton::right);
+    }
+    ASSERT_EQ(desktop.errors().size(), 3u);
+    EXPECT_EQ(desktop.errors()[0],
+              "A path with a line break or a Ctrl-Z byte cannot be kept in a slot.");
+    EXPECT_EQ(form->slots().records()[4].path, "/home/me/tools/my.tool.sh");
+    EXPECT_EQ(desktop.files()[slotListPath], before);
+}
+
+TEST_F(SlotButtonsTest, UnusualCharactersAreStoredAndStartedByteForByte) {
+    const std::string path = "/tmp/-rf; $(x) \"q\" 'a'/\xff\xfe name.sh";
+    desktop.queueDialogAnswer(path);
+    click("kn6", MouseButton::right);
+    click("kn6");
+    ASSERT_EQ(desktop.launches().size(), 1u);
+    EXPECT_EQ(desktop.launches()[0].path, path);
+    EXPECT_EQ(form->slots().records()[6].name, "\xff\xfe name");
+    EXPECT_NE(desktop.files()[slotListPath].find(path + "\r\n\xff\xfe name\r\n"),
+              std::string::npos);
+}
+
+TEST_F(SlotButtonsTest, WindowsSeparatorCutsFolderAndName) {
+    desktop.setPathSeparator('\\');
+    desktop.queueDialogAnswer("C:\\Web\\page.html");
+    click("kn3", MouseButton::right);
+    click("kn3");
+    EXPECT_EQ(form->slots().records()[3].name, "page");
+    ASSERT_EQ(desktop.launches().size(), 1u);
+    EXPECT_EQ(desktop.launches()[0].workingFolder, "C:\\Web\\");
+}
+
+TEST_F(SlotButtonsTest, AssignedSlotSurvivesARestart) {
+    desktop.queueDialogAnswer("/usr/bin/gimp");
+    click("kn8", MouseButton::right);
+    form.reset();
+    start(std::nullopt, std::nullopt); // the files are on the fake disk already
+    EXPECT_EQ(form->slots().records()[8].path, "/usr/bin/gimp");
+    EXPECT_EQ(form->slots().records()[8].name, "gimp");
+}
+
+} // namespace
+} // namespace dravix

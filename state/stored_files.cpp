@@ -1,0 +1,121 @@
+#include "state/stored_files.h"
+
+#include <limits>
+
+namespace dravix {
+
+namespace {
+
+constexpr std::uint64_t int32Max = std::numeric_limits<std::int32_t>::max();
+// Magnitudes are accumulated up to this ceiling and then held there; it lies above every
+// 32-bit value, so clamping afterwards gives the same result as exact arithmetic would.
+constexpr std::uint64_t magnitudeCeiling = std::uint64_t{1} << 40;
+
+int digitValue(char c, int base) {
+    int value = base; // not a digit of the base
+    if (c >= '0' && c <= '9')
+        value = c - '0';
+    else if (c >= 'a' && c <= 'f')
+        value = c - 'a' + 10;
+    else if (c >= 'A' && c <= 'F')
+        value = c - 'A' + 10;
+    return value < base ? value : -1;
+}
+
+std::int32_t clampToInt32(std::uint64_t magnitude, bool negative) {
+    if (!negative)
+        return magnitude > int32Max ? std::numeric_limits<std::int32_t>::max()
+                                    : static_cast<std::int32_t>(magnitude);
+    if (magnitude > int32Max)
+        return std::numeric_limits<std::int32_t>::min();
+    return -static_cast<std::int32_t>(magnitude);
+}
+
+} // namespace
+
+std::int32_t convertNumber(std::string_view text) {
+    std::size_t at = 0;
+    while (at < text.size() && text[at] == ' ')
+        ++at;
+
+    bool negative = false;
+    if (at < text.size() && (text[at] == '+' || text[at] == '-')) {
+        negative = text[at] == '-';
+        ++at;
+    }
+
+    int base = 10;
+    const std::string_view rest = text.substr(at);
+    if (!rest.empty() && (rest[0] == '$' || rest[0] == 'x' || rest[0] == 'X')) {
+        base = 16;
+        at += 1;
+    } else if (rest.size() >= 2 && rest[0] == '0' && (rest[1] == 'x' || rest[1] == 'X')) {
+        base = 16;
+        at += 2;
+    }
+
+    std::uint64_t magnitude = 0;
+    std::size_t digits = 0;
+    for (; at < text.size(); ++at) {
+        const int digit = digitValue(text[at], base);
+        if (digit < 0)
+            break;
+        magnitude =
+            magnitude * static_cast<std::uint64_t>(base) + static_cast<std::uint64_t>(digit);
+        if (magnitude > magnitudeCeiling)
+            magnitude = magnitudeCeiling;
+        ++digits;
+    }
+
+    // A clean number keeps its sign; one that stops early gives its leading digits unsigned.
+    const bool clean = digits > 0 && at == text.size();
+    return clampToInt32(magnitude, clean && negative);
+}
+
+void StoredFiles::readSlotList(SlotRecords& slots) {
+    listFile_.bind(storedFilePath(desktop_, slotListFileName));
+    listFile_.openForReading();
+    // One line ahead of the field being filled, so a twenty-first line is read and dropped.
+    listFile_.readLine(lineBuffer_);
+    for (SlotRecord& slot : slots) {
+        slot.path = lineBuffer_;
+        listFile_.readLine(lineBuffer_);
+        slot.name = lineBuffer_;
+        listFile_.readLine(lineBuffer_);
+    }
+    listFile_.close();
+}
+
+void StoredFiles::writeSlotList(const SlotRecords& slots) {
+    listFile_.bind(storedFilePath(desktop_, slotListFileName));
+    listFile_.openForWriting();
+    for (const SlotRecord& slot : slots) {
+        listFile_.writeLine(slot.path);
+        listFile_.writeLine(slot.name);
+    }
+    listFile_.close();
+}
+
+Position StoredFiles::readPosition(PositionText& position) {
+    listFile_.bind(storedFilePath(desktop_, positionFileName));
+    listFile_.openForReading();
+    Position result;
+    listFile_.readLine(lineBuffer_);
+    position.ft = lineBuffer_;
+    result.top = convertNumber(lineBuffer_);
+    listFile_.readLine(lineBuffer_);
+    position.fl = lineBuffer_;
+    result.left = convertNumber(lineBuffer_);
+    listFile_.close();
+    return result;
+}
+
+void StoredFiles::writePosition(const PositionText& position) {
+    listFile_.bind(storedFilePath(desktop_, positionFileName));
+    listFile_.openForWriting();
+    listFile_.writeLine(position.ft);
+    listFile_.writeLine(position.fl);
+    listFile_.close();
+}
+
+} // namespace dravix

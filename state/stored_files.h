@@ -1,0 +1,60 @@
+#pragma once
+
+#include "platform/desktop.h"
+#include "state/text_file.h"
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace dravix {
+
+inline constexpr std::string_view slotListFileName = "dravix.dat";
+inline constexpr std::string_view positionFileName = "dravix.ini";
+inline constexpr int slotCount = 10;
+
+struct SlotRecord {
+    std::string path; // eN
+    std::string name; // e2N
+
+    friend bool operator==(const SlotRecord&, const SlotRecord&) = default;
+};
+using SlotRecords = std::array<SlotRecord, slotCount>;
+
+// The window position as the text kept for the exit: ft holds Top, fl holds Left.
+struct PositionText {
+    std::string ft;
+    std::string fl;
+};
+
+struct Position {
+    std::int32_t top = 0;
+    std::int32_t left = 0;
+};
+
+// Text to a 32-bit integer: leading spaces, one sign, "$", "x", "X", "0x" or "0X" for hex.
+// At the first character that is not a digit it stops and drops the sign; no digits give 0.
+// A value too large for 32 bits is clamped to the nearest 32-bit value.
+std::int32_t convertNumber(std::string_view text);
+
+// The slot list file and the position file, both in the executable's folder.
+class StoredFiles {
+public:
+    explicit StoredFiles(Desktop& desktop) : desktop_(desktop), listFile_(desktop) {}
+
+    // Twenty lines, path before name, slot by slot, reading one line ahead. Throws FileError.
+    void readSlotList(SlotRecords& slots);
+    void writeSlotList(const SlotRecords& slots);
+
+    // Puts the two lines into ft and fl as read and returns their numbers. Throws FileError.
+    Position readPosition(PositionText& position);
+    void writePosition(const PositionText& position);
+
+private:
+    Desktop& desktop_;
+    TextFile listFile_;
+    std::string lineBuffer_;
+};
+
+} // namespace dravix

@@ -1,0 +1,200 @@
+#include "state/stored_files.h"
+
+#include "state/in_memory_desktop.h"
+
+#include <gtest/gtest.h>
+
+#include <limits>
+
+namespace dravix {
+namespace {
+
+using testing::errorTextOf;
+using testing::InMemoryDesktop;
+
+const std::string listPath = "/opt/dravix/dravix.dat";
+const std::string positionPath = "/opt/dravix/dravix.ini";
+
+SlotRecords filledSlots(const std::string& prefix) {
+    SlotRecords slots;
+    for (int i = 0; i < slotCount; ++i)
+        slots[i] = {prefix + "path" + std::to_string(i), prefix + "name" + std::to_string(i)};
+    return slots;
+}
+
+std::string numberedLines(int count, const char* lineEnd) {
+    std::string text;
+    for (int i = 1; i <= count; ++i)
+        text += "line" + std::to_string(i) + lineEnd;
+    return text;
+}
+
+TEST(SlotList, FewLinesFillFieldsInOrderAndEmptyTheRest) {
+    InMemoryDesktop desktop;
+    desktop.files[listPath] = numberedLines(5, "\n");
+    StoredFiles stored(desktop);
+    SlotRecords slots = filledSlots("stale");
+    stored.readSlotList(slots);
+    EXPECT_EQ(slots[0].path, "line1");
+    EXPECT_EQ(slots[0].name, "line2");
+    EXPECT_EQ(slots[1].path, "line3");
+    EXPECT_EQ(slots[1].name, "line4");
+    EXPECT_EQ(slots[2].path, "line5");
+    EXPECT_EQ(slots[2].name, "");
+    for (int i = 3; i < slotCount; ++i)
+        EXPECT_TRUE(slots[i].path.empty() && slots[i].name.empty()) << "slot " << i;
+}
+
+TEST(SlotList, LinesAfterTheTwentiethAreDroppedAndNotWrittenBack) {
+    InMemoryDesktop desktop;
+    desktop.files[listPath] = numberedLines(23, "\r\n");
+    StoredFiles stored(desktop);
+    SlotRecords slots;
+    stored.readSlotList(slots);
+    EXPECT_EQ(slots[9].path, "line19");
+    EXPECT_EQ(slots[9].name, "line20");
+    stored.writeSlotList(slots);
+    EXPECT_EQ(desktop.files[listPath], numberedLines(20, "\r\n"));
+}
+
+TEST(SlotList, EmptyFileGivesEmptySlots) {
+    InMemoryDesktop desktop;
+    desktop.files[listPath] = "";
+    StoredFiles stored(desktop);
+    SlotRecords slots = filledSlots("stale");
+    stored.readSlotList(slots);
+    EXPECT_EQ(slots, SlotRecords{}) << "every field is set, even with nothing to read";
+}
+
+TEST(SlotList, FailingOpenLeavesFieldsUntouched) {
+    InMemoryDesktop desktop;
+    StoredFiles stored(desktop);
+    SlotRecords slots = filledSlots("kept");
+    EXPECT_EQ(errorTextOf([&] { stored.readSlotList(slots); }), "File not found");
+    EXPECT_EQ(slots, filledSlots("kept"));
+}
+
+TEST(SlotList, WritesExactlyTwentyLines) {
+    InMemoryDesktop desktop;
+    StoredFiles stored(desktop);
+    stored.writeSlotList(SlotRecords{});
+    std::string crlfs;
+    for (int i = 0; i < 20; ++i)
+        crlfs += "\r\n";
+    EXPECT_EQ(desktop.files[listPath], crlfs);
+    EXPECT_EQ(desktop.files[listPath].size(), 40u);
+
+    SlotRecords slots;
+    slots[0] = {"C:\\a b\\x.exe", "x"};
+    slots[9] = {"/z", "z"};
+    stored.writeSlotList(slots);
+    EXPECT_EQ(desktop.files[listPath],
+              "C:\\a b\\x.exe\r\nx\r\n" + crlfs.substr(0, 32) + "/z\r\nz\r\n");
+
+    SlotRecords readBack;
+    stored.readSlotList(readBack);
+    EXPECT_EQ(readBack, slots);
+}
+
+TEST(SlotList, FailingWriteThrows) {
+    InMemoryDesktop desktop;
+    desktop.replaceFailures[listPath] = {FileFailure::accessDenied, 13};
+    StoredFiles stored(desktop);
+    EXPECT_EQ(errorTextOf([&] { stored.writeSlotList(filledSlots("")); }), "File access denied");
+}
+
+TEST(ConvertNumber, FollowsTheStoredTextRules) {
+    const std::pair<const char*, std::int32_t> cases[] = {
+        {"132", 132}, {"  132", 132}, {"132 ", 132}, {"-30", -30}, {"+7", 7},     {"$1F", 31},
+        {"0x1f", 31}, {"0X1F", 31},   {"x1f", 31},   {"X1F", 31},  {"-$10", -16}, {"12ab", 12},
+        {"-30 ", 30}, {"-30x", 30},   {"abc", 0},    {"-", 0},     {"", 0},       {"0", 0},
+        {"-0", 0},    {"0x", 0},      {"$", 0},      {"$1G", 1},   {"1F", 1},     {"- 5", 0},
+        {"+-5", 0},   {"\t5", 0},     {"007", 7},    {" -0x", 0},  {"$0x1", 0},   {"  ", 0},
+    };
+    for (const auto& [text, expected] : cases)
+        EXPECT_EQ(convertNumber(text), expected) << '"' << text << '"';
+}
+
+TEST(ConvertNumber, ClampsValuesBeyond32Bits) {
+    constexpr std::int32_t max = std::numeric_limits<std::int32_t>::max();
+    constexpr std::int32_t min = std::numeric_limits<std::int32_t>::min();
+    const std::pair<const char*, std::int32_t> cases[] = {
+        {"2147483647", max},
+        {"2147483648", max},
+        {"-2147483648", min},
+        {"-2147483649", min},
+        {"$7FFFFFFF", max},
+        {"$80000000", max},
+        {"-$80000000", min},
+        {"99999999999999999999999999999999", max},
+        {"-99999999999999999999999999999999", min},
+        {"-$FFFFFFFFFFFFFFFFFFFFFFFF", min},
+        // A number that stops early loses its sign, so it clamps upward.
+        {"-99999999999 ", max},
+    };
+    for (const auto& [text, expected] : cases)
+        EXPECT_EQ(convertNumber(text), expected) << '"' << text << '"';
+}
+
+TEST(Position, ReadsTopThenLeftAndKeepsTheTexts) {
+    InMemoryDesktop desktop;
+    desktop.files[positionPath] = "  -30\r\nabc\r\n999\r\n";
+    StoredFiles stored(desktop);
+    PositionText text;
+    const Position position = stored.readPosition(text);
+    EXPECT_EQ(position.top, -30);
+    EXPECT_EQ(position.left, 0);
+    EXPECT_EQ(text.ft, "  -30");
+    EXPECT_EQ(text.fl, "abc");
+
+    stored.writePosition(text);
+    EXPECT_EQ(desktop.files[positionPath], "  -30\r\nabc\r\n");
+}
+
+TEST(Position, MissingLinesReadAsZero) {
+    InMemoryDesktop desktop;
+    StoredFiles stored(desktop);
+    PositionText text{"old", "old"};
+
+    desktop.files[positionPath] = "100\n";
+    Position position = stored.readPosition(text);
+    EXPECT_EQ(position.top, 100);
+    EXPECT_EQ(position.left, 0);
+    EXPECT_EQ(text.fl, "");
+
+    desktop.files[positionPath] = "";
+    position = stored.readPosition(text);
+    EXPECT_EQ(position.top, 0);
+    EXPECT_EQ(position.left, 0);
+    EXPECT_EQ(text.ft, "");
+}
+
+TEST(Position, EmptyTextsWriteFourBytesAndFailuresThrow) {
+    InMemoryDesktop desktop;
+    StoredFiles stored(desktop);
+    stored.writePosition({});
+    EXPECT_EQ(desktop.files[positionPath], "\r\n\r\n");
+
+    desktop.files.clear();
+    PositionText text{"kept", "kept"};
+    EXPECT_EQ(errorTextOf([&] { stored.readPosition(text); }), "File not found");
+    EXPECT_EQ(text.ft, "kept");
+    EXPECT_EQ(text.fl, "kept");
+
+    desktop.replaceFailures[positionPath] = {FileFailure::tooManyOpenFiles, 24};
+    EXPECT_EQ(errorTextOf([&] { stored.writePosition(text); }), "Too many open files");
+}
+
+TEST(StoredFiles, PathIsWorkedOutAfreshForEveryStep) {
+    InMemoryDesktop desktop;
+    StoredFiles stored(desktop);
+    stored.writePosition({"1", "2"});
+    desktop.exePath = "C:\\Dravix\\dravix.exe";
+    desktop.separator = '\\';
+    stored.writePosition({"3", "4"});
+    EXPECT_EQ(desktop.files[positionPath], "1\r\n2\r\n");
+    EXPECT_EQ(desktop.files["C:\\Dravix\\dravix.ini"], "3\r\n4\r\n");
+}
+
+} // namespace
+} // namespace dravix

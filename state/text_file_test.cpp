@@ -1,0 +1,131 @@
+#include "state/text_file.h"
+
+#include "state/in_memory_desktop.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace dravix {
+namespace {
+
+using testing::errorTextOf;
+using testing::InMemoryDesktop;
+
+std::vector<std::string> readLines(std::string_view bytes, int count) {
+    LineReader reader(bytes);
+    std::vector<std::string> lines;
+    std::string value = "left over from before";
+    for (int i = 0; i < count; ++i) {
+        reader.readLine(value);
+        lines.push_back(value);
+    }
+    return lines;
+}
+
+using Lines = std::vector<std::string>;
+
+TEST(LineReader, LineEndsAndLoneCarriageReturns) {
+    EXPECT_EQ(readLines("a\nb\r\nc\rd\n\r\nlast", 6), (Lines{"a", "b", "cd", "", "last", ""}));
+    EXPECT_EQ(readLines("x\r", 2), (Lines{"x", ""}));
+    EXPECT_EQ(readLines("\r\r\r\n\n", 3), (Lines{"", "", ""}));
+}
+
+TEST(LineReader, CtrlZEndsTheValueAndSkipsTheRestOfItsLine) {
+    EXPECT_EQ(readLines("ab\x1A"
+                        "cd\r\nef\n",
+                        3),
+              (Lines{"ab", "ef", ""}));
+    EXPECT_EQ(readLines("ab\x1A\r\x1A\ncd", 2), (Lines{"ab", "cd"}));
+    // A lone 26 at the end reads like the end of the file, and stays there.
+    EXPECT_EQ(readLines("one\r\n\x1A", 3), (Lines{"one", "", ""}));
+}
+
+TEST(LineReader, KeepsNulBytes) {
+    EXPECT_EQ(readLines(std::string_view("a\0b\r\n\0", 6), 2),
+              (Lines{std::string("a\0b", 3), std::string(1, '\0')}));
+}
+
+TEST(LineReader, EmptyInputReadsAsEmptyLinesForever) {
+    EXPECT_EQ(readLines("", 3), (Lines{"", "", ""}));
+}
+
+TEST(LineReader, HugeInputsAreReadInOnePass) {
+    const std::string longLine(1 << 20, 'p');
+    EXPECT_EQ(readLines(longLine + "\r\nnext", 2), (Lines{longLine, "next"}));
+    // A megabyte of lone CRs is one empty line, not a million.
+    EXPECT_EQ(readLines(std::string(1 << 20, '\r') + "tail", 2), (Lines{"tail", ""}));
+}
+
+TEST(FileErrorText, NamesEveryFailure) {
+    EXPECT_EQ(fileErrorText({FileFailure::notFound, 2}), "File not found");
+    EXPECT_EQ(fileErrorText({FileFailure::pathNotFound, 3}), "Invalid filename");
+    EXPECT_EQ(fileErrorText({FileFailure::tooManyOpenFiles, 4}), "Too many open files");
+    EXPECT_EQ(fileErrorText({FileFailure::accessDenied, 5}), "File access denied");
+    EXPECT_EQ(fileErrorText({FileFailure::other, 32}), "I/O error 32");
+    EXPECT_EQ(fileErrorText({FileFailure::other, -7}), "I/O error -7");
+}
+
+TEST(TextFile, ReadsLinesOfTheWholeFile) {
+    InMemoryDesktop desktop;
+    desktop.files["/f"] = "one\r\ntwo";
+    TextFile file(desktop);
+    file.bind("/f");
+    file.openForReading();
+    std::string line;
+    file.readLine(line);
+    EXPECT_EQ(line, "one");
+    file.readLine(line);
+    EXPECT_EQ(line, "two");
+    file.close();
+}
+
+TEST(TextFile, FailingOpenThrowsTheUsersText) {
+    InMemoryDesktop desktop;
+    desktop.readFailures["/f"] = {FileFailure::other, 32};
+    TextFile file(desktop);
+    file.bind("/f");
+    EXPECT_EQ(errorTextOf([&] { file.openForReading(); }), "I/O error 32");
+}
+
+TEST(TextFile, WritesBytesExactlyAndReplacesOnlyAtClose) {
+    InMemoryDesktop desktop;
+    desktop.files["/f"] = "old";
+    TextFile file(desktop);
+    file.bind("/f");
+    file.openForWriting();
+    file.writeLine(std::string_view("a\0\xE9", 3));
+    file.writeLine("");
+    EXPECT_EQ(desktop.replaceCount, 0);
+    EXPECT_EQ(desktop.files["/f"], "old");
+    file.close();
+    EXPECT_EQ(desktop.replaceCount, 1);
+    EXPECT_EQ(desktop.files["/f"], std::string("a\0\xE9\r\n\r\n", 7));
+}
+
+TEST(TextFile, FailingReplaceThrowsAtClose) {
+    InMemoryDesktop desktop;
+    desktop.replaceFailures["/f"] = {FileFailure::accessDenied, 13};
+    TextFile file(desktop);
+    file.bind("/f");
+    file.openForWriting();
+    file.writeLine("x");
+    EXPECT_EQ(errorTextOf([&] { file.close(); }), "File access denied");
+}
+
+TEST(StoredFilePath, CutsAfterTheLastSeparator) {
+    InMemoryDesktop desktop;
+    desktop.exePath = "/opt/a:b/dravix";
+    EXPECT_EQ(storedFilePath(desktop, "dravix.dat"), "/opt/a:b/dravix.dat");
+    desktop.exePath = "dravix";
+    EXPECT_EQ(storedFilePath(desktop, "dravix.dat"), "dravix.dat");
+
+    desktop.separator = '\\';
+    desktop.exePath = "C:\\Tools\\Dravix\\dravix.exe";
+    EXPECT_EQ(storedFilePath(desktop, "dravix.ini"), "C:\\Tools\\Dravix\\dravix.ini");
+    desktop.exePath = "D:dravix.exe";
+    EXPECT_EQ(storedFilePath(desktop, "dravix.ini"), "D:dravix.ini");
+}
+
+} // namespace
+} // namespace dravix

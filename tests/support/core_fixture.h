@@ -1,0 +1,148 @@
+#pragma once
+
+// Drives the whole core through the fake desktop, as the tests of every room need it.
+
+#include "app/main_window.h"
+#include "assets/picture_store.h"
+#include "platform/fake/fake_desktop.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <utility>
+
+namespace dravix::testing {
+
+inline std::string emptySlotList() {
+    std::string lines;
+    for (int line = 0; line < 20; ++line)
+        lines += "\r\n";
+    return lines;
+}
+
+// A slot list with the given path and name in one slot and the others empty.
+inline std::string slotListWith(int slot, const std::string& path, const std::string& name) {
+    std::string lines;
+    for (int other = 0; other < 10; ++other) {
+        lines += (other == slot ? path : "") + "\r\n";
+        lines += (other == slot ? name : "") + "\r\n";
+    }
+    return lines;
+}
+
+struct Point {
+    int x;
+    int y;
+};
+
+class CoreFixture : public ::testing::Test {
+protected:
+    FakeDesktop desktop;
+    std::unique_ptr<TForm1> form;
+
+    // Starts with both stored files: the toggle at Left 196, Top 132, ten empty slots.
+    void start(std::optional<std::string> slotList = emptySlotList(),
+               std::optional<std::string> position = std::string("132\r\n196\r\n")) {
+        if (slotList)
+            desktop.putFileInExecutableFolder("dravix.dat", *slotList);
+        if (position)
+            desktop.putFileInExecutableFolder("dravix.ini", *position);
+        form = std::make_unique<TForm1>(desktop);
+        form->activate();
+    }
+
+    // A tick with a fresh millisecond, so that it does its work.
+    void tick() {
+        millisecond_ = millisecond_ % 999 + 1;
+        desktop.setMillisecond(millisecond_);
+        form->tick();
+    }
+    void tickTimes(int count) {
+        for (int i = 0; i < count; ++i)
+            tick();
+    }
+    // Ticks until no slide runs, and returns how many ticks that took.
+    int tickUntilSettled(int limit = 50) {
+        int ticks = 0;
+        while (ticks < limit && (form->strip().verticalPhase() != 0 ||
+                                 form->strip().widthPhase() != 0 || form->strip().animating())) {
+            tick();
+            ++ticks;
+        }
+        return ticks;
+    }
+
+    // The centre of an element, in window coordinates.
+    Point centreOf(const std::string& name) const {
+        const Scene& scene = form->scene();
+        const Element& element = scene.element(scene.find(name));
+        int x = element.left + element.width / 2;
+        int y = element.top + element.height / 2;
+        if (element.parent != noElement) {
+            x += scene.element(element.parent).left;
+            y += scene.element(element.parent).top;
+        }
+        return {x, y};
+    }
+
+    void press(const std::string& name, MouseButton button = MouseButton::left) {
+        const Point point = centreOf(name);
+        form->mouseDown(point.x, point.y, button);
+    }
+    void release(const std::string& name, MouseButton button = MouseButton::left) {
+        const Point point = centreOf(name);
+        form->mouseUp(point.x, point.y, button);
+    }
+    void click(const std::string& name, MouseButton button = MouseButton::left) {
+        press(name, button);
+        release(name, button);
+    }
+    void hover(const std::string& name) {
+        const Point point = centreOf(name);
+        form->mouseMove(point.x, point.y);
+    }
+
+    void openStrip() {
+        click("ProcBMP");
+        tickUntilSettled();
+    }
+
+    const Picture& pictureShownBy(const std::string& name) const {
+        const Scene& scene = form->scene();
+        return *scene.element(scene.find(name)).picture;
+    }
+
+private:
+    int millisecond_ = 1;
+};
+
+// Whether the frame shows the picture's columns [fromX, toX) and rows [0, rows) with its top-left
+// corner at (x, y), pixel for pixel.
+inline ::testing::AssertionResult frameShows(const Frame& frame, int x, int y,
+                                             const Picture& picture, int fromX = 0, int toX = -1,
+                                             int rows = -1) {
+    if (toX < 0)
+        toX = picture.width();
+    if (rows < 0)
+        rows = picture.height();
+    for (int py = 0; py < rows; ++py) {
+        for (int px = fromX; px < toX; ++px) {
+            const int fx = x + px;
+            const int fy = y + py;
+            if (fx < 0 || fy < 0 || fx >= frame.width || fy >= frame.height)
+                return ::testing::AssertionFailure()
+                       << "pixel (" << fx << ", " << fy << ") lies outside the frame";
+            const std::uint8_t* shown = frame.rgb.data() + 3 * (fy * frame.width + fx);
+            const Rgb expected = picture.pixel(px, py);
+            if (shown[0] != expected.red || shown[1] != expected.green || shown[2] != expected.blue)
+                return ::testing::AssertionFailure()
+                       << "frame pixel (" << fx << ", " << fy << ") differs from picture pixel ("
+                       << px << ", " << py << ")";
+        }
+    }
+    return ::testing::AssertionSuccess();
+}
+
+} // namespace dravix::testing
