@@ -76,6 +76,19 @@ TEST_F(SlotButtonsTest, LeftReleaseStartsTheFileInItsFolderAndClosesTheStrip) {
     EXPECT_EQ(&pictureShownBy("ProcBMP"), &storePicture("k1"));
 }
 
+TEST_F(SlotButtonsTest, LaunchReleasedAfterTheStripClosedLeavesTheWindowInPlace) {
+    click("ProcBMP");
+    tickTimes(4); // narrowed, and the slot panel has begun to sink
+    press("kn4");
+    tickUntilSettled();
+    ASSERT_EQ(desktop.geometry(), (WindowGeometry{196, 132, 26, 23}));
+    form->mouseUp(300, 300, MouseButton::left);
+    tickTimes(10);
+    EXPECT_EQ(desktop.launches().size(), 1u) << "the held slot still starts its file";
+    EXPECT_EQ(desktop.geometry(), (WindowGeometry{196, 132, 26, 23}));
+    EXPECT_EQ(form->strip().panelOpen(), 0);
+}
+
 TEST_F(SlotButtonsTest, DoubleClickStartsTwice) {
     click("kn4");
     click("kn4");

@@ -34,7 +34,12 @@ void Strip::openPress() {
     panelOpen_ = 1;
 }
 
+// A launch can come after the strip has closed: a left press on a slot keeps the pointer until
+// its release, and the strip may finish closing meanwhile. Closing a closed strip again would
+// drop the window another 300 pixels, so there is nothing to do then.
 void Strip::startClosing() {
+    if (panelOpen_ == 0 && verticalPhase_ == 0 && widthPhase_ == 0)
+        return;
     scene_.takePicture(toggle_, "k1");
     widthPhase_ = 2;
     verticalPhase_ = 2;

@@ -75,6 +75,18 @@ void FakeDesktop::exitProcess(int status) {
     exitStatus_ = status;
 }
 
+void FakeDesktop::startNewProcess() {
+    geometry_ = {};
+    geometryChanges_.clear();
+    lastFrame_ = {};
+    frameCount_ = 0;
+    errors_.clear();
+    dialogAnswers_.clear();
+    dialogInitialNames_.clear();
+    launches_.clear();
+    exitStatus_.reset();
+}
+
 void FakeDesktop::queueDialogAnswer(std::optional<std::string> answer) {
     dialogAnswers_.push_back(std::move(answer));
 }

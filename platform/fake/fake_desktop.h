@@ -57,6 +57,10 @@ public:
     // Runs inside the error box or the dialog, standing in for the events that go on meanwhile.
     void setWhileModal(std::function<void()> whileModal) { whileModal_ = std::move(whileModal); }
 
+    // The program ended and starts again: the disk and the test's settings stay, the window
+    // and the records go.
+    void startNewProcess();
+
     // The in-memory disk, by full path.
     std::map<std::string, std::string>& files() { return files_; }
     std::string fileInExecutableFolder(const std::string& name) const;

@@ -13,6 +13,15 @@
 #include <string>
 #include <utility>
 
+namespace dravix {
+
+inline void PrintTo(const WindowGeometry& window, std::ostream* out) {
+    *out << "{left " << window.left << ", top " << window.top << ", " << window.width << " x "
+         << window.height << "}";
+}
+
+} // namespace dravix
+
 namespace dravix::testing {
 
 inline std::string emptySlotList() {
