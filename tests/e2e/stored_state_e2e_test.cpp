@@ -1,0 +1,101 @@
+// The position file and the exit: the window starts where the file says, the arrow keys move it,
+// and a right press on the toggle writes the position and ends the program with status 0.
+
+#include "tests/e2e/frames.h"
+#include "tests/e2e/harness.h"
+
+#include <X11/keysym.h>
+#include <sys/wait.h>
+
+#include <set>
+
+namespace dravix::e2e {
+namespace {
+
+constexpr int toggleX = 12;
+constexpr int toggleY = 11;
+
+class PositionAndExit : public DravixTest {
+protected:
+    // Right press on the toggle, then the process must end with status 0.
+    void exitThroughTheToggle(int toggleTop) {
+        clickAt(toggleX, toggleTop + toggleY, Button::right);
+        const std::optional<int> status = app.waitForExit(changeTimeout);
+        ASSERT_TRUE(status) << "dravix still runs after the right press on the toggle";
+        EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0) << describeWaitStatus(*status);
+    }
+
+    // The program writes nothing but its two stored files: no temporary file of a safe write is
+    // left behind, and nothing lands in the working folder or HOME.
+    void expectNoOtherFiles() {
+        std::set<std::string> names;
+        for (const auto& entry : std::filesystem::directory_iterator(app.folder())) {
+            names.insert(entry.path().filename().string());
+        }
+        EXPECT_EQ(names, (std::set<std::string>{"dravix", "dravix.dat", "dravix.ini", "elsewhere",
+                                                "stderr.txt", "stdout.txt"}));
+        EXPECT_TRUE(std::filesystem::is_empty(app.elsewhere()))
+            << "dravix wrote into its working folder / HOME";
+    }
+};
+
+TEST_F(PositionAndExit, ArrowKeysMoveTheWindowAndTheExitSavesWhereItIs) {
+    startWith("100\r\n200\r\n", emptySlotList());
+    ASSERT_TRUE(waitForMainWindow({200, 100, 26, 23}));
+    ASSERT_TRUE(waitForImage(closedFrame(), "closed"));
+
+    for (int i = 0; i < 3; ++i) {
+        tapKey(XK_Down);
+    }
+    for (int i = 0; i < 2; ++i) {
+        tapKey(XK_Left);
+    }
+    ASSERT_TRUE(waitForGeometry({198, 103, 26, 23}));
+    EXPECT_TRUE(waitForImage(closedFrame(), "moved"));
+
+    exitThroughTheToggle(0);
+    EXPECT_EQ(app.readFile("dravix.ini"), "103\r\n198\r\n");
+    EXPECT_EQ(app.readFile("dravix.dat"), emptySlotList());
+    expectNoOtherFiles();
+}
+
+// The file's texts are kept as read until a key press rewrites them as plain decimals.
+TEST_F(PositionAndExit, WithoutAKeyPressTheExitWritesBackTheTextsAsRead) {
+    startWith("  130\r\n+7\r\n", emptySlotList());
+    ASSERT_TRUE(waitForMainWindow({7, 130, 26, 23}));
+
+    exitThroughTheToggle(0);
+    EXPECT_EQ(app.readFile("dravix.ini"), "  130\r\n+7\r\n");
+    expectNoOtherFiles();
+}
+
+TEST_F(PositionAndExit, AnyKeyRewritesThePositionAsPlainDecimals) {
+    startWith("  130\r\n+7\r\n", emptySlotList());
+    ASSERT_TRUE(waitForMainWindow({7, 130, 26, 23}));
+
+    tapKey(XK_a);
+    // A letter moves nothing; the texts change inside the program only, so the exit shows them.
+    exitThroughTheToggle(0);
+    EXPECT_EQ(app.readFile("dravix.ini"), "130\r\n7\r\n");
+}
+
+// The exit works with the strip open and does not close it first; the next start shows the closed
+// toggle at the saved place.
+TEST_F(PositionAndExit, ExitWithTheStripOpenAndStartAgainClosed) {
+    startWith(positionFile(600, 300), emptySlotList());
+    ASSERT_TRUE(waitForMainWindow({300, 600, 26, 23}));
+    clickAt(toggleX, toggleY, Button::left);
+    ASSERT_TRUE(waitForGeometry({300, 300, 244, 323}, 2000ms));
+
+    tapKey(XK_Right);
+    ASSERT_TRUE(waitForGeometry({301, 300, 244, 323}));
+    exitThroughTheToggle(300);
+    EXPECT_EQ(app.readFile("dravix.ini"), "300\r\n301\r\n");
+
+    app.start();
+    ASSERT_TRUE(waitForMainWindow({301, 300, 26, 23}));
+    EXPECT_TRUE(waitForImage(closedFrame(), "closed-after-restart"));
+}
+
+} // namespace
+} // namespace dravix::e2e

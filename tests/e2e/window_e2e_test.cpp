@@ -1,0 +1,98 @@
+// The window at start: its place, size and picture, the presses that must do nothing, and the
+// error box of a first start.
+
+#include "tests/e2e/frames.h"
+#include "tests/e2e/harness.h"
+
+#include <thread>
+
+namespace dravix::e2e {
+namespace {
+
+constexpr Geometry closedAtCreationPlace{196, 132, 26, 23};
+
+using StartUp = DravixTest;
+
+TEST_F(StartUp, WithBothStoredFilesShowsOnlyTheClosedToggleAtTheStoredPlace) {
+    startWith(positionFile(132, 196), emptySlotList());
+
+    ASSERT_TRUE(waitForMainWindow(closedAtCreationPlace));
+    EXPECT_TRUE(waitForImage(closedFrame(), "closed"));
+    // Had the start-up load failed, its error box would be up by the time the frame is drawn;
+    // a short grace covers a box that is still being mapped.
+    std::this_thread::sleep_for(300ms);
+    EXPECT_EQ(app.windows().size(), 1u) << app.describeWindows();
+    EXPECT_TRUE(app.running());
+}
+
+TEST_F(StartUp, WithNeitherStoredFileShowsOneErrorBoxAndThenTheToggleAtItsCreationPlace) {
+    startWith(std::nullopt, std::nullopt);
+
+    // The main window may show its creation size for a moment before the start-up load sets
+    // 26 x 23, so the box is told apart only once the main window has its closed geometry.
+    ASSERT_TRUE(waitForMainWindow(closedAtCreationPlace));
+    std::optional<Window> box;
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            for (Window window : app.windows()) {
+                if (window != main) {
+                    box = window;
+                }
+            }
+            return box.has_value();
+        },
+        windowTimeout))
+        << "no error box; " << app.describeWindows();
+    EXPECT_EQ(app.windows().size(), 2u) << app.describeWindows();
+    const std::optional<Geometry> boxGeometry = x().geometry(*box);
+    ASSERT_TRUE(boxGeometry);
+    EXPECT_FALSE(boxGeometry->width == 26 && boxGeometry->height == 23)
+        << "the second window has the toggle's size: " << describe(*boxGeometry);
+
+    dismissErrorBox(*box);
+
+    // The position file is not read once the slot list failed, so no second box follows.
+    ASSERT_TRUE(waitUntil([&] { return app.windows().size() == 1; }, changeTimeout))
+        << "the error box did not close; " << app.describeWindows();
+    std::this_thread::sleep_for(300ms);
+    EXPECT_EQ(app.windows().size(), 1u) << app.describeWindows();
+    EXPECT_EQ(mainGeometry(), closedAtCreationPlace);
+    EXPECT_TRUE(waitForImage(closedFrame(), "closed"));
+    EXPECT_TRUE(app.running());
+    // Reading creates nothing.
+    EXPECT_FALSE(app.readFile("dravix.ini"));
+    EXPECT_FALSE(app.readFile("dravix.dat"));
+}
+
+using DeadPresses = DravixTest;
+
+// Presses that reach no handler: the toggle's rightmost column lies under the information panel,
+// which handles nothing, and the toggle ignores the middle button.
+TEST_F(DeadPresses, LeaveTheWindowTheProgramAndTheFilesAsTheyWere) {
+    startWith(positionFile(132, 196), emptySlotList());
+    ASSERT_TRUE(waitForMainWindow(closedAtCreationPlace));
+    ASSERT_TRUE(waitForImage(closedFrame(), "closed"));
+
+    struct Press {
+        const char* what; // also names the screenshot files of a failure
+        int x;
+        int y;
+        Button button;
+    };
+    for (const Press& press : {Press{"left-on-rightmost-column", 25, 11, Button::left},
+                               Press{"right-on-rightmost-column", 25, 3, Button::right},
+                               Press{"middle-on-toggle", 12, 11, Button::middle}}) {
+        SCOPED_TRACE(press.what);
+        clickAt(press.x, press.y, press.button);
+        std::this_thread::sleep_for(500ms);
+        EXPECT_TRUE(app.running());
+        EXPECT_EQ(mainGeometry(), closedAtCreationPlace);
+        EXPECT_TRUE(sameImage(screenshot(), closedFrame(), press.what));
+        EXPECT_EQ(app.windows().size(), 1u) << app.describeWindows();
+    }
+    EXPECT_EQ(app.readFile("dravix.ini"), positionFile(132, 196));
+    EXPECT_EQ(app.readFile("dravix.dat"), emptySlotList());
+}
+
+} // namespace
+} // namespace dravix::e2e
