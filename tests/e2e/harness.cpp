@@ -16,6 +16,7 @@
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
+#include <string_view>
 #include <thread>
 
 namespace dravix::e2e {
@@ -178,34 +179,20 @@ int XServer::screenHeight() const {
     return DisplayHeight(display_, DefaultScreen(display_));
 }
 
-std::vector<Window> XServer::windowsTitled(const std::string& title, std::optional<pid_t> pid) {
-    const Atom wmName = XA_WM_NAME;
-    const Atom netWmName = XInternAtom(display_, "_NET_WM_NAME", False);
-    const Atom netWmPid = XInternAtom(display_, "_NET_WM_PID", False);
-
-    auto titled = [&](Window window) {
-        return textProperty(display_, window, wmName) == title ||
-               textProperty(display_, window, netWmName) == title;
-    };
+std::vector<Window> XServer::clientWindows(const std::function<bool(Window)>& isClient,
+                                           const std::function<bool(Window)>& accept) {
     auto viewable = [&](Window window) {
         XWindowAttributes attributes;
         return XGetWindowAttributes(display_, window, &attributes) != 0 &&
                attributes.map_state == IsViewable;
-    };
-    auto ours = [&](Window window) {
-        if (!pid) {
-            return true;
-        }
-        const std::optional<long> owner = cardinalProperty(display_, window, netWmPid);
-        return !owner || *owner == *pid;
     };
 
     std::vector<Window> found;
     // Without a window manager the program's windows are children of the root; with one, they
     // sit inside its frames, a level or two further down.
     std::function<void(Window, int)> search = [&](Window window, int depth) {
-        if (titled(window)) {
-            if (viewable(window) && ours(window)) {
+        if (isClient(window)) {
+            if (viewable(window) && accept(window)) {
                 found.push_back(window);
             }
             return;
@@ -222,6 +209,34 @@ std::vector<Window> XServer::windowsTitled(const std::string& title, std::option
         }
     }
     return found;
+}
+
+std::vector<Window> XServer::windowsTitled(const std::string& title, std::optional<pid_t> pid) {
+    const Atom wmName = XA_WM_NAME;
+    const Atom netWmName = XInternAtom(display_, "_NET_WM_NAME", False);
+    const Atom netWmPid = XInternAtom(display_, "_NET_WM_PID", False);
+
+    auto titled = [&](Window window) {
+        return textProperty(display_, window, wmName) == title ||
+               textProperty(display_, window, netWmName) == title;
+    };
+    auto ours = [&](Window window) {
+        if (!pid) {
+            return true;
+        }
+        const std::optional<long> owner = cardinalProperty(display_, window, netWmPid);
+        return !owner || *owner == *pid;
+    };
+    return clientWindows(titled, ours);
+}
+
+std::vector<Window> XServer::windowsOfProcess(pid_t pid) {
+    const Atom netWmPid = XInternAtom(display_, "_NET_WM_PID", False);
+    auto hasOwner = [&](Window window) {
+        return cardinalProperty(display_, window, netWmPid).has_value();
+    };
+    auto ours = [&](Window window) { return cardinalProperty(display_, window, netWmPid) == pid; };
+    return clientWindows(hasOwner, ours);
 }
 
 std::optional<Geometry> XServer::geometry(Window window) {
@@ -273,6 +288,20 @@ Screenshot XServer::capture(const Geometry& area) {
     return shot;
 }
 
+std::optional<Screenshot> XServer::captureWhenStill(const Geometry& area, Milliseconds timeout) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    Screenshot last = capture(area);
+    while (std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(100ms);
+        Screenshot next = capture(area);
+        if (!compare(next, last.image)) {
+            return next;
+        }
+        last = std::move(next);
+    }
+    return std::nullopt;
+}
+
 void XServer::movePointer(int x, int y) {
     XTestFakeMotionEvent(display_, DefaultScreen(display_), x, y, CurrentTime);
     XSync(display_, False);
@@ -319,9 +348,19 @@ void XServer::tapKey(unsigned long keysym) {
     releaseKey(keysym);
 }
 
+void XServer::tapKeyWith(unsigned long modifier, unsigned long keysym) {
+    pressKey(modifier);
+    tapKey(keysym);
+    releaseKey(modifier);
+}
+
 void XServer::focus(Window window) {
     XSetInputFocus(display_, window, RevertToPointerRoot, CurrentTime);
     XSync(display_, False);
+}
+
+Window XServer::selectionOwner(const std::string& selection) {
+    return XGetSelectionOwner(display_, XInternAtom(display_, selection.c_str(), False));
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -395,6 +434,10 @@ std::optional<std::string> DravixProcess::readFile(const std::string& name) cons
     return bytes.str();
 }
 
+void DravixProcess::setEnvironment(const std::string& name, const std::string& value) {
+    environment_[name] = value;
+}
+
 void DravixProcess::start() {
     if (pid_ > 0) {
         // A second run in the same folder, after the first one ended.
@@ -412,10 +455,19 @@ void DravixProcess::start() {
     const std::string home = "HOME=" + workingFolder;
 
     // Everything the child needs is prepared before fork; after it, only async-signal-safe calls.
+    auto replaced = [this](std::string_view variable) {
+        const std::string_view name = variable.substr(0, variable.find('='));
+        return name == "HOME" || environment_.contains(std::string(name));
+    };
     std::vector<std::string> environment;
     for (char** variable = environ; *variable != nullptr; ++variable) {
-        if (std::strncmp(*variable, "HOME=", 5) != 0) {
+        if (!replaced(*variable)) {
             environment.emplace_back(*variable);
+        }
+    }
+    for (const auto& [name, value] : environment_) {
+        if (name != "HOME") {
+            environment.push_back(name + "=" + value);
         }
     }
     environment.push_back(home);
@@ -481,6 +533,13 @@ std::vector<Window> DravixProcess::windows() {
     return XServer::instance().windowsTitled("Dravix", pid_);
 }
 
+std::vector<Window> DravixProcess::allWindows() {
+    if (pid_ <= 0) {
+        return {};
+    }
+    return XServer::instance().windowsOfProcess(pid_);
+}
+
 std::optional<Window>
 DravixProcess::waitForWindow(const std::function<bool(const Geometry&)>& accept,
                              Milliseconds timeout) {
@@ -524,6 +583,92 @@ void DravixProcess::saveArtifacts() {
                                        std::filesystem::copy_options::overwrite_existing, ignored);
         }
     }
+}
+
+// ---------------------------------------------------------------------------------------------
+// ClipboardText
+
+ClipboardText::ClipboardText(const std::string& text) {
+    XServer& server = XServer::instance();
+    const Window previousOwner = server.selectionOwner("CLIPBOARD");
+
+    int input[2];
+    if (pipe(input) != 0) {
+        throw std::runtime_error("pipe failed: " + std::string(std::strerror(errno)));
+    }
+    char program[] = "xclip";
+    char selectionOption[] = "-selection";
+    char selection[] = "clipboard";
+    // -quiet keeps xclip in the foreground, so that it is this pid that serves the selection.
+    char quiet[] = "-quiet";
+    char* argv[] = {program, selectionOption, selection, quiet, nullptr};
+    const pid_t child = fork();
+    if (child < 0) {
+        close(input[0]);
+        close(input[1]);
+        throw std::runtime_error("fork failed: " + std::string(std::strerror(errno)));
+    }
+    if (child == 0) {
+        // xclip talks about every request it serves on stderr; failures show as its early end.
+        const int output = open("/dev/null", O_WRONLY);
+        if (output < 0 || dup2(input[0], 0) < 0 || dup2(output, 1) < 0 || dup2(output, 2) < 0) {
+            _exit(126);
+        }
+        for (int fd = 3; fd < 1024; ++fd) {
+            close(fd);
+        }
+        execvp(program, argv);
+        _exit(127);
+    }
+    pid_ = child;
+    close(input[0]);
+    std::size_t written = 0;
+    while (written < text.size()) {
+        const ssize_t result = write(input[1], text.data() + written, text.size() - written);
+        if (result < 0 && errno == EINTR) {
+            continue;
+        }
+        if (result <= 0) {
+            break;
+        }
+        written += static_cast<std::size_t>(result);
+    }
+    close(input[1]);
+
+    // xclip reads its input to the end and only then takes the selection.
+    bool exited = false;
+    const bool owns = waitUntil(
+        [&] {
+            int status = 0;
+            if (waitpid(pid_, &status, WNOHANG) == pid_) {
+                exited = true;
+                pid_ = -1;
+                return true;
+            }
+            const Window owner = server.selectionOwner("CLIPBOARD");
+            return owner != None && owner != previousOwner;
+        },
+        windowTimeout);
+    if (exited || !owns || written != text.size()) {
+        stop();
+        throw std::runtime_error(exited ? "xclip ended at once (is it installed?)"
+                                        : "xclip did not take the clipboard");
+    }
+}
+
+ClipboardText::~ClipboardText() {
+    stop();
+}
+
+void ClipboardText::stop() {
+    if (pid_ <= 0) {
+        return;
+    }
+    kill(pid_, SIGTERM);
+    int status = 0;
+    while (waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
+    }
+    pid_ = -1;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -674,6 +819,43 @@ std::string emptySlotList() {
         bytes += "\r\n";
     }
     return bytes;
+}
+
+std::string slotList(const std::map<int, SlotEntry>& slots) {
+    std::string bytes;
+    for (int slot = 0; slot < 10; ++slot) {
+        const auto entry = slots.find(slot);
+        if (entry != slots.end()) {
+            bytes += entry->second.path + "\r\n" + entry->second.name + "\r\n";
+        } else {
+            bytes += "\r\n\r\n";
+        }
+    }
+    return bytes;
+}
+
+void writeTextFile(const std::filesystem::path& path, const std::string& text, bool executable) {
+    {
+        std::ofstream file(path, std::ios::binary | std::ios::trunc);
+        file.write(text.data(), static_cast<std::streamsize>(text.size()));
+        if (!file) {
+            throw std::runtime_error("cannot write " + path.string());
+        }
+    }
+    using std::filesystem::perms;
+    std::filesystem::permissions(
+        path, executable ? perms::owner_all : perms::owner_read | perms::owner_write,
+        std::filesystem::perm_options::replace);
+}
+
+std::optional<std::string> readTextFile(const std::filesystem::path& path) {
+    std::ifstream file(path, std::ios::binary);
+    if (!file) {
+        return std::nullopt;
+    }
+    std::ostringstream bytes;
+    bytes << file.rdbuf();
+    return bytes.str();
 }
 
 } // namespace dravix::e2e

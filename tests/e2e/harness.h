@@ -13,6 +13,7 @@
 #include <chrono>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -75,11 +76,17 @@ public:
     // when that pid matches `pid` (when one is given).
     std::vector<Window> windowsTitled(const std::string& title,
                                       std::optional<pid_t> pid = std::nullopt);
+    // Every viewable top-level window, whatever its title, whose _NET_WM_PID is `pid`.
+    std::vector<Window> windowsOfProcess(pid_t pid);
     // The window's rectangle in root coordinates; nothing when it no longer exists.
     std::optional<Geometry> geometry(Window window);
 
     // The pixels on the screen inside the rectangle, as far as it lies on the screen.
     Screenshot capture(const Geometry& area);
+    // Captures the area until two captures 100 ms apart are the same, so that nothing is being
+    // drawn there any more; that capture, or nothing when it still changed at the timeout.
+    std::optional<Screenshot> captureWhenStill(const Geometry& area,
+                                               Milliseconds timeout = changeTimeout);
 
     // Real input: XTest events, each flushed to the server and synchronised.
     void movePointer(int x, int y);
@@ -89,12 +96,23 @@ public:
     void pressKey(unsigned long keysym);
     void releaseKey(unsigned long keysym);
     void tapKey(unsigned long keysym);
+    // Taps the key while the modifier key (XK_Control_L, say) is held.
+    void tapKeyWith(unsigned long modifier, unsigned long keysym);
     // Gives the keyboard focus to the window, as a window manager would on a click.
     void focus(Window window);
+
+    // The window that owns the selection (e.g. "CLIPBOARD"); None when nobody does.
+    Window selectionOwner(const std::string& selection);
 
 private:
     XServer();
     ~XServer();
+
+    // Walks the root's children and up to two levels below (window-manager frames), stopping at
+    // the first window on each branch for which isClient holds; of those, the viewable ones that
+    // `accept` takes are returned.
+    std::vector<Window> clientWindows(const std::function<bool(Window)>& isClient,
+                                      const std::function<bool(Window)>& accept);
 
     Display* display_ = nullptr;
 };
@@ -121,6 +139,10 @@ public:
     void writeFile(const std::string& name, const std::string& bytes);
     std::optional<std::string> readFile(const std::string& name) const;
 
+    // Gives the next start() this environment variable in place of the caller's (PATH, say).
+    // HOME is always the folder elsewhere().
+    void setEnvironment(const std::string& name, const std::string& value);
+
     // Starts the copied binary with the caller's environment (DISPLAY) and a bare argv[0], with
     // stdout and stderr going to files in the folder. It may be started again once it has ended.
     void start();
@@ -132,6 +154,8 @@ public:
 
     // The mapped windows titled "Dravix" that belong to this run.
     std::vector<Window> windows();
+    // Every mapped top-level window of this run, whatever its title (dialogs included).
+    std::vector<Window> allWindows();
     // Waits for a window of this run whose geometry satisfies the predicate; nothing on timeout.
     std::optional<Window> waitForWindow(const std::function<bool(const Geometry&)>& accept,
                                         Milliseconds timeout = windowTimeout);
@@ -147,6 +171,23 @@ private:
     std::filesystem::path folder_;
     pid_t pid_ = -1;
     std::optional<int> exitStatus_;
+    std::map<std::string, std::string> environment_;
+};
+
+// Puts text on the X clipboard for as long as it lives: xclip, started in the foreground, owns
+// the CLIPBOARD selection and serves every paste until the destructor ends it. The constructor
+// returns once xclip owns the selection; it throws when xclip cannot be started or never does.
+class ClipboardText {
+public:
+    explicit ClipboardText(const std::string& text);
+    ~ClipboardText();
+    ClipboardText(const ClipboardText&) = delete;
+    ClipboardText& operator=(const ClipboardText&) = delete;
+
+private:
+    void stop();
+
+    pid_t pid_ = -1;
 };
 
 // Base fixture: one dravix per test, input helpers in window coordinates, waits on geometry and
@@ -195,5 +236,20 @@ protected:
 // The stored files of a fresh installation: the window at Top 132, Left 196 and ten empty slots.
 std::string positionFile(int top, int left);
 std::string emptySlotList();
+
+// One slot of the slot list file.
+struct SlotEntry {
+    std::string path;
+    std::string name;
+};
+// The slot list file's twenty CR LF lines (path 0, name 0, path 1, ...) with the given slots
+// filled in and the others empty.
+std::string slotList(const std::map<int, SlotEntry>& slots);
+
+// Writes a file with the text and makes it executable (or not) for its owner.
+void writeTextFile(const std::filesystem::path& path, const std::string& text,
+                   bool executable = false);
+// The file's bytes; nothing when it cannot be read.
+std::optional<std::string> readTextFile(const std::filesystem::path& path);
 
 } // namespace dravix::e2e
