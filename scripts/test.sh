@@ -1,10 +1,25 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds everything in build/ and runs every test: the unit tests and
-# the end-to-end tests, which start their own Xvfb. Exits non-zero if anything fails.
+# Installs what is missing, then builds and runs every test three ways:
+#   1. a release build in build/: unit tests, the randomized soak and the end-to-end tests, which
+#      start their own Xvfb;
+#   2. the same suite built with AddressSanitizer and UndefinedBehaviorSanitizer in
+#      build-sanitize/, together with a few seconds of each fuzz target;
+#   3. the end-to-end tests once more with the real binary under valgrind's memcheck.
+# Exits non-zero if anything fails.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+jobs="$(nproc)"
 
 scripts/install-deps.sh
+
 cmake -S . -B build -DCMAKE_BUILD_TYPE=Release
-cmake --build build -j"$(nproc)"
+cmake --build build -j"$jobs"
 ctest --test-dir build --output-on-failure --no-tests=error -j2
+
+cmake -S . -B build-sanitize -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DDRAVIX_SANITIZE=ON -DDRAVIX_FUZZ=ON
+cmake --build build-sanitize -j"$jobs"
+LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp:print_suppressions=0" \
+    ctest --test-dir build-sanitize --output-on-failure --no-tests=error -j2
+
+scripts/e2e-under-valgrind.sh build

@@ -404,11 +404,15 @@ void DravixProcess::stop() {
         return;
     }
     if (!exitStatus_) {
-        kill(pid_, SIGKILL);
-        int status = 0;
-        while (waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
+        // A polite end first, so that a wrapping tool can write its report.
+        kill(pid_, SIGTERM);
+        if (!waitForExit(2000ms)) {
+            kill(pid_, SIGKILL);
+            int status = 0;
+            while (waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
+            }
+            exitStatus_ = status;
         }
-        exitStatus_ = status;
     }
     // The server drops a dead client's windows a moment after its connection closes; the next
     // test must not find them.
@@ -476,8 +480,21 @@ void DravixProcess::start() {
         envp.push_back(variable.data());
     }
     envp.push_back(nullptr);
-    char argv0[] = "dravix";
-    char* argv[] = {argv0, nullptr};
+    // DRAVIX_E2E_WRAPPER runs the program under a tool such as valgrind: its words come first.
+    std::vector<std::string> words;
+    if (const char* wrapper = std::getenv("DRAVIX_E2E_WRAPPER")) {
+        std::istringstream split(wrapper);
+        for (std::string word; split >> word;) {
+            words.push_back(word);
+        }
+    }
+    const std::string executable = words.empty() ? program : words.front();
+    words.push_back(words.empty() ? "dravix" : program);
+    std::vector<char*> argv;
+    for (std::string& word : words) {
+        argv.push_back(word.data());
+    }
+    argv.push_back(nullptr);
 
     const pid_t child = fork();
     if (child < 0) {
@@ -495,7 +512,11 @@ void DravixProcess::start() {
         for (int fd = 3; fd < 1024; ++fd) {
             close(fd);
         }
-        execve(program.c_str(), argv, envp.data());
+        if (executable.find('/') == std::string::npos) {
+            execvpe(executable.c_str(), argv.data(), envp.data());
+        } else {
+            execve(executable.c_str(), argv.data(), envp.data());
+        }
         _exit(127);
     }
     pid_ = child;
