@@ -144,8 +144,8 @@ TEST(ScenePictures, ElementsStartWithTheirStorePictures) {
         const std::string digit = std::to_string(slot);
         EXPECT_EQ(scene.element(scene.find("kn" + digit)).picture, &store("kk" + digit));
     }
-    for (int cell = 1; cell <= 6; ++cell)
-        EXPECT_EQ(scene.element(scene.find("w" + std::to_string(cell))).picture, &store("space"));
+    for (const char* cell : {"w1", "w2", "w3", "w4", "w5", "w6"})
+        EXPECT_EQ(scene.element(scene.find(cell)).picture, &store("space"));
     EXPECT_THROW(scene.find("nothing"), std::out_of_range);
 }
 

