@@ -12,6 +12,9 @@ packages=(
     xvfb xauth xdotool xclip x11-utils         # end-to-end tests: a private X server and input
     imagemagick libxtst-dev                    #   screenshots and synthetic input from the tests
     clang libclang-rt-14-dev valgrind          # fuzzing and memory checks
+    g++-mingw-w64-x86-64-posix                 # the Windows build: MinGW-w64 cross compiler,
+    binutils-mingw-w64-x86-64 googletest       #   windres, and GoogleTest's sources to cross-build
+    wine wine64                                # its tests run under Wine
 )
 
 missing=()

@@ -4,7 +4,10 @@
 #      start their own Xvfb;
 #   2. the same suite built with AddressSanitizer and UndefinedBehaviorSanitizer in
 #      build-sanitize/, together with a few seconds of each fuzz target;
-#   3. the end-to-end tests once more with the real binary under valgrind's memcheck.
+#   3. the end-to-end tests once more with the real binary under valgrind's memcheck;
+#   4. the Windows build, cross-compiled with MinGW-w64 in build-win/: dravix.exe and the tests
+#      as Windows programs, all run under Wine on a private Xvfb (a fresh Wine prefix first, then
+#      the core's unit tests and soak, the Win32 backend's tests and the end-to-end tests).
 # Exits non-zero if anything fails.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -23,4 +26,10 @@ LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp:print_suppressions=0" \
     ctest --test-dir build-sanitize --output-on-failure --no-tests=error -j2
 
 scripts/e2e-under-valgrind.sh build
-echo "stages: 3 passed, 0 failed"
+
+cmake -S . -B build-win -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
+    -DCMAKE_BUILD_TYPE=Release
+cmake --build build-win -j"$jobs"
+xvfb-run -a -s "-screen 0 1280x1024x24 -nolisten tcp" \
+    ctest --test-dir build-win --output-on-failure --no-tests=error -j2
+echo "stages: 4 passed, 0 failed"

@@ -1,0 +1,314 @@
+#include "platform/win32/win32_desktop.h"
+
+#include "platform/win32/win32_frame.h"
+#include "platform/win32/win32_resources.h"
+#include "platform/win32/win32_services.h"
+
+#include <windows.h>
+
+#include <commdlg.h>
+#include <objbase.h>
+#include <shellapi.h>
+#include <windowsx.h>
+
+#include <algorithm>
+#include <stdexcept>
+#include <utility>
+
+namespace dravix::win32 {
+
+namespace {
+
+// The window class keeps the main window's class name, so that tools that look windows up by
+// class find it.
+constexpr const char* windowClassName = "TForm1";
+constexpr UINT_PTR tickTimer = 1;
+constexpr UINT tickMilliseconds = 100;
+// "*.*" is both the filter's description and its pattern; the list ends with an empty string.
+constexpr const char allFilesFilter[] = "*.*\0*.*\0";
+// Room for any path the ANSI functions can take, with space to spare.
+constexpr std::size_t fileNameCapacity = 32768;
+
+std::optional<MouseButton> buttonOfMessage(UINT message) {
+    switch (message) {
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONUP:
+        return MouseButton::left;
+    case WM_RBUTTONDOWN:
+    case WM_RBUTTONUP:
+        return MouseButton::right;
+    case WM_MBUTTONDOWN:
+    case WM_MBUTTONUP:
+        return MouseButton::middle;
+    default:
+        return std::nullopt;
+    }
+}
+
+} // namespace
+
+struct Win32Desktop::Procedure {
+    static LRESULT CALLBACK windowProcedure(HWND window, UINT message, WPARAM wParam,
+                                            LPARAM lParam) {
+        if (message == WM_NCCREATE) {
+            const auto* creation = reinterpret_cast<const CREATESTRUCTA*>(lParam);
+            auto* desktop = static_cast<Win32Desktop*>(creation->lpCreateParams);
+            desktop->window_ = window;
+            SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(desktop));
+        }
+        auto* desktop = reinterpret_cast<Win32Desktop*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+        if (desktop == nullptr)
+            return DefWindowProcA(window, message, wParam, lParam);
+        return desktop->handleMessage(window, message, wParam, lParam);
+    }
+};
+
+Win32Desktop::Win32Desktop(std::string title) : title_(std::move(title)) {
+    // The shell's handlers and the file dialog expect a single-threaded apartment.
+    comInitialized_ =
+        SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE));
+
+    const HINSTANCE instance = GetModuleHandleA(nullptr);
+    WNDCLASSEXA windowClass{};
+    windowClass.cbSize = sizeof windowClass;
+    // No CS_DBLCLKS: a double click then arrives as two presses.
+    windowClass.style = CS_HREDRAW | CS_VREDRAW;
+    windowClass.lpfnWndProc = Procedure::windowProcedure;
+    windowClass.hInstance = instance;
+    windowClass.hIcon = static_cast<HICON>(LoadImageA(
+        instance, MAKEINTRESOURCEA(DRAVIX_PROGRAM_ICON), IMAGE_ICON, 0, 0, LR_DEFAULTSIZE));
+    windowClass.hIconSm = static_cast<HICON>(
+        LoadImageA(instance, MAKEINTRESOURCEA(DRAVIX_PROGRAM_ICON), IMAGE_ICON,
+                   GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0));
+    windowClass.hCursor = LoadCursorA(nullptr, MAKEINTRESOURCEA(32512)); // IDC_ARROW
+    windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
+    windowClass.lpszClassName = windowClassName;
+    if (RegisterClassExA(&windowClass) == 0)
+        throw std::runtime_error("The window class could not be registered");
+
+    // A popup has no frame at all, so its window and client areas are the same. WS_EX_APPWINDOW
+    // gives it a taskbar entry.
+    CreateWindowExA(WS_EX_APPWINDOW, windowClassName, title_.c_str(), WS_POPUP, 0, 0, 1, 1, nullptr,
+                    nullptr, instance, this);
+    if (window_ == nullptr) {
+        UnregisterClassA(windowClassName, instance);
+        throw std::runtime_error("The window could not be created");
+    }
+}
+
+Win32Desktop::~Win32Desktop() {
+    if (window_ != nullptr) {
+        KillTimer(window_, tickTimer);
+        DestroyWindow(window_);
+    }
+    UnregisterClassA(windowClassName, GetModuleHandleA(nullptr));
+    if (comInitialized_)
+        CoUninitialize();
+}
+
+int Win32Desktop::run(WindowEvents& events) {
+    events_ = &events;
+    // The tick runs from here to the end, so that it already runs under an error box that the
+    // start-up load may show.
+    SetTimer(window_, tickTimer, tickMilliseconds, nullptr);
+    // Showing activates the window. A shortcut set to start minimised or maximised would have
+    // its way with this first ShowWindow; the strip is only ever shown at its own size.
+    ShowWindow(window_, SW_SHOWNORMAL);
+    if (IsIconic(window_) || IsZoomed(window_))
+        ShowWindow(window_, SW_RESTORE);
+    // When the window did not become active (another program keeps the foreground), the load
+    // runs now all the same: input is handled only from the message loop below.
+    deliverFirstActivation();
+
+    MSG message{};
+    while (GetMessageA(&message, nullptr, 0, 0) > 0) {
+        TranslateMessage(&message);
+        DispatchMessageA(&message);
+    }
+    events_ = nullptr;
+    return message.message == WM_QUIT ? static_cast<int>(message.wParam) : 0;
+}
+
+void Win32Desktop::deliverFirstActivation() {
+    if (activationDelivered_ || events_ == nullptr)
+        return;
+    activationDelivered_ = true;
+    events_->activate();
+}
+
+LRESULT Win32Desktop::handleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_PAINT:
+        paint();
+        return 0;
+    case WM_ERASEBKGND:
+        return 1; // WM_PAINT covers every pixel
+    case WM_GETMINMAXINFO:
+        reinterpret_cast<MINMAXINFO*>(lParam)->ptMinTrackSize = POINT{1, 1};
+        return 0;
+    case WM_SYSCOMMAND:
+        // The core moves and sizes the window from its real geometry; a minimised or maximised
+        // window has another.
+        if ((wParam & 0xFFF0) == SC_MINIMIZE || (wParam & 0xFFF0) == SC_MAXIMIZE)
+            return 0;
+        break;
+    case WM_ACTIVATE: {
+        // The default handler gives the window the keyboard focus, so it goes first.
+        const LRESULT result = DefWindowProcA(window, message, wParam, lParam);
+        if (LOWORD(wParam) != WA_INACTIVE)
+            deliverFirstActivation();
+        return result;
+    }
+    case WM_LBUTTONDOWN:
+    case WM_RBUTTONDOWN:
+    case WM_MBUTTONDOWN: {
+        const MouseButton button = *buttonOfMessage(message);
+        pressed_[static_cast<int>(button)] = true;
+        // A captured pointer sends the moves and the release here, outside the window too.
+        if (button == MouseButton::left)
+            SetCapture(window);
+        if (events_ != nullptr)
+            events_->mouseDown(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam), button);
+        return 0;
+    }
+    case WM_LBUTTONUP:
+    case WM_RBUTTONUP:
+    case WM_MBUTTONUP: {
+        const MouseButton button = *buttonOfMessage(message);
+        if (button == MouseButton::left)
+            ReleaseCapture();
+        if (!std::exchange(pressed_[static_cast<int>(button)], false))
+            return 0;
+        if (events_ != nullptr)
+            events_->mouseUp(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam), button);
+        return 0;
+    }
+    case WM_MOUSEMOVE:
+        if (events_ != nullptr)
+            events_->mouseMove(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
+        return 0;
+    case WM_KEYDOWN:
+    case WM_SYSKEYDOWN:
+        if (events_ != nullptr)
+            events_->keyDown(static_cast<int>(wParam));
+        // Alt combinations go on to the system, so that Alt+F4 still closes the window.
+        if (message == WM_KEYDOWN)
+            return 0;
+        break;
+    case WM_TIMER:
+        if (wParam != tickTimer)
+            break;
+        if (events_ != nullptr)
+            events_->tick();
+        return 0;
+    case WM_DESTROY:
+        // Closed from outside while the loop runs: the loop ends. The destructor's own
+        // DestroyWindow must not leave a quit message for a later loop of this thread.
+        if (events_ != nullptr)
+            PostQuitMessage(0);
+        return 0;
+    case WM_NCDESTROY:
+        window_ = nullptr;
+        break;
+    default:
+        break;
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+void Win32Desktop::paint() {
+    PAINTSTRUCT painting;
+    const HDC dc = BeginPaint(window_, &painting);
+    RECT client;
+    GetClientRect(window_, &client);
+    if (frameWidth_ > 0 && frameHeight_ > 0) {
+        BITMAPINFO info{};
+        info.bmiHeader.biSize = sizeof info.bmiHeader;
+        info.bmiHeader.biWidth = frameWidth_;
+        info.bmiHeader.biHeight = -frameHeight_; // negative: the first row is the top one
+        info.bmiHeader.biPlanes = 1;
+        info.bmiHeader.biBitCount = 24;
+        info.bmiHeader.biCompression = BI_RGB;
+        SetDIBitsToDevice(dc, 0, 0, static_cast<DWORD>(frameWidth_),
+                          static_cast<DWORD>(frameHeight_), 0, 0, 0,
+                          static_cast<UINT>(frameHeight_), dibRows_.data(), &info, DIB_RGB_COLORS);
+        ExcludeClipRect(dc, 0, 0, frameWidth_, frameHeight_);
+    }
+    // Between a resize and the next frame, whatever the frame does not cover is black.
+    FillRect(dc, &client, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+    EndPaint(window_, &painting);
+}
+
+void Win32Desktop::setGeometry(const WindowGeometry& geometry) {
+    SetWindowPos(window_, nullptr, geometry.left, geometry.top, geometry.width, geometry.height,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+WindowGeometry Win32Desktop::geometry() const {
+    RECT area{};
+    GetWindowRect(window_, &area);
+    return {area.left, area.top, area.right - area.left, area.bottom - area.top};
+}
+
+void Win32Desktop::present(const Frame& frame) {
+    dibRowsFromFrame(frame, dibRows_);
+    frameWidth_ = frame.width;
+    frameHeight_ = frame.height;
+    // Painted before returning, so that what the core presents shows at once.
+    InvalidateRect(window_, nullptr, FALSE);
+    UpdateWindow(window_);
+}
+
+void Win32Desktop::showError(const std::string& text) {
+    // The owner is disabled while the box is up; the box's modal loop goes on dispatching the
+    // owner's WM_TIMER, so the tick keeps coming.
+    MessageBoxA(window_, text.c_str(), title_.c_str(), MB_ICONERROR | MB_OK);
+}
+
+std::optional<std::string> Win32Desktop::chooseFile(const std::string& initialName) {
+    std::vector<char> name(std::max(fileNameCapacity, initialName.size() + 1), '\0');
+    std::copy(initialName.begin(), initialName.end(), name.begin());
+
+    OPENFILENAMEA request{};
+    request.lStructSize = sizeof request;
+    request.hwndOwner = window_;
+    request.lpstrFilter = allFilesFilter;
+    request.nFilterIndex = 1;
+    request.lpstrFile = name.data();
+    request.nMaxFile = static_cast<DWORD>(name.size());
+    // OFN_NOCHANGEDIR: the dialog leaves the process's working folder as it was.
+    request.Flags = OFN_EXPLORER | OFN_HIDEREADONLY | OFN_ENABLESIZING | OFN_NOCHANGEDIR;
+    if (!GetOpenFileNameA(&request))
+        return std::nullopt;
+    return std::string(name.data());
+}
+
+std::string Win32Desktop::executablePath() const {
+    return win32::executablePath();
+}
+
+FileStatus Win32Desktop::readFile(const std::string& path, std::string& contents) {
+    return win32::readFile(path, contents);
+}
+
+FileStatus Win32Desktop::replaceFile(const std::string& path, std::string_view contents) {
+    return win32::replaceFile(path, contents);
+}
+
+void Win32Desktop::launch(const std::string& path, const std::string& workingFolder) {
+    if (path.empty())
+        return;
+    // The default verb, no parameters; the result is not looked at.
+    ShellExecuteA(window_, nullptr, path.c_str(), nullptr,
+                  workingFolder.empty() ? nullptr : workingFolder.c_str(), SW_RESTORE);
+}
+
+int Win32Desktop::millisecondOfDay() const {
+    return win32::millisecondOfDay();
+}
+
+void Win32Desktop::exitProcess(int status) {
+    ExitProcess(static_cast<UINT>(status));
+}
+
+} // namespace dravix::win32

@@ -1,0 +1,91 @@
+// The Windows desktop through the Win32 API, with no toolkit.
+//
+//  [X] borderless popup window (WS_POPUP), placed exactly where asked; taskbar entry "Dravix"
+//      with the program icon
+//  [X] geometry changes take effect at once (SetWindowPos); no minimum size (26 x 23 works)
+//  [X] frames shown opaque and unscaled at the window's top-left corner (24-bit top-down DIB)
+//  [X] mouse press, move and release in window coordinates; a left press captures the pointer,
+//      so its moves and release arrive also outside the window; left 0, right 1, middle 2;
+//      the side buttons are not delivered; a double click arrives as a second press
+//  [X] a release whose press did not reach this window is dropped, as X11 never delivers one
+//      (the release of a double click that closes the file dialog, for instance)
+//  [X] key down with the virtual-key code, repeats and Alt combinations included
+//  [X] 100 ms timer (SetTimer) that keeps running under the error box and the file dialog,
+//      whose modal loops dispatch WM_TIMER
+//  [X] activate delivered once: at the first WM_ACTIVATE or right after the window is shown,
+//      whichever comes first, so the start-up load runs before any input
+//  [X] modal error box (MessageBoxA): caption from the title, error icon, one OK button
+//  [X] modal open-file dialog (GetOpenFileNameA): filter "*.*", the given name filled in
+//  [X] launch through ShellExecuteA: default verb, working folder, SW_RESTORE
+//  [X] files byte for byte, names in the ANSI code page; a save goes to a temporary file first
+//      and replaces the old one with ReplaceFileA, so a failed save leaves the old file whole
+//  [X] executable path (GetModuleFileNameA), millisecond of the local time (GetLocalTime)
+//  [X] closing from outside (Alt+F4, the taskbar) ends the message loop; exit at once with a
+//      status (ExitProcess)
+//  [ ] minimise and maximise: refused, so that the window's geometry is always its real one
+//  [ ] screens above 96 pixels per inch: the program is not DPI-aware, so Windows scales it
+//  [ ] paths that the ANSI code page cannot spell, and a UTF-8 ANSI code page
+//  [ ] drag and drop
+
+#pragma once
+
+#include "platform/desktop.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+struct HWND__;
+
+namespace dravix::win32 {
+
+class Win32Desktop final : public Desktop {
+public:
+    // Creates the window hidden; title is the window's title and the error box's caption.
+    // Throws std::runtime_error when the window cannot be created.
+    explicit Win32Desktop(std::string title);
+    ~Win32Desktop() override;
+    Win32Desktop(const Win32Desktop&) = delete;
+    Win32Desktop& operator=(const Win32Desktop&) = delete;
+
+    // Starts the 100 ms tick, shows the window, delivers activate and handles messages until the
+    // window is closed. Returns the process's exit status.
+    int run(WindowEvents& events);
+
+    void setGeometry(const WindowGeometry& geometry) override;
+    WindowGeometry geometry() const override;
+    void present(const Frame& frame) override;
+
+    void showError(const std::string& text) override;
+    std::optional<std::string> chooseFile(const std::string& initialName) override;
+
+    std::string executablePath() const override;
+    char pathSeparator() const override { return '\\'; }
+    FileStatus readFile(const std::string& path, std::string& contents) override;
+    FileStatus replaceFile(const std::string& path, std::string_view contents) override;
+
+    void launch(const std::string& path, const std::string& workingFolder) override;
+    int millisecondOfDay() const override;
+    [[noreturn]] void exitProcess(int status) override;
+
+private:
+    struct Procedure; // the window procedure, which calls handleMessage
+    std::intptr_t handleMessage(HWND__* window, unsigned message, std::uintptr_t wParam,
+                                std::intptr_t lParam);
+    void deliverFirstActivation();
+    void paint();
+
+    std::string title_;
+    HWND__* window_ = nullptr;
+    WindowEvents* events_ = nullptr;
+    bool activationDelivered_ = false;
+    bool comInitialized_ = false;
+    bool pressed_[3] = {}; // per MouseButton: a press reached this window, its release may follow
+    int frameWidth_ = 0;
+    int frameHeight_ = 0;
+    std::vector<std::uint8_t> dibRows_;
+};
+
+} // namespace dravix::win32

@@ -1,0 +1,302 @@
+// dravix.exe under Wine, driven like a user through XTest: where the window appears and what it
+// shows, the slide, a launch through the shell, the open-file dialog while a slide goes on, the
+// arrow keys and the exit. Each test runs its own copy of the program in a temporary folder.
+
+#include "assets/picture_store.h"
+#include "tests/e2e/frames.h"
+#include "tests/e2e/harness.h"
+
+#include <X11/Xatom.h>
+#include <X11/keysym.h>
+
+#include <algorithm>
+#include <thread>
+
+namespace dravix::e2e {
+namespace {
+
+constexpr Geometry closedAtCreationPlace{196, 132, 26, 23};
+// Well inside the screen, so that the open strip, 300 pixels higher, is whole on it too.
+constexpr Geometry closedAtStoredPlace{300, 450, 26, 23};
+constexpr int slotButtonLeft = 4;
+constexpr int openToggleTop = 300;
+
+// The Windows name of a Linux path: Wine's drive Z: is the root folder.
+std::string windowsPath(const std::filesystem::path& path) {
+    std::string text = "Z:" + path.string();
+    std::replace(text.begin(), text.end(), '/', '\\');
+    return text;
+}
+
+// The size x size image of the window's _NET_WM_ICON, where Wine puts the window class's icons,
+// as 0xAARRGGBB values row by row; empty when there is none of that size.
+std::vector<unsigned long> windowIcon(Window window, int size) {
+    Display* display = XServer::instance().display();
+    Atom type = None;
+    int format = 0;
+    unsigned long count = 0;
+    unsigned long remaining = 0;
+    unsigned char* data = nullptr;
+    const Atom property = XInternAtom(display, "_NET_WM_ICON", False);
+    if (XGetWindowProperty(display, window, property, 0, 1 << 20, False, XA_CARDINAL, &type,
+                           &format, &count, &remaining, &data) != Success ||
+        data == nullptr) {
+        return {};
+    }
+    // Xlib hands 32-bit items over as longs.
+    const auto* values = reinterpret_cast<const unsigned long*>(data);
+    std::vector<unsigned long> icon;
+    for (unsigned long at = 0; at + 2 <= count;) {
+        const unsigned long width = values[at];
+        const unsigned long height = values[at + 1];
+        const unsigned long pixels = width * height;
+        if (at + 2 + pixels > count)
+            break;
+        if (width == static_cast<unsigned long>(size) && height == width) {
+            icon.assign(values + at + 2, values + at + 2 + pixels);
+            break;
+        }
+        at += 2 + pixels;
+    }
+    XFree(data);
+    return icon;
+}
+
+class WineTest : public DravixTest {
+protected:
+    // Clicks the middle of slot button N of the open window.
+    void clickSlot(int slot, Button button) {
+        clickAt(slotButtonLeft + 10, slotButtonTops[slot] + 6, button);
+    }
+
+    // Clicks the toggle of the closed window and waits for the open strip to settle.
+    ::testing::AssertionResult openStrip(Milliseconds timeout = windowTimeout) {
+        const std::optional<Geometry> closed = mainGeometry();
+        if (!closed)
+            return ::testing::AssertionFailure() << "the main window is gone";
+        clickAt(12, 11, Button::left);
+        const Geometry open{closed->left, closed->top - 300, 244, 323};
+        if (::testing::AssertionResult reached = waitForGeometry(open, timeout); !reached)
+            return reached;
+        return waitForImage(openFrame(), "open");
+    }
+
+    // The windows of this run other than the main window (dialogs and boxes).
+    std::vector<Window> otherWindows() {
+        std::vector<Window> others;
+        for (Window window : app.allWindows()) {
+            const std::optional<Geometry> geometry = x().geometry(window);
+            if (window != main && geometry && geometry->width > 50 && geometry->height > 50)
+                others.push_back(window);
+        }
+        return others;
+    }
+
+    void typeInto(Window window, const std::string& text) {
+        x().focus(window);
+        for (char character : text)
+            x().tapKey(character == '.' ? XK_period : static_cast<unsigned long>(character));
+    }
+};
+
+using StartUp = WineTest;
+
+TEST_F(StartUp, ShowsTheClosedToggleAtTheStoredPlaceWithTheProgramIcon) {
+    startWith(positionFile(closedAtStoredPlace.top, closedAtStoredPlace.left), emptySlotList());
+
+    ASSERT_TRUE(waitForMainWindow(closedAtStoredPlace));
+    EXPECT_TRUE(waitForImage(closedFrame(), "closed"));
+    std::this_thread::sleep_for(300ms);
+    EXPECT_EQ(app.windows().size(), 1u) << "an error box? " << app.describeWindows();
+
+    // The icon is the closed toggle in the middle of a transparent 32 x 32 tile.
+    const std::vector<unsigned long> icon = windowIcon(main, 32);
+    ASSERT_EQ(icon.size(), 32u * 32u) << "no 32 x 32 icon on the window";
+    const Picture& toggle = storePicture("k1");
+    const int left = (32 - toggle.width()) / 2;
+    const int top = (32 - toggle.height()) / 2;
+    int wrong = 0;
+    for (int y = 0; y < 32; ++y) {
+        for (int x = 0; x < 32; ++x) {
+            const unsigned long shown = icon[static_cast<std::size_t>(y * 32 + x)] & 0xffffffffUL;
+            const int px = x - left;
+            const int py = y - top;
+            unsigned long expected = 0;
+            if (px >= 0 && px < toggle.width() && py >= 0 && py < toggle.height()) {
+                const Rgb colour = toggle.pixel(px, py);
+                expected = 0xff000000UL | (static_cast<unsigned long>(colour.red) << 16) |
+                           (static_cast<unsigned long>(colour.green) << 8) | colour.blue;
+            }
+            // Fully transparent pixels carry no colour worth comparing.
+            if (shown != expected && !((expected >> 24) == 0 && (shown >> 24) == 0))
+                ++wrong;
+        }
+    }
+    EXPECT_EQ(wrong, 0) << "icon pixels that differ from the toggle on a transparent tile";
+}
+
+TEST_F(StartUp, WithoutStoredFilesShowsTheErrorBoxOverADisabledWindow) {
+    startWith(std::nullopt, std::nullopt);
+
+    ASSERT_TRUE(waitForMainWindow(closedAtCreationPlace));
+    std::optional<Window> box;
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            for (Window window : app.windows()) {
+                if (window != main)
+                    box = window;
+            }
+            return box.has_value();
+        },
+        windowTimeout))
+        << "no error box titled \"Dravix\"; " << app.describeWindows();
+
+    // The box disables its owner: a press on the toggle does nothing meanwhile.
+    clickAt(12, 11, Button::left);
+    std::this_thread::sleep_for(500ms);
+    EXPECT_EQ(mainGeometry(), closedAtCreationPlace);
+
+    dismissErrorBox(*box);
+    ASSERT_TRUE(waitUntil([&] { return app.windows().size() == 1; }, changeTimeout))
+        << "the error box did not close; " << app.describeWindows();
+    EXPECT_TRUE(waitForImage(closedFrame(), "closed"));
+    EXPECT_TRUE(app.running());
+    EXPECT_FALSE(app.readFile("dravix.ini")) << "reading creates nothing";
+    EXPECT_FALSE(app.readFile("dravix.dat"));
+}
+
+using Strip = WineTest;
+
+TEST_F(Strip, ALeftClickOpensItWithinTwoSecondsAndAnotherClosesIt) {
+    startWith(positionFile(closedAtStoredPlace.top, closedAtStoredPlace.left), emptySlotList());
+    ASSERT_TRUE(waitForMainWindow(closedAtStoredPlace));
+    ASSERT_TRUE(waitForImage(closedFrame(), "closed"));
+
+    ASSERT_TRUE(openStrip(2000ms));
+
+    clickAt(12, openToggleTop + 11, Button::left);
+    EXPECT_TRUE(waitForGeometry(closedAtStoredPlace));
+    EXPECT_TRUE(waitForImage(closedFrame(), "closed-again"));
+}
+
+using Slots = WineTest;
+
+// The slot's file is a batch file that writes the folder it runs in; Wine's shell starts it
+// with cmd. The folder's name has a space, as many Windows folders do.
+TEST_F(Slots, ALeftClickStartsTheFileThroughTheShellInItsOwnFolder) {
+    const std::filesystem::path tools = app.folder() / "my tools";
+    std::filesystem::create_directory(tools);
+    const std::filesystem::path report = app.folder() / "started-in.txt";
+    writeTextFile(tools / "where.bat", "@cd > \"" + windowsPath(report) + "\"\r\n");
+    startWith(positionFile(closedAtStoredPlace.top, closedAtStoredPlace.left),
+              slotList({{2, {windowsPath(tools / "where.bat"), "where"}}}));
+    ASSERT_TRUE(waitForMainWindow(closedAtStoredPlace));
+    ASSERT_TRUE(openStrip());
+
+    // Pointing at the slot spells its name: the moves reach the window.
+    hoverAt(slotButtonLeft + 10, slotButtonTops[2] + 6);
+    EXPECT_TRUE(waitForImage(openFrame({"bw", "bh", "be", "br", "be", "space"}), "hover"));
+
+    clickSlot(2, Button::left);
+    std::optional<std::string> folder;
+    EXPECT_TRUE(waitUntil(
+        [&] {
+            folder = readTextFile(report);
+            return folder && folder->ends_with("\r\n");
+        },
+        windowTimeout))
+        << "the batch file did not run";
+    EXPECT_EQ(folder, windowsPath(tools) + "\r\n");
+    // The strip closes after the launch.
+    EXPECT_TRUE(waitForGeometry(closedAtStoredPlace));
+}
+
+// A left press holds the pointer for its slot: the release far outside the window still reaches
+// the slot, which then starts its file.
+TEST_F(Slots, ALeftReleaseOutsideTheWindowStillLaunchesThePressedSlot) {
+    const std::filesystem::path report = app.folder() / "started.txt";
+    writeTextFile(app.folder() / "mark.bat", "@echo started> \"" + windowsPath(report) + "\"\r\n");
+    startWith(positionFile(closedAtStoredPlace.top, closedAtStoredPlace.left),
+              slotList({{7, {windowsPath(app.folder() / "mark.bat"), "mark"}}}));
+    ASSERT_TRUE(waitForMainWindow(closedAtStoredPlace));
+    ASSERT_TRUE(openStrip());
+
+    hoverAt(slotButtonLeft + 10, slotButtonTops[7] + 6);
+    x().pressButton(Button::left);
+    hoverAt(600, 20); // to the right of the open strip
+    x().releaseButton(Button::left);
+    EXPECT_TRUE(waitUntil([&] { return readTextFile(report) == "started\r\n"; }, windowTimeout))
+        << "the release did not reach the slot";
+    EXPECT_TRUE(waitForGeometry(closedAtStoredPlace));
+}
+
+// A right click on a slot while the strip closes: the open-file dialog comes up, and under it the
+// timer keeps the slide going to its end. The name typed into the dialog becomes the slot's.
+TEST_F(Slots, TheFileDialogLetsTheSlideGoOnAndItsChoiceIsSaved) {
+    writeTextFile(app.elsewhere() / "notes.txt", "x");
+    startWith(positionFile(closedAtStoredPlace.top, closedAtStoredPlace.left), emptySlotList());
+    ASSERT_TRUE(waitForMainWindow(closedAtStoredPlace));
+    ASSERT_TRUE(openStrip());
+
+    // The close narrows the window for three ticks before the slot panel moves, so slot 0 is
+    // still in place for the right click that follows at once.
+    clickAt(12, openToggleTop + 11, Button::left);
+    clickSlot(0, Button::right);
+    std::optional<Window> dialog;
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            const std::vector<Window> others = otherWindows();
+            if (!others.empty())
+                dialog = others.front();
+            return dialog.has_value();
+        },
+        windowTimeout))
+        << "no file dialog; " << app.describeWindows();
+    EXPECT_TRUE(waitForGeometry(closedAtStoredPlace)) << "the slide stopped under the dialog";
+    EXPECT_TRUE(x().geometry(*dialog)) << "the dialog closed before the slide ended";
+
+    // The dialog starts in the program's working folder, where notes.txt lies.
+    typeInto(*dialog, "notes.txt");
+    x().tapKey(XK_Return);
+    ASSERT_TRUE(waitUntil([&] { return otherWindows().empty(); }, changeTimeout))
+        << "the dialog did not close";
+    const std::string chosen = windowsPath(app.elsewhere() / "notes.txt");
+    EXPECT_TRUE(waitUntil(
+        [&] {
+            return app.readFile("dravix.dat") == slotList({{0, {chosen, "notes"}}});
+        },
+        changeTimeout))
+        << "dravix.dat holds: " << app.readFile("dravix.dat").value_or("(nothing)");
+}
+
+using Keyboard = WineTest;
+
+TEST_F(Keyboard, ArrowKeysMoveTheWindowAndTheRightClickSavesThePlaceAndEnds) {
+    startWith(positionFile(closedAtStoredPlace.top, closedAtStoredPlace.left), emptySlotList());
+    ASSERT_TRUE(waitForMainWindow(closedAtStoredPlace));
+    ASSERT_TRUE(waitForImage(closedFrame(), "closed"));
+
+    Geometry expected = closedAtStoredPlace;
+    struct Step {
+        unsigned long key;
+        int dx;
+        int dy;
+    };
+    for (const Step& step : {Step{XK_Down, 0, 1}, Step{XK_Right, 1, 0}, Step{XK_Up, 0, -1},
+                             Step{XK_Up, 0, -1}, Step{XK_Left, -1, 0}, Step{XK_Left, -1, 0}}) {
+        tapKey(step.key);
+        expected.left += step.dx;
+        expected.top += step.dy;
+        ASSERT_TRUE(waitForGeometry(expected)) << "after key " << step.key;
+    }
+
+    clickAt(12, 11, Button::right);
+    const std::optional<int> status = app.waitForExit(changeTimeout);
+    ASSERT_TRUE(status) << "the program did not end; " << app.describeWindows();
+    EXPECT_EQ(describeWaitStatus(*status), "exited with status 0");
+    EXPECT_EQ(app.readFile("dravix.ini"), positionFile(expected.top, expected.left));
+    EXPECT_EQ(app.readFile("dravix.dat"), emptySlotList()) << "the slot list is not rewritten";
+}
+
+} // namespace
+} // namespace dravix::e2e
