@@ -6,8 +6,10 @@ set -euo pipefail
 
 packages=(
     build-essential cmake pkg-config           # the build
-    libfltk1.3-dev                             # the window toolkit
+    libfltk1.3-dev                             # the window toolkit, linked statically with the
+    libxinerama-dev libxcursor-dev             #   static archives of the X libraries it uses
     libgtest-dev libbenchmark-dev              # unit tests and benchmarks
+    libxdamage-dev                             #   the start-up probe watches for the first frame
     xdg-utils                                  # xdg-open, which opens the slots' documents
     xvfb xauth xdotool xclip x11-utils         # end-to-end tests: a private X server and input
     imagemagick libxtst-dev                    #   screenshots and synthetic input from the tests

@@ -1,13 +1,14 @@
 #include "platform/fltk/fltk_desktop.h"
 
+#include "platform/fltk/fltk_display.h"
 #include "platform/fltk/fltk_input.h"
 #include "platform/fltk/fltk_settings.h"
 #include "platform/posix/posix_services.h"
 
 #include <FL/Enumerations.H>
 #include <FL/Fl.H>
-#include <FL/Fl_Double_Window.H>
 #include <FL/Fl_File_Chooser.H>
+#include <FL/Fl_Window.H>
 #include <FL/fl_ask.H>
 #include <FL/fl_draw.H>
 
@@ -28,12 +29,19 @@ constexpr const char* allFiles = "*";
 
 // The one top-level window: shows the last frame the core presented and passes the mouse and the
 // keyboard on. It has no child widgets; the core does its own hit-testing.
-class MainWindow : public Fl_Double_Window {
+//
+// Every draw covers the whole window with one image and, where the frame does not reach, black,
+// so a back buffer would add nothing but a copy per frame, a server pixmap, and, at the first
+// draw, FLTK's query of the double-buffer extension (about a millisecond of the start-up). Without
+// a box the window gets no X background either, so the server never clears it to a colour before
+// a draw: the previous frame stays up until the next one replaces it, as with a back buffer.
+class MainWindow : public Fl_Window {
 public:
     MainWindow(const WindowGeometry& geometry, const char* title)
-        : Fl_Double_Window(geometry.left, geometry.top, geometry.width, geometry.height, title) {
+        : Fl_Window(geometry.left, geometry.top, geometry.width, geometry.height, title) {
         end();
         border(0);
+        box(FL_NO_BOX);
         color(FL_BLACK);
         // No resizable widget: FLTK then fixes the window manager's size hints to each size the
         // program sets, so no minimum gets in the way of 26 x 23 and the user cannot resize it.
@@ -51,7 +59,7 @@ public:
 
     int handle(int event) override {
         if (events_ == nullptr)
-            return Fl_Double_Window::handle(event);
+            return Fl_Window::handle(event);
         switch (event) {
         case FL_PUSH:
         case FL_RELEASE: {
@@ -87,7 +95,7 @@ public:
             return 1;
         }
         default:
-            return Fl_Double_Window::handle(event);
+            return Fl_Window::handle(event);
         }
     }
 
@@ -122,6 +130,7 @@ private:
 
 FltkDesktop::FltkDesktop(std::string title) : title_(std::move(title)) {
     keepToolkitSettingsInMemory();
+    openDisplayWithoutInputMethod();
     // The error box's one button reads OK; FLTK labels it with fl_close.
     fl_close = "OK";
     window_ = std::make_unique<MainWindow>(WindowGeometry{0, 0, 1, 1}, title_.c_str());
@@ -175,6 +184,8 @@ std::optional<std::string> FltkDesktop::chooseFile(const std::string& initialNam
     // FLTK's own chooser rather than the native one: the native one hands over to GTK, whose
     // loop stops our timer while the dialog is open.
     if (!chooser_) {
+        // The file name field is the program's only text entry.
+        openInputMethod();
         chooser_ = std::make_unique<Fl_File_Chooser>(nullptr, allFiles, Fl_File_Chooser::SINGLE,
                                                      dialogTitle);
     }

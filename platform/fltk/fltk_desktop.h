@@ -11,6 +11,8 @@
 //  [X] activate delivered once, right after the window is first shown, before any input
 //  [X] modal error box: caption from the title, error icon, one OK button
 //  [X] modal open-file dialog (FLTK's own chooser): all files, the last name filled in
+//  [X] the X input method (compose sequences, input servers) opens with the first file dialog,
+//      the only window with a text field, instead of at start-up
 //  [X] closing by the window manager ends the event loop; Escape does not close the window
 //  [X] exit at once with a status
 //  [X] writes no toolkit preference files

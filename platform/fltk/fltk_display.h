@@ -1,0 +1,22 @@
+#pragma once
+
+// How the X display is opened for FLTK. FLTK 1.3 opens the X input method while it opens the
+// display, and the locale's input method loads the locale's X settings, reads and parses its
+// whole Compose table and makes a font set: well over half of the start-up of a small FLTK
+// program, and half a megabyte that stays. The main window has no text entry, so the input
+// method waits until a window with a text field is about to be shown. (This file also defines
+// XOpenIM for the whole program, to keep FLTK from opening the method before then.)
+
+namespace dravix::fltk {
+
+// Opens the display as FLTK's own fl_open_display() does (the locale's character type, FLTK's
+// X error handlers, the connection named by DISPLAY), asks for all of FLTK's atoms in one
+// round trip instead of one each, and leaves the input method closed until openInputMethod().
+// Call once, before the first window is created; does nothing when the display is already open.
+void openDisplayWithoutInputMethod();
+
+// Opens the input method FLTK uses for typed text (compose sequences, input servers), the first
+// time it is called. Call before showing a window with a text field.
+void openInputMethod();
+
+} // namespace dravix::fltk
