@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <iostream>
 #include <memory>
 #include <optional>
 #include <string>
@@ -50,6 +51,17 @@ class CoreFixture : public ::testing::Test {
 protected:
     FakeDesktop desktop;
     std::unique_ptr<TForm1> form;
+
+    // A failed test leaves the last frame as a BMP, for a person to look at.
+    void TearDown() override {
+        if (!HasFailure() || desktop.frameCount() == 0)
+            return;
+        const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
+        const std::string path =
+            ::testing::TempDir() + test->test_suite_name() + "." + test->name() + ".bmp";
+        desktop.dumpLastFrame(path);
+        std::cout << "last frame: " << path << "\n";
+    }
 
     // Starts with both stored files: the toggle at Left 196, Top 132, ten empty slots.
     void start(std::optional<std::string> slotList = emptySlotList(),
