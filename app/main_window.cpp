@@ -1,6 +1,6 @@
 #include "app/main_window.h"
 
-#include <exception>
+#include "state/text_file.h"
 
 namespace dravix {
 
@@ -12,7 +12,7 @@ std::string errorBoxText(const std::string& message) {
 
 TForm1::TForm1(Desktop& desktop)
     : desktop_(desktop), storedFiles_(desktop), strip_(desktop, scene_),
-      slots_(desktop, scene_, storedFiles_, [this] { strip_.startClosing(); }), glyphs_(scene_),
+      slots_(desktop, scene_, storedFiles_, slotRecords_), glyphs_(scene_),
       keyboard_(desktop, position_), toggle_(scene_.find("ProcBMP")) {
     desktop_.setGeometry(creationGeometry);
 }
@@ -28,11 +28,11 @@ void TForm1::activate() {
 
 void TForm1::FormActivate() {
     WindowGeometry window = desktop_.geometry();
-    window.width = Strip::closedWidth;
-    window.height = Strip::closedHeight;
+    window.width = shape::closedWidth;
+    window.height = shape::closedHeight;
     desktop_.setGeometry(window);
 
-    storedFiles_.readSlotList(slots_.records());
+    storedFiles_.readSlotList(slotRecords_);
 
     const Position stored = storedFiles_.readPosition(position_);
     window = desktop_.geometry();
@@ -68,7 +68,8 @@ ElementIndex TForm1::elementAt(int x, int y) const {
 
 void TForm1::deliverDown(ElementIndex target, MouseButton button) {
     if (target == toggle_) {
-        strip_.ProcBMPMouseDown(button, [this] { exitProgram(); });
+        if (strip_.ProcBMPMouseDown(button) == TogglePress::exitRequested)
+            exitProgram();
         return;
     }
     const int slot = slots_.slotOfButton(target);
@@ -79,13 +80,13 @@ void TForm1::deliverDown(ElementIndex target, MouseButton button) {
 void TForm1::deliverMove(ElementIndex target) {
     const int slot = slots_.slotOfButton(target);
     if (slot >= 0)
-        glyphs_.knMouseMove(slot, slots_.records()[slot].name);
+        glyphs_.knMouseMove(slot, slotRecords_);
 }
 
 void TForm1::deliverUp(ElementIndex target, MouseButton button) {
     const int slot = slots_.slotOfButton(target);
-    if (slot >= 0)
-        slots_.knMouseUp(slot, button);
+    if (slot >= 0 && slots_.knMouseUp(slot, button) == SlotRelease::launched)
+        strip_.startClosing();
 }
 
 void TForm1::exitProgram() {
@@ -93,16 +94,23 @@ void TForm1::exitProgram() {
     desktop_.exitProcess(0);
 }
 
-// An error ends the handler where it was raised; what it changed until then stays, and the
-// program goes on after the box.
+// A file error or a refused path ends the handler where it was raised; what it changed until then
+// stays, and the program goes on after the box. Any other exception is a fault of the program
+// and is not caught.
 template <class Handler> void TForm1::runHandler(Handler&& handler) {
     try {
         handler();
-    } catch (const std::exception& error) {
-        presentIfChanged();
-        desktop_.showError(errorBoxText(error.what()));
+    } catch (const FileError& error) {
+        showErrorBox(error.what());
+    } catch (const UnstorablePathError& error) {
+        showErrorBox(error.what());
     }
     presentIfChanged();
+}
+
+void TForm1::showErrorBox(const std::string& message) {
+    presentIfChanged();
+    desktop_.showError(errorBoxText(message));
 }
 
 // Composes only when something visible changed: the tick runs all day, mostly idle.

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "app/pointer_router.h"
-#include "app/scene.h"
+#include "app/scene/scene.h"
 #include "glyphs/glyph_display.h"
 #include "keyboard/arrow_nudge.h"
 #include "platform/desktop.h"
@@ -33,8 +33,8 @@ public:
 
     const Scene& scene() const { return scene_; }
     const Strip& strip() const { return strip_; }
-    const SlotButtons& slots() const { return slots_; }
     const GlyphDisplay& glyphs() const { return glyphs_; }
+    const SlotRecords& slotRecords() const { return slotRecords_; }
     const PositionText& position() const { return position_; }
 
 private:
@@ -46,11 +46,14 @@ private:
     ElementIndex elementAt(int x, int y) const;
 
     template <class Handler> void runHandler(Handler&& handler);
+    void showErrorBox(const std::string& message);
     void presentIfChanged();
 
     Desktop& desktop_;
     Scene scene_;
     StoredFiles storedFiles_;
+    // The two stored models: what the slot list file and the position file hold for this run.
+    SlotRecords slotRecords_;
     PositionText position_;
     Strip strip_;
     SlotButtons slots_;

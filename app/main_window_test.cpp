@@ -23,7 +23,7 @@ TEST_F(StartUp, CreatedAtCreationGeometryThenClosedAtTheStoredPosition) {
 
     form->activate();
     EXPECT_EQ(desktop.geometry(), (WindowGeometry{200, 100, 26, 23}));
-    EXPECT_EQ(form->slots().records()[3].path, "/bin/ls");
+    EXPECT_EQ(form->slotRecords()[3].path, "/bin/ls");
     EXPECT_EQ(form->position().ft, "100");
     EXPECT_EQ(form->position().fl, "200");
     EXPECT_TRUE(desktop.errors().empty());
@@ -46,7 +46,7 @@ TEST_F(StartUp, FirstStartWithoutFilesShowsOneBoxAndTheToggleAtItsCreationPlace)
     EXPECT_EQ(desktop.errors()[0], "File not found.");
     EXPECT_EQ(desktop.geometry(), (WindowGeometry{196, 132, 26, 23}));
     EXPECT_TRUE(form->position().ft.empty());
-    for (const SlotRecord& record : form->slots().records())
+    for (const SlotRecord& record : form->slotRecords())
         EXPECT_TRUE(record.path.empty() && record.name.empty());
 }
 
@@ -67,7 +67,7 @@ TEST_F(StartUp, SlotsAreKeptWhenOnlyThePositionFileIsMissing) {
     start(slotListWith(0, "/usr/bin/xterm", "xterm"), std::nullopt);
     ASSERT_EQ(desktop.errors().size(), 1u);
     EXPECT_EQ(desktop.errors()[0], "File not found.");
-    EXPECT_EQ(form->slots().records()[0].name, "xterm");
+    EXPECT_EQ(form->slotRecords()[0].name, "xterm");
     EXPECT_EQ(desktop.geometry(), (WindowGeometry{196, 132, 26, 23}));
 }
 
@@ -94,7 +94,7 @@ TEST_F(ErrorDisplay, FailedHandlerKeepsWhatItChangedAndTheProgramGoesOn) {
     click("kn2", MouseButton::right);
     ASSERT_EQ(desktop.errors().size(), 1u);
     EXPECT_EQ(desktop.errors()[0], "File access denied.");
-    EXPECT_EQ(form->slots().records()[2].name, "notes") << "the new name stays for this run";
+    EXPECT_EQ(form->slotRecords()[2].name, "notes") << "the new name stays for this run";
 
     desktop.setFaultInjector(nullptr);
     click("ProcBMP");

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/scene.h"
+#include "app/scene/scene.h"
 #include "platform/desktop.h"
 
 namespace dravix {
@@ -13,8 +13,6 @@ public:
     ElementIndex down(ElementIndex underPointer, MouseButton button);
     ElementIndex move(ElementIndex underPointer) const;
     ElementIndex up(ElementIndex underPointer, MouseButton button);
-
-    bool captured() const { return captured_; }
 
 private:
     bool captured_ = false;

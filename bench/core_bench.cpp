@@ -141,13 +141,13 @@ void BM_SlideTickFullFrame(benchmark::State& state) {
     for (auto _ : state) {
         core.click("ProcBMP");
         // Widths run 26, 107, 188 and 244: stop one step short of the open width.
-        while (core.windowWidth() + Strip::widthStep < Strip::openWidth)
+        while (core.windowWidth() + Strip::widthStep < dravix::shape::openWidth)
             core.tick();
         const int frames = core.frameCount();
         const auto start = Clock::now();
         core.tick();
         state.SetIterationTime(secondsOf(Clock::now() - start));
-        if (core.windowWidth() != Strip::openWidth || core.frameCount() != frames + 1) {
+        if (core.windowWidth() != dravix::shape::openWidth || core.frameCount() != frames + 1) {
             state.SkipWithError("the timed tick did not present the full frame");
             break;
         }
@@ -193,7 +193,7 @@ void BM_ComposeOpenFrame(benchmark::State& state) {
     core.settle();
     Frame frame;
     for (auto _ : state) {
-        core.scene().compose(frame, Strip::openWidth, Strip::openHeight);
+        core.scene().compose(frame, dravix::shape::openWidth, dravix::shape::openHeight);
         benchmark::DoNotOptimize(frame.rgb.data());
     }
 }

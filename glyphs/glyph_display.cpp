@@ -90,12 +90,12 @@ GlyphDisplay::GlyphDisplay(Scene& scene) : scene_(scene) {
         cells_[cell] = scene.find(cellNames[cell]);
 }
 
-void GlyphDisplay::knMouseMove(int slot, std::string_view name) {
-    assert(slot >= 0 && slot < 10 && "slot number out of range");
+void GlyphDisplay::knMouseMove(int slot, const SlotRecords& records) {
+    assert(slot >= 0 && slot < slotCount && "slot number out of range");
     if (shownSlot_ == slot + 1)
         return;
     shownSlot_ = slot + 1;
-    const auto characters = leadingCharacters(name);
+    const auto characters = leadingCharacters(records[slot].name);
     for (int cell = 0; cell < glyphCellCount; ++cell)
         scene_.takePicture(cells_[cell], glyphPictureFor(characters[cell]).value_or("space"));
 }

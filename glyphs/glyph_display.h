@@ -1,6 +1,7 @@
 #pragma once
 
-#include "app/scene.h"
+#include "app/scene/scene.h"
+#include "state/stored_files.h"
 
 #include <array>
 #include <optional>
@@ -24,7 +25,7 @@ public:
     explicit GlyphDisplay(Scene& scene);
 
     // kn0MouseMove .. kn9MouseMove: shows the slot's name unless it is already shown.
-    void knMouseMove(int slot, std::string_view name);
+    void knMouseMove(int slot, const SlotRecords& records);
     // The slot number plus one of the name shown, 0 before the first hover.
     int shownSlot() const { return shownSlot_; }
 

@@ -61,7 +61,7 @@ fi
 
 # --- Build --------------------------------------------------------------------------------------
 targets=(dravix dravix_probe dravix_launch_stamp dravix_xlib_floor dravix_core_bench)
-cmake -S "$source_dir" -B "$build_dir" -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake -S "$source_dir" -B "$build_dir" -DCMAKE_BUILD_TYPE=Release -DDRAVIX_BENCH=ON >/dev/null
 if ! cmake --build "$build_dir" -j"$(nproc)" --target "${targets[@]}" >"$build_dir/bench-build.log" 2>&1;
 then
     tail -n 30 "$build_dir/bench-build.log" >&2

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, then builds and runs every test three ways:
-#   1. a release build in build/: unit tests, the randomized soak and the end-to-end tests, which
-#      start their own Xvfb;
+#   1. a release build in build/, with the picture generator and the benchmarks: unit tests, the
+#      layering check, the randomized soak and the end-to-end tests, which start their own Xvfb;
 #   2. the same suite built with AddressSanitizer and UndefinedBehaviorSanitizer in
 #      build-sanitize/, together with a few seconds of each fuzz target;
 #   3. the end-to-end tests once more with the real binary under valgrind's memcheck;
@@ -15,7 +15,7 @@ jobs="$(nproc)"
 
 scripts/install-deps.sh
 
-cmake -S . -B build -DCMAKE_BUILD_TYPE=Release
+cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DDRAVIX_TOOLS=ON -DDRAVIX_BENCH=ON
 cmake --build build -j"$jobs"
 ctest --test-dir build --output-on-failure --no-tests=error -j2
 

@@ -3,7 +3,6 @@
 #include "slots/slot_paths.h"
 
 #include <cassert>
-#include <stdexcept>
 #include <string>
 #include <utility>
 
@@ -26,9 +25,8 @@ bool storable(std::string_view path) {
 } // namespace
 
 SlotButtons::SlotButtons(Desktop& desktop, Scene& scene, StoredFiles& storedFiles,
-                         std::function<void()> startClosing)
-    : desktop_(desktop), scene_(scene), storedFiles_(storedFiles),
-      startClosing_(std::move(startClosing)) {
+                         SlotRecords& records)
+    : desktop_(desktop), scene_(scene), storedFiles_(storedFiles), records_(records) {
     for (int slot = 0; slot < slotCount; ++slot)
         buttons_[slot] = scene.find("kn" + std::to_string(slot));
 }
@@ -46,21 +44,23 @@ void SlotButtons::knMouseDown(int slot, MouseButton) {
     scene_.takePicture(buttons_[slot], pressedPicture(slot));
 }
 
-void SlotButtons::knMouseUp(int slot, MouseButton button) {
+// A left release counts as a launch whatever became of the request, so the strip closes after
+// every one.
+SlotRelease SlotButtons::knMouseUp(int slot, MouseButton button) {
     assert(slot >= 0 && slot < slotCount && "slot number out of range");
     scene_.takePicture(buttons_[slot], normalPicture(slot));
     if (button == MouseButton::right)
         assign(slot);
-    else if (button == MouseButton::left)
-        launch(slot);
+    if (button != MouseButton::left)
+        return SlotRelease::nothing;
+    launch(slot);
+    return SlotRelease::launched;
 }
 
-// The strip closes after every launch request, whatever became of it.
 void SlotButtons::launch(int slot) {
     const std::string& path = records_[slot].path;
     if (!path.empty())
         desktop_.launch(path, workingFolderOf(path, desktop_.pathSeparator()));
-    startClosing_();
 }
 
 void SlotButtons::assign(int slot) {
@@ -68,8 +68,8 @@ void SlotButtons::assign(int slot) {
     if (!chosen)
         return;
     if (!storable(*chosen))
-        throw std::runtime_error("A path with a line break or a Ctrl-Z byte cannot be kept in a "
-                                 "slot");
+        throw UnstorablePathError("A path with a line break or a Ctrl-Z byte cannot be kept in a "
+                                  "slot");
     dialogFileName_ = *chosen;
     SlotRecord& record = records_[slot];
     record.path = std::move(*chosen);

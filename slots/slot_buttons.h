@@ -1,36 +1,40 @@
 #pragma once
 
-#include "app/scene.h"
+#include "app/scene/scene.h"
 #include "platform/desktop.h"
 #include "state/stored_files.h"
 
 #include <array>
-#include <functional>
+#include <stdexcept>
 #include <string>
 
 namespace dravix {
+
+// A chosen path that the slot list file could not hold as it is. Its text is shown to the user.
+class UnstorablePathError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// What a release on a slot did, for the window to follow up.
+enum class SlotRelease { nothing, launched };
 
 // The ten slot buttons: pressed pictures, starting a slot's file and assigning a file to a
 // slot. Every slot touches only its own button and record; a save writes all ten.
 class SlotButtons {
 public:
-    SlotButtons(Desktop& desktop, Scene& scene, StoredFiles& storedFiles,
-                std::function<void()> startClosing);
+    // The records belong to the window; assigning a file changes them and saves them.
+    SlotButtons(Desktop& desktop, Scene& scene, StoredFiles& storedFiles, SlotRecords& records);
 
-    SlotRecords& records() { return records_; }
-    const SlotRecords& records() const { return records_; }
-    // The button element of a slot, for routing the pointer.
-    ElementIndex button(int slot) const { return buttons_[slot]; }
     // The slot whose button that is, or -1.
     int slotOfButton(ElementIndex element) const;
 
     // kn0MouseDown .. kn9MouseDown, one operation for ten slots.
     void knMouseDown(int slot, MouseButton button);
-    // kn0MouseUp .. kn9MouseUp: left starts the file, right chooses a new one.
-    void knMouseUp(int slot, MouseButton button);
-
-    // The file name the open-file dialog shows next; shared by all slots for the whole run.
-    const std::string& dialogFileName() const { return dialogFileName_; }
+    // kn0MouseUp .. kn9MouseUp: left starts the file, right chooses a new one. Throws
+    // UnstorablePathError for a chosen path the slot list file cannot hold, FileError when the
+    // save fails.
+    SlotRelease knMouseUp(int slot, MouseButton button);
 
 private:
     void launch(int slot);
@@ -39,9 +43,9 @@ private:
     Desktop& desktop_;
     Scene& scene_;
     StoredFiles& storedFiles_;
-    std::function<void()> startClosing_;
+    SlotRecords& records_;
     std::array<ElementIndex, slotCount> buttons_{};
-    SlotRecords records_;
+    // The file name the open-file dialog shows next; shared by all slots for the whole run.
     std::string dialogFileName_;
 };
 

@@ -122,8 +122,8 @@ TEST_F(SlotButtonsTest, AssignmentKeepsPathAndNameAndSavesAllTenSlots) {
     desktop.queueDialogAnswer("/srv/media/Holiday Film.mkv");
     click("kn2", MouseButton::right);
     EXPECT_EQ(desktop.dialogInitialNames(), std::vector<std::string>{""});
-    EXPECT_EQ(form->slots().records()[2].path, "/srv/media/Holiday Film.mkv");
-    EXPECT_EQ(form->slots().records()[2].name, "Holiday Film");
+    EXPECT_EQ(form->slotRecords()[2].path, "/srv/media/Holiday Film.mkv");
+    EXPECT_EQ(form->slotRecords()[2].name, "Holiday Film");
 
     std::string expected;
     for (int slot = 0; slot < 10; ++slot) {
@@ -155,8 +155,8 @@ TEST_F(SlotButtonsTest, CancelledDialogChangesNothingAndWritesNothing) {
     });
     desktop.queueDialogAnswer(std::nullopt);
     click("kn4", MouseButton::right);
-    EXPECT_EQ(form->slots().records()[4].path, "/home/me/tools/my.tool.sh");
-    EXPECT_EQ(form->slots().records()[4].name, "my");
+    EXPECT_EQ(form->slotRecords()[4].path, "/home/me/tools/my.tool.sh");
+    EXPECT_EQ(form->slotRecords()[4].name, "my");
     EXPECT_EQ(writes, 0);
     EXPECT_EQ(desktop.files()[slotListPath], before);
 }
@@ -170,7 +170,7 @@ TEST_F(SlotButtonsTest, PathThatCannotBeStoredIsRefusedWithAClearError) {
     ASSERT_EQ(desktop.errors().size(), 3u);
     EXPECT_EQ(desktop.errors()[0],
               "A path with a line break or a Ctrl-Z byte cannot be kept in a slot.");
-    EXPECT_EQ(form->slots().records()[4].path, "/home/me/tools/my.tool.sh");
+    EXPECT_EQ(form->slotRecords()[4].path, "/home/me/tools/my.tool.sh");
     EXPECT_EQ(desktop.files()[slotListPath], before);
 }
 
@@ -181,7 +181,7 @@ TEST_F(SlotButtonsTest, UnusualCharactersAreStoredAndStartedByteForByte) {
     click("kn6");
     ASSERT_EQ(desktop.launches().size(), 1u);
     EXPECT_EQ(desktop.launches()[0].path, path);
-    EXPECT_EQ(form->slots().records()[6].name, "\xff\xfe name");
+    EXPECT_EQ(form->slotRecords()[6].name, "\xff\xfe name");
     EXPECT_NE(desktop.files()[slotListPath].find(path + "\r\n\xff\xfe name\r\n"),
               std::string::npos);
 }
@@ -191,7 +191,7 @@ TEST_F(SlotButtonsTest, WindowsSeparatorCutsFolderAndName) {
     desktop.queueDialogAnswer("C:\\Web\\page.html");
     click("kn3", MouseButton::right);
     click("kn3");
-    EXPECT_EQ(form->slots().records()[3].name, "page");
+    EXPECT_EQ(form->slotRecords()[3].name, "page");
     ASSERT_EQ(desktop.launches().size(), 1u);
     EXPECT_EQ(desktop.launches()[0].workingFolder, "C:\\Web\\");
 }
@@ -201,8 +201,8 @@ TEST_F(SlotButtonsTest, AssignedSlotSurvivesARestart) {
     click("kn8", MouseButton::right);
     form.reset();
     start(std::nullopt, std::nullopt); // the files are on the fake disk already
-    EXPECT_EQ(form->slots().records()[8].path, "/usr/bin/gimp");
-    EXPECT_EQ(form->slots().records()[8].name, "gimp");
+    EXPECT_EQ(form->slotRecords()[8].path, "/usr/bin/gimp");
+    EXPECT_EQ(form->slotRecords()[8].name, "gimp");
 }
 
 } // namespace

@@ -1,6 +1,6 @@
 #include "state/stored_files.h"
 
-#include "state/in_memory_desktop.h"
+#include "tests/support/in_memory_desktop.h"
 
 #include <gtest/gtest.h>
 

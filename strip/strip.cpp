@@ -6,44 +6,42 @@ Strip::Strip(Desktop& desktop, Scene& scene)
     : desktop_(desktop), scene_(scene), back_(scene.find("back")), proc_(scene.find("proc")),
       toggle_(scene.find("ProcBMP")) {}
 
-void Strip::ProcBMPMouseDown(MouseButton button, const std::function<void()>& exitProgram) {
+TogglePress Strip::ProcBMPMouseDown(MouseButton button) {
     if (animating_ == 1)
-        return;
-    if (button == MouseButton::right) {
-        exitProgram();
-        return;
-    }
+        return TogglePress::handled;
+    if (button == MouseButton::right)
+        return TogglePress::exitRequested;
     if (button != MouseButton::left)
-        return;
-    if (panelOpen_ == 0) {
+        return TogglePress::handled;
+    if (panelOpen_ == closed)
         openPress();
-        return;
-    }
-    startClosing();
+    else
+        startClosing();
+    return TogglePress::handled;
 }
 
 // The window grows upward so that the toggle, now at its bottom, stays where it was on screen.
 void Strip::openPress() {
     WindowGeometry window = desktop_.geometry();
-    window.height = openHeight;
-    window.top = saturatingAdd(window.top, -rise);
+    window.height = shape::openHeight;
+    window.top = saturatingAdd(window.top, -shape::rise);
     desktop_.setGeometry(window);
     scene_.setTop(proc_, slotPanelLowered);
     scene_.takePicture(toggle_, "k2");
-    verticalPhase_ = 1;
-    panelOpen_ = 1;
+    verticalPhase_ = raising;
+    panelOpen_ = open;
 }
 
 // A launch can come after the strip has closed: a left press on a slot keeps the pointer until
 // its release, and the strip may finish closing meanwhile. Closing a closed strip again would
 // drop the window another 300 pixels, so there is nothing to do then.
 void Strip::startClosing() {
-    if (panelOpen_ == 0 && verticalPhase_ == 0 && widthPhase_ == 0)
+    if (panelOpen_ == closed && verticalPhase_ == idle && widthPhase_ == idle)
         return;
     scene_.takePicture(toggle_, "k1");
-    widthPhase_ = 2;
-    verticalPhase_ = 2;
-    panelOpen_ = 0;
+    widthPhase_ = narrowing;
+    verticalPhase_ = lowering;
+    panelOpen_ = closed;
 }
 
 void Strip::cyberTimer() {
@@ -53,17 +51,17 @@ void Strip::cyberTimer() {
     lastMillis_ = millis;
 
     // The width moves first, so a close narrows the window completely before the panel sinks.
-    if (widthPhase_ == 1) {
+    if (widthPhase_ == widening) {
         widen();
         return;
     }
-    if (widthPhase_ == 2) {
+    if (widthPhase_ == narrowing) {
         narrow();
         return;
     }
-    if (verticalPhase_ == 1 && !raise())
+    if (verticalPhase_ == raising && !raise())
         return;
-    if (verticalPhase_ == 2)
+    if (verticalPhase_ == lowering)
         lower();
 }
 
@@ -71,11 +69,11 @@ void Strip::widen() {
     animating_ = 1;
     WindowGeometry window = desktop_.geometry();
     const int width = window.width + widthStep;
-    if (width < openWidth) {
+    if (width < shape::openWidth) {
         window.width = width;
     } else {
-        window.width = openWidth;
-        widthPhase_ = 0;
+        window.width = shape::openWidth;
+        widthPhase_ = idle;
         animating_ = 0;
     }
     desktop_.setGeometry(window);
@@ -85,11 +83,11 @@ void Strip::narrow() {
     animating_ = 1;
     WindowGeometry window = desktop_.geometry();
     const int width = window.width - widthStep;
-    if (width > closedWidth) {
+    if (width > shape::closedWidth) {
         window.width = width;
     } else {
-        window.width = closedWidth;
-        widthPhase_ = 0;
+        window.width = shape::closedWidth;
+        widthPhase_ = idle;
     }
     desktop_.setGeometry(window);
 }
@@ -104,8 +102,8 @@ bool Strip::raise() {
         return true;
     }
     scene_.setTop(back_, 0);
-    verticalPhase_ = 0;
-    widthPhase_ = 1;
+    verticalPhase_ = idle;
+    widthPhase_ = widening;
     return false;
 }
 
@@ -117,10 +115,10 @@ void Strip::lower() {
         return;
     }
     scene_.setTop(back_, slotPanelLowered);
-    verticalPhase_ = 0;
+    verticalPhase_ = idle;
     WindowGeometry window = desktop_.geometry();
-    window.height = closedHeight;
-    window.top = saturatingAdd(window.top, rise);
+    window.height = shape::closedHeight;
+    window.top = saturatingAdd(window.top, shape::rise);
     desktop_.setGeometry(window);
     scene_.setTop(proc_, 0);
     animating_ = 0;

@@ -1,31 +1,32 @@
 #pragma once
 
-#include "app/scene.h"
+#include "app/scene/scene.h"
 #include "platform/desktop.h"
-
-#include <functional>
 
 namespace dravix {
 
+// What a press on the toggle asks of the window.
+enum class TogglePress { handled, exitRequested };
+
 // The toggle and the timer-driven slide that opens and closes the strip. Opening grows the
-// window 300 pixels upward, raises the slot panel in 100-pixel steps and then widens the window
-// in 81-pixel steps; closing runs the same movements backwards.
+// window upward, raises the slot panel in 100-pixel steps and then widens the window in 81-pixel
+// steps; closing runs the same movements backwards.
 class Strip {
 public:
-    static constexpr int closedWidth = 26;
-    static constexpr int closedHeight = 23;
-    static constexpr int openWidth = 244;
-    static constexpr int openHeight = 323;
+    // The codes of the slide state, as the handlers test and set them.
+    static constexpr int closed = 0, open = 1;        // panelOpen
+    static constexpr int idle = 0;                    // both phases
+    static constexpr int raising = 1, lowering = 2;   // verticalPhase
+    static constexpr int widening = 1, narrowing = 2; // widthPhase
     static constexpr int widthStep = 81;
     static constexpr int slotPanelStep = 100;
-    static constexpr int slotPanelLowered = 300;
-    static constexpr int rise = 300; // how far the window's Top moves when it grows upward
+    static constexpr int slotPanelLowered = shape::rise;
 
     Strip(Desktop& desktop, Scene& scene);
 
     // A press of any button on the toggle. Ignored while a slide runs; the right button asks
     // for the exit, the left one opens or closes.
-    void ProcBMPMouseDown(MouseButton button, const std::function<void()>& exitProgram);
+    TogglePress ProcBMPMouseDown(MouseButton button);
     // One step of the slide, every 100 ms.
     void cyberTimer();
     // Starts the close sequence from wherever the strip is; moves nothing by itself.
@@ -49,11 +50,11 @@ private:
     ElementIndex proc_;
     ElementIndex toggle_;
 
-    int panelOpen_ = 0;     // what the next left press does: 0 opens, 1 closes
-    int verticalPhase_ = 0; // slot panel: 0 idle, 1 raising, 2 lowering
-    int widthPhase_ = 0;    // window width: 0 idle, 1 widening, 2 narrowing
-    int animating_ = 0;     // 1 while a slide runs; toggle presses are ignored then
-    int lastMillis_ = 0;    // millisecond of the last tick that did its work
+    int panelOpen_ = closed; // what the next left press does: closed opens, open closes
+    int verticalPhase_ = idle;
+    int widthPhase_ = idle;
+    int animating_ = 0;  // 1 while a slide runs; toggle presses are ignored then
+    int lastMillis_ = 0; // millisecond of the last tick that did its work
 };
 
 } // namespace dravix

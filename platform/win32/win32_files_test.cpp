@@ -1,5 +1,5 @@
 #include "platform/win32/win32_services.h"
-#include "platform/win32/win32_test_folder.h"
+#include "tests/support/win32_test_folder.h"
 
 #include <gtest/gtest.h>
 

@@ -4,7 +4,7 @@
 #include "app/main_window.h"
 #include "platform/fake/fake_desktop.h"
 #include "platform/win32/win32_services.h"
-#include "platform/win32/win32_test_folder.h"
+#include "tests/support/win32_test_folder.h"
 
 #include <gtest/gtest.h>
 
@@ -85,8 +85,8 @@ TEST_F(CoreOnWindowsFiles, StartUpReadsTheStoredFilesBesideTheExecutable) {
     start();
     EXPECT_TRUE(desktop.errors().empty());
     EXPECT_EQ(desktop.geometry(), (WindowGeometry{-5, 200, 26, 23}));
-    EXPECT_EQ(form->slots().records()[3].path, "C:\\Program Files\\Pad\\notepad2.exe");
-    EXPECT_EQ(form->slots().records()[3].name, "notepad2");
+    EXPECT_EQ(form->slotRecords()[3].path, "C:\\Program Files\\Pad\\notepad2.exe");
+    EXPECT_EQ(form->slotRecords()[3].name, "notepad2");
 }
 
 TEST_F(CoreOnWindowsFiles, AssigningSavesTheSlotListAndLaunchingStartsInTheFilesFolder) {
@@ -123,7 +123,7 @@ TEST_F(CoreOnWindowsFiles, ASaveThatCannotReplaceTheListShowsWhyAndKeepsTheOldOn
     EXPECT_EQ(desktop.errors(), std::vector<std::string>{"I/O error 32."});
     EXPECT_EQ(readBytes(folder / "dravix.dat"), old);
     EXPECT_EQ(temporaryFilesOf(folder, "dravix.dat"), std::set<std::string>{});
-    EXPECT_EQ(form->slots().records()[1].path, "C:\\new.exe") << "the slot keeps the choice";
+    EXPECT_EQ(form->slotRecords()[1].path, "C:\\new.exe") << "the slot keeps the choice";
 }
 
 } // namespace

@@ -239,7 +239,7 @@ protected:
             ASSERT_EQ(slotList, contentOf(diskBefore, slotListPath)) << "kept after a failure";
             ASSERT_EQ(position, contentOf(diskBefore, positionPath)) << "kept after a failure";
         } else if (slotList != contentOf(diskBefore, slotListPath)) {
-            ASSERT_EQ(*slotList, serialized(form->slots().records()));
+            ASSERT_EQ(*slotList, serialized(form->slotRecords()));
         }
     }
 };

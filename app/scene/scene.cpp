@@ -1,4 +1,4 @@
-#include "app/scene.h"
+#include "app/scene/scene.h"
 
 #include "assets/picture_store.h"
 
@@ -12,6 +12,8 @@ namespace {
 constexpr Rgb defaultPanelFill{240, 240, 240};
 constexpr Rgb slotPanelFill{0, 140, 200};
 constexpr Rgb black{0, 0, 0};
+// The information panel starts one column inside the closed toggle, so that column shows it.
+constexpr int authLeft = shape::closedWidth - 1;
 
 struct StorePlace {
     std::string_view name;
@@ -39,6 +41,10 @@ constexpr StorePlace storePlaces[] = {
     {"toch", 532, 24}, {"bs", 436, 103}, {"bj", 452, 103},
 };
 
+// The window was first laid out in this order, kn9 before kn8 and the glyph cells from the bottom
+// up except for the top three, and creation order decides which element lies in front. None of
+// these overlap, so the order changes no pixel and no hit; it is kept so that element numbers and
+// stacking stay those of the original layout. Sorting it would gain nothing.
 // The slot buttons in creation order, with their rows inside the slot panel.
 constexpr StorePlace slotButtons[] = {
     {"kn0", 4, 8}, {"kn1", 4, 28}, {"kn2", 4, 48}, {"kn3", 4, 68}, {"kn4", 4, 89},
@@ -85,10 +91,11 @@ Scene::Scene() {
     for (const StorePlace& place : storePlaces)
         addPicture(place.name, noElement, place.left, place.top, place.name);
 
-    const ElementIndex osn = addPanel("osn", 0, 0, 26, 351, defaultPanelFill);
+    const ElementIndex osn = addPanel("osn", 0, 0, shape::closedWidth, 351, defaultPanelFill);
     addPicture("osnBMP", osn, 0, 0, "osnBMP");
 
-    const ElementIndex back = addPanel("back", 0, 32, 26, 300, slotPanelFill);
+    const ElementIndex back =
+        addPanel("back", 0, 32, shape::closedWidth, shape::rise, slotPanelFill);
     addPicture("backBMP", back, 0, 0, "backBMP");
     for (const StorePlace& place : slotButtons) {
         const std::string normal = "kk" + std::string(place.name.substr(2));
@@ -97,10 +104,12 @@ Scene::Scene() {
     for (const StorePlace& place : glyphCells)
         addPicture(place.name, back, place.left, place.top, "space");
 
-    const ElementIndex proc = addPanel("proc", 0, 0, 26, 23, defaultPanelFill);
+    const ElementIndex proc =
+        addPanel("proc", 0, 0, shape::closedWidth, shape::closedHeight, defaultPanelFill);
     addPicture("ProcBMP", proc, 0, 0, "k1");
 
-    const ElementIndex auth = addPanel("auth", 25, 0, 219, 323, slotPanelFill);
+    const ElementIndex auth = addPanel("auth", authLeft, 0, shape::openWidth - authLeft,
+                                       shape::openHeight, slotPanelFill);
     addPicture("authBmp", auth, 0, 0, "authBmp");
 }
 

@@ -11,6 +11,16 @@ namespace dravix {
 
 enum class ElementKind { panel, picture };
 
+// The window's two shapes. Opening grows the closed toggle `rise` pixels upward, so that the toggle
+// ends at the bottom of the open strip, then widens it to show the information panel.
+namespace shape {
+inline constexpr int closedWidth = 26;
+inline constexpr int closedHeight = 23;
+inline constexpr int rise = 300;
+inline constexpr int openWidth = 244;
+inline constexpr int openHeight = closedHeight + rise;
+} // namespace shape
+
 using ElementIndex = int;
 inline constexpr ElementIndex noElement = -1;
 

@@ -1,7 +1,7 @@
-#include "app/scene.h"
+#include "app/scene/scene.h"
 
 #include "assets/picture_store.h"
-#include "tests/support/core_fixture.h"
+#include "tests/support/frame_shows.h"
 
 #include <gtest/gtest.h>
 

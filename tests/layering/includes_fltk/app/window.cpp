@@ -1,0 +1,2 @@
+#include "app/scene/scene.h"
+#include <FL/Fl.H>
