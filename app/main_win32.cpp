@@ -1,16 +1,25 @@
 #include "app/main_window.h"
 #include "platform/win32/win32_desktop.h"
+#include "platform/win32/win32_folder_claim.h"
 
 #include <windows.h>
 
 #include <exception>
 
-// Program start on Windows: the title first, then the main window with all its elements (hidden,
-// at its creation geometry), then the message loop. Nothing from the command line or the
-// environment is read.
+// Program start on Windows: the claim on the executable's folder first, then the title, the main
+// window with all its elements (hidden, at its creation geometry) and the message loop. Nothing
+// from the command line or the environment is read.
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+    // The stored files beside the executable belong to one running strip. A second start from
+    // the same folder shows the user that strip instead and ends before it reads or writes them.
+    const std::uint64_t folder = dravix::win32::executableFolderMark();
+    const dravix::win32::FolderClaim claim(folder);
+    if (!claim.held()) {
+        dravix::win32::bringStripToFront(folder);
+        return 0;
+    }
     try {
-        dravix::win32::Win32Desktop desktop(dravix::applicationTitle);
+        dravix::win32::Win32Desktop desktop(dravix::applicationTitle, folder);
         dravix::TForm1 form(desktop);
         return desktop.run(form);
     } catch (const std::exception& error) {

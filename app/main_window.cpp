@@ -13,7 +13,7 @@ std::string errorBoxText(const std::string& message) {
 TForm1::TForm1(Desktop& desktop)
     : desktop_(desktop), storedFiles_(desktop), strip_(desktop, scene_),
       slots_(desktop, scene_, storedFiles_, slotRecords_), glyphs_(scene_),
-      keyboard_(desktop, position_), toggle_(scene_.find("ProcBMP")) {
+      toggle_(scene_.find("ProcBMP")) {
     desktop_.setGeometry(creationGeometry);
 }
 
@@ -24,6 +24,15 @@ void TForm1::activate() {
         return;
     activated_ = true;
     runHandler([this] { FormActivate(); });
+    runHandler([this] { keepStripWhole(); });
+}
+
+// Wherever the load left the window (a stored place, or the creation place when it failed), the
+// open strip must be whole on the screen; the texts then name the new place, so the exit saves
+// where the strip really is.
+void TForm1::keepStripWhole() {
+    if (strip_.keepWhole())
+        position_ = positionTextOf(strip_.restingPlace());
 }
 
 void TForm1::FormActivate() {
@@ -42,19 +51,39 @@ void TForm1::FormActivate() {
 }
 
 void TForm1::mouseDown(int x, int y, MouseButton button) {
-    runHandler([&] { deliverDown(pointer_.down(elementAt(x, y), button), button); });
+    runHandler(
+        [&] { deliverDown(pointer_.down(elementAt(x, y), button), button, onScreen(x, y)); });
 }
 
 void TForm1::mouseMove(int x, int y) {
+    if (strip_.dragging()) {
+        runHandler([&] { strip_.dragTo(onScreen(x, y)); });
+        return;
+    }
     runHandler([&] { deliverMove(pointer_.move(elementAt(x, y))); });
 }
 
 void TForm1::mouseUp(int x, int y, MouseButton button) {
+    if (button == MouseButton::middle)
+        strip_.endDrag();
     runHandler([&] { deliverUp(pointer_.up(elementAt(x, y), button), button); });
 }
 
+Place TForm1::onScreen(int x, int y) const {
+    const WindowGeometry window = desktop_.geometry();
+    return {saturatingAdd(window.left, x), saturatingAdd(window.top, y)};
+}
+
 void TForm1::keyDown(int virtualKey) {
-    runHandler([&] { keyboard_.FormKeyDown(virtualKey); });
+    runHandler([&] { FormKeyDown(virtualKey); });
+}
+
+// Every key records the resting place as text, an arrow key after moving the strip by a pixel.
+void TForm1::FormKeyDown(int key) {
+    const Nudge nudge = nudgeFor(key);
+    if (nudge != Nudge{})
+        strip_.nudge(nudge.dx, nudge.dy);
+    position_ = positionTextOf(strip_.restingPlace());
 }
 
 void TForm1::tick() {
@@ -66,9 +95,9 @@ ElementIndex TForm1::elementAt(int x, int y) const {
     return scene_.hitTest(x, y, window.width, window.height);
 }
 
-void TForm1::deliverDown(ElementIndex target, MouseButton button) {
+void TForm1::deliverDown(ElementIndex target, MouseButton button, Place pointer) {
     if (target == toggle_) {
-        if (strip_.ProcBMPMouseDown(button) == TogglePress::exitRequested)
+        if (strip_.ProcBMPMouseDown(button, pointer) == TogglePress::exitRequested)
             exitProgram();
         return;
     }
@@ -89,7 +118,12 @@ void TForm1::deliverUp(ElementIndex target, MouseButton button) {
         strip_.startClosing();
 }
 
+// The texts stay as they are while they name the place the strip rests at; when the window
+// manager or a drag moved it, they take the real place.
 void TForm1::exitProgram() {
+    const Place resting = strip_.restingPlace();
+    if (placeOf(position_) != resting)
+        position_ = positionTextOf(resting);
     storedFiles_.writePosition(position_);
     desktop_.exitProcess(0);
 }

@@ -39,11 +39,14 @@ public:
 
 private:
     void FormActivate();
+    void FormKeyDown(int key);
+    void keepStripWhole();
     void exitProgram();
-    void deliverDown(ElementIndex target, MouseButton button);
+    void deliverDown(ElementIndex target, MouseButton button, Place pointer);
     void deliverMove(ElementIndex target);
     void deliverUp(ElementIndex target, MouseButton button);
     ElementIndex elementAt(int x, int y) const;
+    Place onScreen(int x, int y) const;
 
     template <class Handler> void runHandler(Handler&& handler);
     void showErrorBox(const std::string& message);
@@ -58,7 +61,6 @@ private:
     Strip strip_;
     SlotButtons slots_;
     GlyphDisplay glyphs_;
-    ArrowNudge keyboard_;
     PointerRouter pointer_;
     ElementIndex toggle_;
     bool activated_ = false;

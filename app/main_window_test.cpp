@@ -15,16 +15,16 @@ using testing::slotListWith;
 class StartUp : public CoreFixture {};
 
 TEST_F(StartUp, CreatedAtCreationGeometryThenClosedAtTheStoredPosition) {
-    desktop.putFileInExecutableFolder("dravix.ini", "100\r\n200\r\n");
+    desktop.putFileInExecutableFolder("dravix.ini", "400\r\n200\r\n");
     desktop.putFileInExecutableFolder("dravix.dat", slotListWith(3, "/bin/ls", "ls"));
     form = std::make_unique<TForm1>(desktop);
     EXPECT_EQ(desktop.geometry(), (WindowGeometry{196, 132, 563, 333}));
     EXPECT_EQ(desktop.frameCount(), 0) << "nothing is shown before the first activation";
 
     form->activate();
-    EXPECT_EQ(desktop.geometry(), (WindowGeometry{200, 100, 26, 23}));
+    EXPECT_EQ(desktop.geometry(), (WindowGeometry{200, 400, 26, 23}));
     EXPECT_EQ(form->slotRecords()[3].path, "/bin/ls");
-    EXPECT_EQ(form->position().ft, "100");
+    EXPECT_EQ(form->position().ft, "400");
     EXPECT_EQ(form->position().fl, "200");
     EXPECT_TRUE(desktop.errors().empty());
     EXPECT_TRUE(frameShows(desktop.lastFrame(), 0, 0, storePicture("k1"), 0, 25));
@@ -40,12 +40,13 @@ TEST_F(StartUp, RunsOnceWhateverActivatesTheWindowLater) {
     EXPECT_TRUE(desktop.errors().empty()) << "the missing files are not read again";
 }
 
-TEST_F(StartUp, FirstStartWithoutFilesShowsOneBoxAndTheToggleAtItsCreationPlace) {
+// The creation place would put the open strip's top 168 pixels above the screen.
+TEST_F(StartUp, FirstStartWithoutFilesShowsOneBoxAndTheToggleBelowItsCreationPlace) {
     start(std::nullopt, std::nullopt);
     ASSERT_EQ(desktop.errors().size(), 1u);
     EXPECT_EQ(desktop.errors()[0], "File not found.");
-    EXPECT_EQ(desktop.geometry(), (WindowGeometry{196, 132, 26, 23}));
-    EXPECT_TRUE(form->position().ft.empty());
+    EXPECT_EQ(desktop.geometry(), (WindowGeometry{196, 300, 26, 23}));
+    EXPECT_EQ(form->position().ft, "300") << "the exit saves where the strip really is";
     for (const SlotRecord& record : form->slotRecords())
         EXPECT_TRUE(record.path.empty() && record.name.empty());
 }
@@ -60,7 +61,7 @@ TEST_F(StartUp, PositionFileIsNotReadWhenTheSlotListFailed) {
     start(std::nullopt, std::string("5\r\n6\r\n"));
     EXPECT_EQ(positionReads, 0);
     EXPECT_EQ(desktop.errors().size(), 1u);
-    EXPECT_EQ(desktop.geometry(), (WindowGeometry{196, 132, 26, 23}));
+    EXPECT_EQ(desktop.geometry(), (WindowGeometry{196, 300, 26, 23}));
 }
 
 TEST_F(StartUp, SlotsAreKeptWhenOnlyThePositionFileIsMissing) {
@@ -68,7 +69,7 @@ TEST_F(StartUp, SlotsAreKeptWhenOnlyThePositionFileIsMissing) {
     ASSERT_EQ(desktop.errors().size(), 1u);
     EXPECT_EQ(desktop.errors()[0], "File not found.");
     EXPECT_EQ(form->slotRecords()[0].name, "xterm");
-    EXPECT_EQ(desktop.geometry(), (WindowGeometry{196, 132, 26, 23}));
+    EXPECT_EQ(desktop.geometry(), (WindowGeometry{196, 300, 26, 23}));
 }
 
 TEST(ErrorBoxText, AddsAFullStopAfterCharactersThatSortAfterIt) {
@@ -112,7 +113,7 @@ TEST_F(ErrorDisplay, SlideGoesOnBehindTheBox) {
     desktop.queueDialogAnswer("/srv/app.bin");
     click("kn0", MouseButton::right); // the slot panel is still rising
     ASSERT_EQ(desktop.errors(), std::vector<std::string>{"I/O error 28."});
-    EXPECT_EQ(desktop.geometry(), (WindowGeometry{196, -168, 244, 323}));
+    EXPECT_EQ(desktop.geometry(), (WindowGeometry{196, 232, 244, 323}));
     EXPECT_EQ(desktop.lastFrame().width, 244);
 }
 
@@ -128,7 +129,7 @@ TEST_F(ErrorDisplay, FailedExitShowsTheErrorAndKeepsRunning) {
     desktop.setFaultInjector(nullptr);
     press("ProcBMP", MouseButton::right);
     EXPECT_EQ(desktop.exitStatus(), 0);
-    EXPECT_EQ(desktop.fileInExecutableFolder("dravix.ini"), "132\r\n196\r\n");
+    EXPECT_EQ(desktop.fileInExecutableFolder("dravix.ini"), "532\r\n196\r\n");
 }
 
 class PointerCapture : public CoreFixture {

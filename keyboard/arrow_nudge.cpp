@@ -1,24 +1,20 @@
 #include "keyboard/arrow_nudge.h"
 
-#include <string>
-
 namespace dravix {
 
-void ArrowNudge::FormKeyDown(int key) {
-    WindowGeometry window = desktop_.geometry();
-    const WindowGeometry before = window;
-    if (key == vkDown)
-        window.top = saturatingAdd(window.top, 1);
-    if (key == vkRight)
-        window.left = saturatingAdd(window.left, 1);
-    if (key == vkUp)
-        window.top = saturatingAdd(window.top, -1);
-    if (key == vkLeft)
-        window.left = saturatingAdd(window.left, -1);
-    if (window != before)
-        desktop_.setGeometry(window);
-    position_.fl = std::to_string(window.left);
-    position_.ft = std::to_string(window.top);
+Nudge nudgeFor(int key) {
+    switch (key) {
+    case vkDown:
+        return {0, 1};
+    case vkRight:
+        return {1, 0};
+    case vkUp:
+        return {0, -1};
+    case vkLeft:
+        return {-1, 0};
+    default:
+        return {};
+    }
 }
 
 } // namespace dravix

@@ -19,6 +19,26 @@ struct WindowGeometry {
     friend bool operator==(const WindowGeometry&, const WindowGeometry&) = default;
 };
 
+// Where a window rests: screen pixels of its top-left corner.
+struct Place {
+    int left = 0;
+    int top = 0;
+
+    friend bool operator==(const Place&, const Place&) = default;
+};
+
+// A rectangle of screen pixels; right and bottom are exclusive.
+struct ScreenRect {
+    int left = 0;
+    int top = 0;
+    int width = 0;
+    int height = 0;
+
+    long long right() const { return static_cast<long long>(left) + width; }
+    long long bottom() const { return static_cast<long long>(top) + height; }
+    friend bool operator==(const ScreenRect&, const ScreenRect&) = default;
+};
+
 // Moves a coordinate without overflowing: positions read from a file may lie at the 32-bit ends.
 inline int saturatingAdd(int coordinate, int delta) {
     const long long sum = static_cast<long long>(coordinate) + delta;
@@ -56,6 +76,10 @@ public:
     virtual WindowGeometry geometry() const = 0;
     virtual void present(const Frame& frame) = 0;
 
+    // The work area (the monitor less the panels docked on it) of the monitor that holds most
+    // of `area`, or of the nearest monitor when none holds any of it.
+    virtual ScreenRect workAreaNear(const ScreenRect& area) const = 0;
+
     // Modal dialogs; the 100 ms tick keeps arriving while they are up.
     virtual void showError(const std::string& text) = 0;
     // Returns the chosen path, or nothing when the user cancels.
@@ -86,8 +110,10 @@ public:
     virtual void mouseDown(int x, int y, MouseButton button) = 0;
     virtual void mouseMove(int x, int y) = 0;
     virtual void mouseUp(int x, int y, MouseButton button) = 0;
-    virtual void keyDown(int virtualKey) = 0; // Windows virtual-key codes: arrows are 37 to 40
-    virtual void tick() = 0;                  // every 100 ms
+    // Every key press, repeats included. The arrows come as their Windows virtual-key codes, 37
+    // left, 38 up, 39 right and 40 down; any other key as some other non-zero code.
+    virtual void keyDown(int virtualKey) = 0;
+    virtual void tick() = 0; // every 100 ms
 };
 
 } // namespace dravix

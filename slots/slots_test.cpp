@@ -81,11 +81,11 @@ TEST_F(SlotButtonsTest, LaunchReleasedAfterTheStripClosedLeavesTheWindowInPlace)
     tickTimes(4); // narrowed, and the slot panel has begun to sink
     press("kn4");
     tickUntilSettled();
-    ASSERT_EQ(desktop.geometry(), (WindowGeometry{196, 132, 26, 23}));
+    ASSERT_EQ(desktop.geometry(), (WindowGeometry{196, 532, 26, 23}));
     form->mouseUp(300, 300, MouseButton::left);
     tickTimes(10);
     EXPECT_EQ(desktop.launches().size(), 1u) << "the held slot still starts its file";
-    EXPECT_EQ(desktop.geometry(), (WindowGeometry{196, 132, 26, 23}));
+    EXPECT_EQ(desktop.geometry(), (WindowGeometry{196, 532, 26, 23}));
     EXPECT_EQ(form->strip().panelOpen(), 0);
 }
 

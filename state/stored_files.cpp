@@ -72,6 +72,14 @@ std::int32_t convertNumber(std::string_view text) {
     return clampToInt32(magnitude, clean && negative);
 }
 
+Place placeOf(const PositionText& position) {
+    return {convertNumber(position.fl), convertNumber(position.ft)};
+}
+
+PositionText positionTextOf(Place place) {
+    return {std::to_string(place.top), std::to_string(place.left)};
+}
+
 void StoredFiles::readSlotList(SlotRecords& slots) {
     listFile_.bind(storedFilePath(desktop_, slotListFileName));
     listFile_.openForReading();

@@ -33,6 +33,11 @@ struct Position {
     std::int32_t left = 0;
 };
 
+// The place the texts name, read as the start-up load reads them.
+Place placeOf(const PositionText& position);
+// The texts of a place: decimal, with a minus sign when negative.
+PositionText positionTextOf(Place place);
+
 // Text to a 32-bit integer: leading spaces, one sign, "$", "x", "X", "0x" or "0X" for hex.
 // At the first character that is not a digit it stops and drops the sign; no digits give 0.
 // A value too large for 32 bits is clamped to the nearest 32-bit value.

@@ -1,16 +1,20 @@
 #include "strip/strip.h"
 
+#include "strip/placement.h"
+
 namespace dravix {
 
 Strip::Strip(Desktop& desktop, Scene& scene)
     : desktop_(desktop), scene_(scene), back_(scene.find("back")), proc_(scene.find("proc")),
       toggle_(scene.find("ProcBMP")) {}
 
-TogglePress Strip::ProcBMPMouseDown(MouseButton button) {
+TogglePress Strip::ProcBMPMouseDown(MouseButton button, Place pointer) {
     if (animating_ == 1)
         return TogglePress::handled;
     if (button == MouseButton::right)
         return TogglePress::exitRequested;
+    if (button == MouseButton::middle && !tall())
+        drag_ = Drag{pointer, restingPlace()};
     if (button != MouseButton::left)
         return TogglePress::handled;
     if (panelOpen_ == closed)
@@ -20,12 +24,13 @@ TogglePress Strip::ProcBMPMouseDown(MouseButton button) {
     return TogglePress::handled;
 }
 
-// The window grows upward so that the toggle, now at its bottom, stays where it was on screen.
+// The window grows upward so that the toggle, now at its bottom, stays where it was on screen. A
+// toggle that the window manager or the user moved where the open strip would not be whole moves
+// there first, in the same change of the window.
 void Strip::openPress() {
-    WindowGeometry window = desktop_.geometry();
-    window.height = shape::openHeight;
-    window.top = saturatingAdd(window.top, -shape::rise);
-    desktop_.setGeometry(window);
+    drag_.reset();
+    tallResting_ = nearestWhole(restingPlace());
+    placeTall(desktop_.geometry().width);
     scene_.setTop(proc_, slotPanelLowered);
     scene_.takePicture(toggle_, "k2");
     verticalPhase_ = raising;
@@ -50,6 +55,7 @@ void Strip::cyberTimer() {
         return;
     lastMillis_ = millis;
 
+    restoreTallPlace();
     // The width moves first, so a close narrows the window completely before the panel sinks.
     if (widthPhase_ == widening) {
         widen();
@@ -67,29 +73,31 @@ void Strip::cyberTimer() {
 
 void Strip::widen() {
     animating_ = 1;
-    WindowGeometry window = desktop_.geometry();
-    const int width = window.width + widthStep;
-    if (width < shape::openWidth) {
-        window.width = width;
-    } else {
-        window.width = shape::openWidth;
+    int width = desktop_.geometry().width + widthStep;
+    if (width >= shape::openWidth) {
+        width = shape::openWidth;
         widthPhase_ = idle;
         animating_ = 0;
     }
-    desktop_.setGeometry(window);
+    placeTall(width);
 }
 
 void Strip::narrow() {
     animating_ = 1;
-    WindowGeometry window = desktop_.geometry();
-    const int width = window.width - widthStep;
-    if (width > shape::closedWidth) {
-        window.width = width;
-    } else {
-        window.width = shape::closedWidth;
+    int width = desktop_.geometry().width - widthStep;
+    if (width <= shape::closedWidth) {
+        width = shape::closedWidth;
         widthPhase_ = idle;
     }
-    desktop_.setGeometry(window);
+    placeTall(width);
+}
+
+// Every step of the slide places the tall window from the recorded resting place, so a window
+// manager that moved the tall window cannot make the strip drift.
+void Strip::placeTall(int width) {
+    const Place resting = *tallResting_;
+    desktop_.setGeometry(
+        {resting.left, saturatingAdd(resting.top, -shape::rise), width, shape::openHeight});
 }
 
 // Returns whether the tick goes on after the step. The bound is tested before the move, so the
@@ -116,12 +124,75 @@ void Strip::lower() {
     }
     scene_.setTop(back_, slotPanelLowered);
     verticalPhase_ = idle;
-    WindowGeometry window = desktop_.geometry();
-    window.height = shape::closedHeight;
-    window.top = saturatingAdd(window.top, shape::rise);
-    desktop_.setGeometry(window);
+    const Place resting = *tallResting_;
+    tallResting_.reset();
+    desktop_.setGeometry({resting.left, resting.top, shape::closedWidth, shape::closedHeight});
     scene_.setTop(proc_, 0);
     animating_ = 0;
+}
+
+// A window manager may have moved the tall window since the last step; the slide puts it back,
+// so that the toggle stays under the pointer.
+void Strip::restoreTallPlace() {
+    if (!tall() || (verticalPhase_ == idle && widthPhase_ == idle))
+        return;
+    const WindowGeometry window = desktop_.geometry();
+    const Place resting = *tallResting_;
+    if (window.left != resting.left || window.top != saturatingAdd(resting.top, -shape::rise))
+        placeTall(window.width);
+}
+
+Place Strip::restingPlace() const {
+    if (tallResting_)
+        return *tallResting_;
+    const WindowGeometry window = desktop_.geometry();
+    return {window.left, window.top};
+}
+
+Place Strip::nearestWhole(Place resting) const {
+    return nearestWholePlace(resting, desktop_.workAreaNear(toggleAt(resting)));
+}
+
+bool Strip::keepWhole() {
+    const Place resting = restingPlace();
+    const Place whole = nearestWhole(resting);
+    if (whole == resting)
+        return false;
+    if (tall()) {
+        tallResting_ = whole;
+        placeTall(desktop_.geometry().width);
+    } else {
+        desktop_.setGeometry({whole.left, whole.top, shape::closedWidth, shape::closedHeight});
+    }
+    return true;
+}
+
+void Strip::nudge(int dx, int dy) {
+    const Place resting = restingPlace();
+    const Place moved{saturatingAdd(resting.left, dx), saturatingAdd(resting.top, dy)};
+    if (nearestWhole(moved) != moved)
+        return;
+    if (tall()) {
+        tallResting_ = moved;
+        placeTall(desktop_.geometry().width);
+        return;
+    }
+    WindowGeometry window = desktop_.geometry();
+    window.left = moved.left;
+    window.top = moved.top;
+    desktop_.setGeometry(window);
+}
+
+void Strip::dragTo(Place pointer) {
+    if (!drag_ || tall())
+        return;
+    const Place wanted{
+        saturatingAdd(drag_->restingAtPress.left, pointer.left - drag_->pointerAtPress.left),
+        saturatingAdd(drag_->restingAtPress.top, pointer.top - drag_->pointerAtPress.top)};
+    const Place whole = nearestWhole(wanted);
+    if (whole == restingPlace())
+        return;
+    desktop_.setGeometry({whole.left, whole.top, shape::closedWidth, shape::closedHeight});
 }
 
 } // namespace dravix

@@ -3,6 +3,8 @@
 #include "app/scene/scene.h"
 #include "platform/desktop.h"
 
+#include <optional>
+
 namespace dravix {
 
 // What a press on the toggle asks of the window.
@@ -24,13 +26,27 @@ public:
 
     Strip(Desktop& desktop, Scene& scene);
 
-    // A press of any button on the toggle. Ignored while a slide runs; the right button asks
-    // for the exit, the left one opens or closes.
-    TogglePress ProcBMPMouseDown(MouseButton button);
+    // A press of any button on the toggle, with the pointer's place on the screen. Ignored while
+    // a slide runs; the right button asks for the exit, the left one opens or closes, the middle
+    // one starts a drag of the resting toggle.
+    TogglePress ProcBMPMouseDown(MouseButton button, Place pointer);
     // One step of the slide, every 100 ms.
     void cyberTimer();
     // Starts the close sequence from wherever the strip is; moves nothing by itself.
     void startClosing();
+
+    // Where the toggle rests. From the open press to the end of the close that is the place
+    // recorded at the press, whatever became of the tall window meanwhile.
+    Place restingPlace() const;
+    // Moves the resting toggle to the nearest place where the whole open strip lies in the work
+    // area of its monitor; returns whether it moved.
+    bool keepWhole();
+    // Moves the strip by a pixel or so; nothing happens when the open strip would not be whole.
+    void nudge(int dx, int dy);
+    // A middle-button drag of the resting toggle follows the pointer, kept whole.
+    bool dragging() const { return drag_.has_value(); }
+    void dragTo(Place pointer);
+    void endDrag() { drag_.reset(); }
 
     int panelOpen() const { return panelOpen_; }
     int verticalPhase() const { return verticalPhase_; }
@@ -43,6 +59,15 @@ private:
     void narrow();
     bool raise();
     void lower();
+    bool tall() const { return tallResting_.has_value(); }
+    void placeTall(int width);
+    void restoreTallPlace();
+    Place nearestWhole(Place resting) const;
+
+    struct Drag {
+        Place pointerAtPress;
+        Place restingAtPress;
+    };
 
     Desktop& desktop_;
     Scene& scene_;
@@ -53,8 +78,10 @@ private:
     int panelOpen_ = closed; // what the next left press does: closed opens, open closes
     int verticalPhase_ = idle;
     int widthPhase_ = idle;
-    int animating_ = 0;  // 1 while a slide runs; toggle presses are ignored then
-    int lastMillis_ = 0; // millisecond of the last tick that did its work
+    int animating_ = 0;                // 1 while a slide runs; toggle presses are ignored then
+    int lastMillis_ = 0;               // millisecond of the last tick that did its work
+    std::optional<Place> tallResting_; // the toggle's resting place while the window is tall
+    std::optional<Drag> drag_;
 };
 
 } // namespace dravix

@@ -47,14 +47,14 @@ protected:
 TEST_F(Slide, FirstOpeningRaisesFromTheCreationTopInFiveTicks) {
     start();
     click("ProcBMP");
-    EXPECT_EQ(now(), (SlideStep{26, 323, -168, 32}));
+    EXPECT_EQ(now(), (SlideStep{26, 323, 232, 32}));
     EXPECT_EQ(procTop(), 300);
     EXPECT_EQ(&pictureShownBy("ProcBMP"), &storePicture("k2")) << "from the press on";
-    EXPECT_EQ(runSlide(), (std::vector<SlideStep>{{26, 323, -168, -68},
-                                                  {26, 323, -168, 0},
-                                                  {107, 323, -168, 0},
-                                                  {188, 323, -168, 0},
-                                                  {244, 323, -168, 0}}));
+    EXPECT_EQ(runSlide(), (std::vector<SlideStep>{{26, 323, 232, -68},
+                                                  {26, 323, 232, 0},
+                                                  {107, 323, 232, 0},
+                                                  {188, 323, 232, 0},
+                                                  {244, 323, 232, 0}}));
     EXPECT_EQ(form->strip().panelOpen(), 1);
     EXPECT_EQ(form->strip().widthPhase(), 0);
     EXPECT_EQ(form->strip().verticalPhase(), 0);
@@ -65,24 +65,24 @@ TEST_F(Slide, ClosingThenReopeningTakeSevenTicksEach) {
     openStrip();
     click("ProcBMP");
     EXPECT_EQ(&pictureShownBy("ProcBMP"), &storePicture("k1")) << "from the close press on";
-    EXPECT_EQ(runSlide(), (std::vector<SlideStep>{{163, 323, -168, 0},
-                                                  {82, 323, -168, 0},
-                                                  {26, 323, -168, 0},
-                                                  {26, 323, -168, 100},
-                                                  {26, 323, -168, 200},
-                                                  {26, 323, -168, 300},
-                                                  {26, 23, 132, 300}}));
+    EXPECT_EQ(runSlide(), (std::vector<SlideStep>{{163, 323, 232, 0},
+                                                  {82, 323, 232, 0},
+                                                  {26, 323, 232, 0},
+                                                  {26, 323, 232, 100},
+                                                  {26, 323, 232, 200},
+                                                  {26, 323, 232, 300},
+                                                  {26, 23, 532, 300}}));
     EXPECT_EQ(procTop(), 0);
     EXPECT_TRUE(frameShows(desktop.lastFrame(), 0, 0, storePicture("k1"), 0, 25));
 
     click("ProcBMP");
-    EXPECT_EQ(runSlide(), (std::vector<SlideStep>{{26, 323, -168, 200},
-                                                  {26, 323, -168, 100},
-                                                  {26, 323, -168, 0},
-                                                  {26, 323, -168, 0},
-                                                  {107, 323, -168, 0},
-                                                  {188, 323, -168, 0},
-                                                  {244, 323, -168, 0}}));
+    EXPECT_EQ(runSlide(), (std::vector<SlideStep>{{26, 323, 232, 200},
+                                                  {26, 323, 232, 100},
+                                                  {26, 323, 232, 0},
+                                                  {26, 323, 232, 0},
+                                                  {107, 323, 232, 0},
+                                                  {188, 323, 232, 0},
+                                                  {244, 323, 232, 0}}));
 }
 
 TEST_F(Slide, SettledOpenFrameShowsPanelsAndLitToggle) {
@@ -109,13 +109,13 @@ TEST_F(Slide, PressesOfAnyButtonAreIgnoredOnceTheSlideRuns) {
     EXPECT_EQ(form->strip().panelOpen(), 1);
 }
 
-TEST_F(Slide, MiddleButtonAndTheDeadColumnDoNothing) {
+TEST_F(Slide, MiddleClickAndTheDeadColumnDoNothing) {
     start();
     press("ProcBMP", MouseButton::middle);
     form->mouseDown(25, 10, MouseButton::left);
     form->mouseDown(25, 10, MouseButton::right);
     tickTimes(3);
-    EXPECT_EQ(now(), (SlideStep{26, 23, 132, 32}));
+    EXPECT_EQ(now(), (SlideStep{26, 23, 532, 32}));
     EXPECT_EQ(form->strip().panelOpen(), 0);
     EXPECT_FALSE(desktop.exitStatus());
 }
@@ -126,20 +126,20 @@ TEST_F(Slide, SecondOpenPressBeforeTheFirstTickClosesAgain) {
     click("ProcBMP"); // animating is still 0, so this is a close press
     EXPECT_EQ(form->strip().panelOpen(), 0);
     const std::vector<SlideStep> steps = runSlide();
-    EXPECT_EQ(steps.front(), (SlideStep{26, 323, -168, 32})) << "narrowing ends at once";
-    EXPECT_EQ(steps.back(), (SlideStep{26, 23, 132, 300}));
+    EXPECT_EQ(steps.front(), (SlideStep{26, 323, 232, 32})) << "narrowing ends at once";
+    EXPECT_EQ(steps.back(), (SlideStep{26, 23, 532, 300}));
     EXPECT_EQ(steps.size(), 5u); // narrow, then 132, 232, 332 and the final tick at 300
 }
 
-TEST_F(Slide, SecondClosePressBeforeTheFirstTickOpensThreeHundredHigher) {
+TEST_F(Slide, SecondClosePressBeforeTheFirstTickReopensInPlace) {
     start();
     openStrip();
     click("ProcBMP");
     click("ProcBMP"); // taken as an open press while the width is still to narrow
-    EXPECT_EQ(now(), (SlideStep{244, 323, -468, 0}));
+    EXPECT_EQ(now(), (SlideStep{244, 323, 232, 0}));
     const std::vector<SlideStep> steps = runSlide();
-    EXPECT_EQ(steps.front(), (SlideStep{163, 323, -468, 0}));
-    EXPECT_EQ(steps.back(), (SlideStep{244, 323, -468, 0}));
+    EXPECT_EQ(steps.front(), (SlideStep{163, 323, 232, 0}));
+    EXPECT_EQ(steps.back(), (SlideStep{244, 323, 232, 0}));
     EXPECT_EQ(form->strip().panelOpen(), 1);
 }
 
@@ -180,17 +180,17 @@ TEST_F(Slide, CloseWhileRaisingLowersFromWhereThePanelGot) {
     CoreFixture::click("kn0"); // an empty slot: starts nothing, closes all the same
     ASSERT_EQ(form->strip().panelOpen(), 0);
     EXPECT_EQ(runSlide(), (std::vector<SlideStep>{
-                              {26, 323, -168, 200}, {26, 323, -168, 300}, {26, 23, 132, 300}}));
+                              {26, 323, 232, 200}, {26, 323, 232, 300}, {26, 23, 532, 300}}));
 }
 
-TEST_F(Slide, WindowMovedWhileOpenClosesThreeHundredBelowItsNewPlace) {
+TEST_F(Slide, ArrowKeysWhileOpenCarryOverIntoTheClosedPlace) {
     start();
     openStrip();
     form->keyDown(40);
     form->keyDown(37);
     click("ProcBMP");
     tickUntilSettled();
-    EXPECT_EQ(desktop.geometry(), (WindowGeometry{195, 133, 26, 23}));
+    EXPECT_EQ(desktop.geometry(), (WindowGeometry{195, 533, 26, 23}));
 }
 
 } // namespace

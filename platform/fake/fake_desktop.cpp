@@ -14,6 +14,15 @@ void FakeDesktop::setGeometry(const WindowGeometry& geometry) {
     geometryChanges_.push_back(geometry);
 }
 
+void FakeDesktop::moveByWindowManager(Place place) {
+    geometry_.left = place.left;
+    geometry_.top = place.top;
+}
+
+ScreenRect FakeDesktop::workAreaNear(const ScreenRect& area) const {
+    return monitorFor(monitors_, area).workArea;
+}
+
 void FakeDesktop::present(const Frame& frame) {
     if (frame.width != geometry_.width || frame.height != geometry_.height)
         throw std::logic_error("a frame must match the window's size");

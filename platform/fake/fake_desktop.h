@@ -5,9 +5,11 @@
 //   [X] error boxes, recorded                          [X] open-file dialog, scripted answers
 //   [X] files, in memory, with injectable failures     [X] launches, recorded
 //   [X] clock, set by the test                         [X] exit, recorded
+//   [X] monitors and panels, set by the test           [X] window-manager moves, on request
 //   [ ] real timer: a test calls tick() itself
 
 #include "platform/desktop.h"
+#include "platform/monitors.h"
 
 #include <deque>
 #include <functional>
@@ -32,6 +34,7 @@ public:
     void setGeometry(const WindowGeometry& geometry) override;
     WindowGeometry geometry() const override { return geometry_; }
     void present(const Frame& frame) override;
+    ScreenRect workAreaNear(const ScreenRect& area) const override;
 
     void showError(const std::string& text) override;
     std::optional<std::string> chooseFile(const std::string& initialName) override;
@@ -49,6 +52,10 @@ public:
     void setExecutablePath(std::string path) { executablePath_ = std::move(path); }
     void setPathSeparator(char separator) { separator_ = separator; }
     void setMillisecond(int millisecond) { millisecond_ = millisecond; }
+    // One 1280 x 1024 monitor without panels until a test says otherwise.
+    void setMonitors(std::vector<Monitor> monitors) { monitors_ = std::move(monitors); }
+    // The window manager moves the window on its own (a drag by the frame, say): no record.
+    void moveByWindowManager(Place place);
     // Each call of chooseFile takes the next answer; nothing means the user cancels.
     void queueDialogAnswer(std::optional<std::string> answer);
     // Called before every file operation; a failing status makes the operation fail without
@@ -84,6 +91,7 @@ private:
     void runWhileModal();
 
     WindowGeometry geometry_;
+    std::vector<Monitor> monitors_{{{0, 0, 1280, 1024}, {0, 0, 1280, 1024}}};
     std::vector<WindowGeometry> geometryChanges_;
     Frame lastFrame_;
     int frameCount_ = 0;

@@ -88,10 +88,8 @@ public:
         case FL_SHORTCUT: {
             // Keys reach the window as FL_KEYBOARD when it has the focus and as FL_SHORTCUT when
             // nothing has; consuming them also stops FLTK from closing the window on Escape.
-            const int virtualKey = virtualKeyFromFltk(Fl::event_key());
-            if (virtualKey == 0)
-                return 0;
-            events_->keyDown(virtualKey);
+            // Every key counts, modifiers on their own too, as Windows reports them all.
+            events_->keyDown(keyCodeFromFltk(Fl::event_key()));
             return 1;
         }
         default:

@@ -5,8 +5,9 @@
 //  [X] frames shown opaque and unscaled at the window's top-left corner
 //  [X] mouse press, move and release in window coordinates, also outside the window while a
 //      button is held; left 0, right 1, middle 2; side buttons are not delivered
-//  [X] key down with Windows virtual-key codes, repeats included; keys without a code are not
-//      delivered
+//  [X] key down for every key, repeats and modifiers on their own included: the arrows as the
+//      Windows codes 37 to 40 (the keypad's too while NumLock is off), any other key as a code
+//      of its own above 255
 //  [X] 100 ms timer that keeps running under the error box and the file dialog
 //  [X] activate delivered once, right after the window is first shown, before any input
 //  [X] modal error box: caption from the title, error icon, one OK button
@@ -17,7 +18,6 @@
 //  [X] exit at once with a status
 //  [X] writes no toolkit preference files
 //  [X] launch, files, executable path and clock through the shared POSIX services
-//  [ ] digit keys on layouts where digits need Shift (AZERTY) give no virtual-key code
 //  [ ] exact colours on visuals below 24 bits (FLTK dithers there)
 //  [ ] drag and drop
 

@@ -7,9 +7,15 @@
 // How FLTK's input codes translate into what the main window expects.
 namespace dravix::fltk {
 
-// The Windows virtual-key code for an FLTK key code (Fl::event_key(), an X keysym for most keys),
-// or 0 for a key that has none. Letters give their capital's code whatever the case.
-int virtualKeyFromFltk(int fltkKey);
+// Keys other than the arrows are delivered as this base plus their FLTK key number. The base
+// lies above every Windows virtual-key code (0 to 255), so no such key can pass for an arrow.
+constexpr int fltkKeyCodeBase = 0x10000;
+
+// The code keyDown gets for an FLTK key number (Fl::event_key(), an X keysym for most keys):
+// the arrows give the Windows codes 37 left, 38 up, 39 right and 40 down; any other key, a
+// modifier on its own included, gives fltkKeyCodeBase + fltkKey, one code per key. With NumLock
+// off FLTK reports the keypad arrows as the arrows; with it on, as keypad digits.
+int keyCodeFromFltk(int fltkKey);
 
 // The button of an FLTK mouse event (Fl::event_button()); buttons beyond the first three have no
 // meaning for the window.

@@ -25,6 +25,11 @@ void applyDefaultSettings();
 
 constexpr const char* nowhere = "/dev/null";
 
+static_assert(FL_API_VERSION == 10308,
+              "written against FLTK 1.3.8: re-check that this FLTK still keeps its options in the "
+              "private Fl::options_read_ and Fl::options_ and the file chooser's preferences in "
+              "Fl_File_Chooser::prefs_, read and written only as described above");
+
 template <unsigned char* OptionsRead, unsigned char (*Options)[Fl::OPTION_LAST],
           Fl_Preferences** ChooserPreferences>
 struct ToolkitSettings {

@@ -64,9 +64,9 @@ protected:
         std::cout << "last frame: " << path << "\n";
     }
 
-    // Starts with both stored files: the toggle at Left 196, Top 132, ten empty slots.
+    // Starts with both stored files: the toggle at Left 196, Top 532, ten empty slots.
     void start(std::optional<std::string> slotList = emptySlotList(),
-               std::optional<std::string> position = std::string("132\r\n196\r\n")) {
+               std::optional<std::string> position = std::string("532\r\n196\r\n")) {
         if (slotList)
             desktop.putFileInExecutableFolder("dravix.dat", *slotList);
         if (position)

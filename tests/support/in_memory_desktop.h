@@ -22,6 +22,7 @@ public:
     void setGeometry(const WindowGeometry& geometry) override { geometry_ = geometry; }
     WindowGeometry geometry() const override { return geometry_; }
     void present(const Frame&) override {}
+    ScreenRect workAreaNear(const ScreenRect& area) const override { return area; }
     void showError(const std::string&) override {}
     std::optional<std::string> chooseFile(const std::string&) override { return std::nullopt; }
 

@@ -1,0 +1,34 @@
+#include "strip/placement.h"
+
+#include "app/scene/scene.h"
+
+#include <algorithm>
+
+namespace dravix {
+namespace {
+
+// The lowest bound wins when the two cross, so a small work area keeps the top-left in view.
+int clampInto(long long value, long long lowest, long long highest) {
+    return static_cast<int>(std::max(lowest, std::min(value, highest)));
+}
+
+} // namespace
+
+ScreenRect toggleAt(Place resting) {
+    return {resting.left, resting.top, shape::closedWidth, shape::closedHeight};
+}
+
+ScreenRect openStripAt(Place resting) {
+    return {resting.left, saturatingAdd(resting.top, -shape::rise), shape::openWidth,
+            shape::openHeight};
+}
+
+Place nearestWholePlace(Place resting, const ScreenRect& workArea) {
+    const long long lowestTop = static_cast<long long>(workArea.top) + shape::rise;
+    const long long highestTop = workArea.bottom() - shape::closedHeight;
+    const long long highestLeft = workArea.right() - shape::openWidth;
+    return {clampInto(resting.left, workArea.left, highestLeft),
+            clampInto(resting.top, std::min(lowestTop, highestTop), highestTop)};
+}
+
+} // namespace dravix

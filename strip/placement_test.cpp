@@ -1,0 +1,142 @@
+#include "strip/placement.h"
+
+#include "tests/support/core_fixture.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+namespace dravix {
+namespace {
+
+using testing::CoreFixture;
+
+// A 1280 x 1024 monitor on the left and a 1920 x 1080 one on its right with a 40-pixel panel at
+// its bottom.
+const std::vector<Monitor> sideBySide = {
+    {{0, 0, 1280, 1024}, {0, 0, 1280, 1024}},
+    {{1280, 0, 1920, 1080}, {1280, 0, 1920, 1040}},
+};
+// The second monitor below the first, with a 30-pixel panel at its top.
+const std::vector<Monitor> stacked = {
+    {{0, 0, 1280, 1024}, {0, 0, 1280, 1024}},
+    {{0, 1024, 1280, 1024}, {0, 1054, 1280, 994}},
+};
+
+class Placement : public CoreFixture {
+protected:
+    Place startAt(const std::string& top, const std::string& left) {
+        start(testing::emptySlotList(), top + "\r\n" + left + "\r\n");
+        return {desktop.geometry().left, desktop.geometry().top};
+    }
+    Place restartAt(const std::string& top, const std::string& left) {
+        form.reset();
+        desktop.startNewProcess();
+        return startAt(top, left);
+    }
+    // Where the exit saves the strip, as the next start reads it.
+    std::string savedAtExit() {
+        press("ProcBMP", MouseButton::right);
+        return desktop.fileInExecutableFolder("dravix.ini");
+    }
+};
+
+TEST_F(Placement, StoredPlacesAreBroughtToTheNearestPlaceWhereTheOpenStripIsWhole) {
+    desktop.setMonitors(sideBySide);
+    EXPECT_EQ(startAt("700", "2000"), (Place{2000, 700})) << "whole already: kept";
+    EXPECT_EQ(form->position().ft, "700");
+    EXPECT_EQ(restartAt("1050", "2000"), (Place{2000, 1017})) << "under the panel";
+    EXPECT_EQ(restartAt("100", "2000"), (Place{2000, 300})) << "near the top";
+    EXPECT_EQ(restartAt("500", "3190"), (Place{2956, 500})) << "at the right edge";
+    EXPECT_EQ(restartAt("500", "1200"), (Place{1036, 500})) << "across the monitors' border";
+    EXPECT_EQ(restartAt("5000", "5000"), (Place{2956, 1017})) << "off every monitor";
+    EXPECT_EQ(restartAt("-2147483648", "2147483647"), (Place{2956, 300}));
+    EXPECT_EQ(savedAtExit(), "300\r\n2956\r\n") << "the texts took the new place";
+
+    desktop.setMonitors(stacked);
+    EXPECT_EQ(restartAt("1100", "100"), (Place{100, 1354})) << "under the lower monitor's panel";
+    EXPECT_EQ(restartAt("1010", "100"), (Place{100, 1001})) << "over the border: the upper one";
+}
+
+TEST_F(Placement, PanelsOnTheLeftAndRightKeepTheStripBesideThem) {
+    desktop.setMonitors({{{0, 0, 1280, 1024}, {48, 0, 1182, 1024}}});
+    EXPECT_EQ(startAt("500", "10"), (Place{48, 500}));
+    EXPECT_EQ(restartAt("500", "1100"), (Place{986, 500}));
+}
+
+TEST_F(Placement, AStripLeftOnAMonitorThatWentAwayComesToTheNearestOne) {
+    desktop.setMonitors(sideBySide);
+    startAt("500", "2000");
+    press("ProcBMP", MouseButton::right);
+    desktop.setMonitors({sideBySide.front()});
+    EXPECT_EQ(restartAt("500", "2000"), (Place{1036, 500}));
+}
+
+TEST_F(Placement, ArrowKeysDoNotCarryTheStripAcrossAMonitorsEdge) {
+    desktop.setMonitors(sideBySide);
+    startAt("500", "1036");
+    form->keyDown(39);
+    EXPECT_EQ(desktop.geometry().left, 1036);
+}
+
+// A window manager that keeps windows' tops on the screen, or pushes them off its edges, moves
+// the tall window; every step and the close go back to the place recorded at the open press.
+TEST_F(Placement, OpenAndCloseReturnExactlyWhateverTheWindowManagerDid) {
+    start();
+    std::mt19937 random(7);
+    for (int round = 0; round < 100; ++round) {
+        click("ProcBMP");
+        desktop.moveByWindowManager({static_cast<int>(random() % 1200), 0});
+        tick();
+        EXPECT_EQ(desktop.geometry().top, 232);
+        tickUntilSettled();
+        EXPECT_EQ(desktop.geometry(), (WindowGeometry{196, 232, 244, 323}));
+        click("ProcBMP");
+        desktop.moveByWindowManager({static_cast<int>(random() % 1200), 0});
+        tickUntilSettled();
+        ASSERT_EQ(desktop.geometry(), (WindowGeometry{196, 532, 26, 23})) << "round " << round;
+    }
+}
+
+TEST_F(Placement, AnOpenPressMovesAToggleParkedUnderAPanelInTheSameChange) {
+    desktop.setMonitors(sideBySide);
+    startAt("700", "2000");
+    desktop.moveByWindowManager({2000, 1030});
+    const auto changes = desktop.geometryChanges().size();
+    click("ProcBMP");
+    ASSERT_EQ(desktop.geometryChanges().size(), changes + 1);
+    EXPECT_EQ(desktop.geometry(), (WindowGeometry{2000, 1017 - 300, 26, 323}));
+    tickUntilSettled();
+    click("ProcBMP");
+    tickUntilSettled();
+    EXPECT_EQ(desktop.geometry(), (WindowGeometry{2000, 1017, 26, 23}));
+}
+
+class MiddleDrag : public CoreFixture {};
+
+TEST_F(MiddleDrag, MovesTheRestingStripKeptWholeAndTheExitSavesIt) {
+    start();
+    form->mouseDown(12, 11, MouseButton::middle);
+    form->mouseMove(12 + 100, 11 - 50);
+    EXPECT_EQ(desktop.geometry(), (WindowGeometry{296, 482, 26, 23}));
+    form->mouseMove(12 + 5000, 11); // window coordinates: the window is already at 296
+    EXPECT_EQ(desktop.geometry(), (WindowGeometry{1036, 482, 26, 23})) << "kept whole";
+    form->mouseUp(0, 0, MouseButton::middle);
+    form->mouseMove(-500, 0);
+    EXPECT_EQ(desktop.geometry().left, 1036) << "the release ends the drag";
+    EXPECT_EQ(desktop.launches().size(), 0u);
+    press("ProcBMP", MouseButton::right);
+    EXPECT_EQ(desktop.fileInExecutableFolder("dravix.ini"), "482\r\n1036\r\n");
+}
+
+TEST_F(MiddleDrag, DoesNothingWhileTheStripIsOpen) {
+    start();
+    openStrip();
+    const WindowGeometry open = desktop.geometry();
+    press("ProcBMP", MouseButton::middle);
+    form->mouseMove(0, 0);
+    EXPECT_EQ(desktop.geometry(), open);
+}
+
+} // namespace
+} // namespace dravix
