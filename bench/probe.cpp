@@ -28,21 +28,14 @@
 // pss_kib=.. cpu_ticks=.. cpu_percent=.. cpu_ns=.. cpu_ns_percent=.. idle_s=..". A failure prints
 // "failed REASON" and ends with a non-zero status.
 
-#include "app/scene.h"
+#include "app/scene/scene.h"
 #include "platform/desktop.h"
-#include "strip/strip.h"
+#include "tests/support/x11/x_connection.h"
 
-#include <X11/Xlib.h>
-#include <X11/Xutil.h>
-#include <X11/extensions/XTest.h>
 #include <X11/extensions/Xdamage.h>
 
-#include <fcntl.h>
 #include <poll.h>
-#include <signal.h>
-#include <spawn.h>
 #include <sys/inotify.h>
-#include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -62,12 +55,14 @@
 #include <thread>
 #include <vector>
 
-extern char** environ;
-
 namespace {
 
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
+using dravix::x11test::Button;
+using dravix::x11test::ChildProcess;
+using dravix::x11test::Image;
+using dravix::x11test::XConnection;
 
 double millisecondsBetween(Clock::time_point from, Clock::time_point to) {
     return std::chrono::duration<double, std::milli>(to - from).count();
@@ -166,107 +161,29 @@ Options parseOptions(int argc, char** argv) {
 // ---------------------------------------------------------------------------------------------
 // The program under measurement
 
-// One started program, in a process group of its own so that helpers it starts go with it.
-class Program {
-public:
-    explicit Program(const Options& options) {
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        if (!options.folder.empty())
-            posix_spawn_file_actions_addchdir_np(&actions, options.folder.c_str());
-        posix_spawn_file_actions_addopen(&actions, 0, options.standardInput.c_str(), O_RDONLY, 0);
-        posix_spawn_file_actions_addopen(&actions, 1, options.log.c_str(),
-                                         O_WRONLY | O_CREAT | O_APPEND, 0644);
-        posix_spawn_file_actions_adddup2(&actions, 1, 2);
-        posix_spawnattr_t attributes;
-        posix_spawnattr_init(&attributes);
-        posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
-        posix_spawnattr_setpgroup(&attributes, 0);
+// The program's start: in its folder, with its output in the log, in a process group of its own
+// so that helpers it starts go with it.
+dravix::x11test::ProcessOptions programStart(const Options& options) {
+    dravix::x11test::ProcessOptions start;
+    start.argv = options.command;
+    start.folder = options.folder;
+    start.input.path = options.standardInput;
+    start.output = {options.log, -1, true};
+    start.errors.descriptor = 1;
+    start.ownProcessGroup = true;
+    return start;
+}
 
-        std::vector<char*> argv;
-        for (const std::string& argument : options.command)
-            argv.push_back(const_cast<char*>(argument.c_str()));
-        argv.push_back(nullptr);
-
-        started_ = Clock::now();
-        const int error =
-            ::posix_spawnp(&pid_, argv[0], &actions, &attributes, argv.data(), environ);
-        posix_spawn_file_actions_destroy(&actions);
-        posix_spawnattr_destroy(&attributes);
-        if (error != 0)
-            throw std::runtime_error("cannot start " + options.command[0] + ": " +
-                                     std::strerror(error));
-    }
-    ~Program() { stop(); }
-    Program(const Program&) = delete;
-    Program& operator=(const Program&) = delete;
-
-    pid_t pid() const { return pid_; }
-    Clock::time_point started() const { return started_; }
-
-    // Whether it still runs; the reason it ended otherwise.
-    std::optional<std::string> ended() {
-        if (exited_)
-            return exitReason_;
-        int status = 0;
-        if (::waitpid(pid_, &status, WNOHANG) != pid_)
-            return std::nullopt;
-        exited_ = true;
-        std::ostringstream reason;
-        if (WIFEXITED(status))
-            reason << "exited with status " << WEXITSTATUS(status);
-        else if (WIFSIGNALED(status))
-            reason << "killed by signal " << WTERMSIG(status);
-        exitReason_ = reason.str();
-        return exitReason_;
-    }
-
-    void stop() {
-        if (exited_ || pid_ <= 0)
-            return;
-        ::kill(-pid_, SIGTERM);
-        const auto deadline = Clock::now() + 2s;
-        while (!ended() && Clock::now() < deadline)
-            std::this_thread::sleep_for(5ms);
-        if (!ended()) {
-            ::kill(-pid_, SIGKILL);
-            int status = 0;
-            ::waitpid(pid_, &status, 0);
-            exited_ = true;
-        }
-        // Helpers left in the group (a dock's daemons, say) go too.
-        ::kill(-pid_, SIGKILL);
-    }
-
-private:
-    pid_t pid_ = -1;
-    Clock::time_point started_;
-    bool exited_ = false;
-    std::string exitReason_;
-};
+// Why the program ended, once it has.
+std::optional<std::string> endOf(ChildProcess& program) {
+    const std::optional<int> status = program.exitStatus();
+    if (!status)
+        return std::nullopt;
+    return dravix::x11test::describeWaitStatus(*status);
+}
 
 // ---------------------------------------------------------------------------------------------
 // The X side
-
-// Windows vanish while the probe asks about them: such errors only fail that one request.
-int ignoreXError(Display*, XErrorEvent*) {
-    return 0;
-}
-
-struct Rgb8 {
-    std::uint8_t red, green, blue;
-    bool operator==(const Rgb8&) const = default;
-};
-
-std::uint8_t channel(unsigned long pixel, unsigned long mask) {
-    if (mask == 0)
-        return 0;
-    int shift = 0;
-    while (((mask >> shift) & 1) == 0)
-        ++shift;
-    const unsigned long maximum = mask >> shift;
-    return static_cast<std::uint8_t>(((pixel & mask) >> shift) * 255 / maximum);
-}
 
 // What the first frame must show.
 class FrameCheck {
@@ -275,10 +192,11 @@ public:
         if (!options.expectDravixFrame)
             return;
         if (!size_)
-            size_ = {dravix::Strip::closedWidth, dravix::Strip::closedHeight};
+            size_ = {dravix::shape::closedWidth, dravix::shape::closedHeight};
         dravix::Scene scene;
-        scene.compose(expected_, size_->first, size_->second);
-        exact_ = true;
+        dravix::Frame frame;
+        scene.compose(frame, size_->first, size_->second);
+        expected_ = Image(frame.width, frame.height, std::move(frame.rgb));
     }
 
     bool sizeFits(int width, int height) const {
@@ -287,38 +205,21 @@ public:
         return width > 1 && height > 1;
     }
 
-    bool passes(XImage& image, const Visual& visual) const {
-        auto pixelAt = [&](int x, int y) {
-            const unsigned long pixel = XGetPixel(&image, x, y);
-            return Rgb8{channel(pixel, visual.red_mask), channel(pixel, visual.green_mask),
-                        channel(pixel, visual.blue_mask)};
-        };
-        if (!exact_) {
-            const Rgb8 first = pixelAt(0, 0);
-            for (int y = 0; y < image.height; ++y) {
-                for (int x = 0; x < image.width; ++x) {
-                    if (!(pixelAt(x, y) == first))
-                        return true;
-                }
-            }
-            return false;
-        }
-        if (image.width != expected_.width || image.height != expected_.height)
-            return false;
-        for (int y = 0; y < image.height; ++y) {
-            for (int x = 0; x < image.width; ++x) {
-                const std::uint8_t* want = expected_.rgb.data() + 3 * (y * expected_.width + x);
-                if (!(pixelAt(x, y) == Rgb8{want[0], want[1], want[2]}))
-                    return false;
+    bool passes(const Image& image) const {
+        if (expected_)
+            return image == *expected_;
+        for (int y = 0; y < image.height(); ++y) {
+            for (int x = 0; x < image.width(); ++x) {
+                if (image.at(x, y) != image.at(0, 0))
+                    return true;
             }
         }
-        return true;
+        return false;
     }
 
 private:
     std::optional<std::pair<int, int>> size_;
-    dravix::Frame expected_;
-    bool exact_ = false;
+    std::optional<Image> expected_; // the exact closed strip, when that is the check
 };
 
 // A top-level window of the program under measurement.
@@ -334,28 +235,17 @@ struct TrackedWindow {
 
 class Screen {
 public:
-    Screen() {
-        display_ = XOpenDisplay(nullptr);
-        if (display_ == nullptr)
-            throw std::runtime_error("cannot open the display named by DISPLAY");
-        XSetErrorHandler(ignoreXError);
+    Screen() : display_(x_.display()) {
         int errorBase = 0;
         if (!XDamageQueryExtension(display_, &damageEventBase_, &errorBase))
             throw std::runtime_error("the X server has no DAMAGE extension");
-        int major = 0;
-        int minor = 0;
-        if (!XTestQueryExtension(display_, &errorBase, &errorBase, &major, &minor))
-            throw std::runtime_error("the X server has no XTEST extension");
         root_ = DefaultRootWindow(display_);
-        visual_ = DefaultVisual(display_, DefaultScreen(display_));
         XSelectInput(display_, root_, SubstructureNotifyMask);
         XSync(display_, False);
     }
-    ~Screen() { XCloseDisplay(display_); }
-    Screen(const Screen&) = delete;
-    Screen& operator=(const Screen&) = delete;
 
-    Display* display() const { return display_; }
+    // Real input through XTest, as a person's mouse gives it.
+    XConnection& x() { return x_; }
     // When the first window of this run was seen mapped, if it was.
     std::optional<Clock::time_point> firstMapped() const { return firstMapped_; }
 
@@ -373,7 +263,7 @@ public:
     // Waits for the first frame and returns the window and when its events arrived; nothing
     // when the deadline passes or the program ends first.
     std::optional<std::pair<Window, Clock::time_point>>
-    waitForFirstFrame(const FrameCheck& check, Program& program, Clock::time_point deadline,
+    waitForFirstFrame(const FrameCheck& check, ChildProcess& program, Clock::time_point deadline,
                       std::string& failure) {
         while (true) {
             const std::optional<Clock::time_point> arrival = waitForEvents(deadline);
@@ -390,7 +280,7 @@ public:
                 if (shows(window, tracked, check))
                     return std::pair{window, *arrival};
             }
-            if (const std::optional<std::string> reason = program.ended()) {
+            if (const std::optional<std::string> reason = endOf(program)) {
                 failure = "the program " + *reason + " before its first frame";
                 return std::nullopt;
             }
@@ -414,16 +304,6 @@ public:
     const TrackedWindow* tracked(Window window) const {
         const auto found = windows_.find(window);
         return found == windows_.end() ? nullptr : &found->second;
-    }
-
-    // Real input through XTest, as a person's mouse gives it.
-    void movePointer(int x, int y) {
-        XTestFakeMotionEvent(display_, DefaultScreen(display_), x, y, CurrentTime);
-        XSync(display_, False);
-    }
-    void button(bool press) {
-        XTestFakeButtonEvent(display_, Button1, press ? True : False, CurrentTime);
-        XFlush(display_);
     }
 
 private:
@@ -498,18 +378,13 @@ private:
     }
 
     bool shows(Window window, const TrackedWindow& tracked, const FrameCheck& check) {
-        XImage* image = XGetImage(display_, window, 0, 0, static_cast<unsigned>(tracked.width),
-                                  static_cast<unsigned>(tracked.height), AllPlanes, ZPixmap);
-        if (image == nullptr)
-            return false;
-        const bool passes = check.passes(*image, *visual_);
-        XDestroyImage(image);
-        return passes;
+        const std::optional<Image> image = x_.windowImage(window, tracked.width, tracked.height);
+        return image && check.passes(*image);
     }
 
+    XConnection x_;
     Display* display_ = nullptr;
     Window root_ = 0;
-    Visual* visual_ = nullptr;
     int damageEventBase_ = 0;
     std::map<Window, TrackedWindow> windows_;
     std::optional<Clock::time_point> firstMapped_;
@@ -546,7 +421,7 @@ int measureStartup(const Options& options) {
     std::vector<double> mapSamples;
     for (int run = 0; run < options.runs; ++run) {
         screen.reset();
-        Program program(options);
+        ChildProcess program(programStart(options));
         std::string failure;
         const auto frame = screen.waitForFirstFrame(
             check, program, program.started() + std::chrono::milliseconds(options.timeoutMs),
@@ -628,7 +503,7 @@ long long cpuNanoseconds(pid_t pid) {
 int measureRest(const Options& options) {
     Screen screen;
     const FrameCheck check(options);
-    Program program(options);
+    ChildProcess program(programStart(options));
     std::string failure;
     if (!screen.waitForFirstFrame(check, program,
                                   program.started() + std::chrono::milliseconds(options.timeoutMs),
@@ -637,7 +512,7 @@ int measureRest(const Options& options) {
     std::this_thread::sleep_until(program.started() +
                                   std::chrono::duration_cast<Clock::duration>(
                                       std::chrono::duration<double>(options.settleSeconds)));
-    if (const auto reason = program.ended())
+    if (const auto reason = endOf(program))
         fail("the program " + *reason + " before the memory was read");
     const Footprint footprint = readFootprint(program.pid());
 
@@ -645,7 +520,7 @@ int measureRest(const Options& options) {
     const long long nanosecondsBefore = cpuNanoseconds(program.pid());
     const auto idleStart = Clock::now();
     std::this_thread::sleep_for(std::chrono::duration<double>(options.idleSeconds));
-    if (const auto reason = program.ended())
+    if (const auto reason = endOf(program))
         fail("the program " + *reason + " while at rest");
     const long ticks = cpuTicks(program.pid()) - ticksBefore;
     const long long nanoseconds = cpuNanoseconds(program.pid()) - nanosecondsBefore;
@@ -720,7 +595,7 @@ int measureLaunch(Options options) {
     options.expectDravixFrame = true;
     Screen screen;
     const FrameCheck check(options);
-    Program program(options);
+    ChildProcess program(programStart(options));
     std::string failure;
     const auto frame = screen.waitForFirstFrame(
         check, program, program.started() + std::chrono::milliseconds(options.timeoutMs), failure);
@@ -733,29 +608,28 @@ int measureLaunch(Options options) {
     // sits near the top of the slot column.
     dravix::Scene scene;
     const dravix::Element& slot = scene.element(scene.find("kn0"));
-    const int openTop = closed.top - dravix::Strip::rise;
+    const int openTop = closed.top - dravix::shape::rise;
     const int slotX = closed.left + scene.element(slot.parent).left + slot.left + slot.width / 2;
     const int slotY = openTop + slot.top + slot.height / 2;
 
     FolderWatch stampWatch(options.stamps);
     std::vector<double> samples;
     for (int run = 0; run < options.runs; ++run) {
-        screen.movePointer(closed.left + dravix::Strip::closedWidth / 2,
-                           closed.top + dravix::Strip::closedHeight / 2);
-        screen.button(true);
-        screen.button(false);
-        if (!screen.waitForGeometry(window, dravix::Strip::openWidth, dravix::Strip::openHeight,
+        screen.x().movePointer(closed.left + dravix::shape::closedWidth / 2,
+                               closed.top + dravix::shape::closedHeight / 2);
+        screen.x().pressButton(Button::left);
+        screen.x().releaseButton(Button::left);
+        if (!screen.waitForGeometry(window, dravix::shape::openWidth, dravix::shape::openHeight,
                                     openTop, Clock::now() + 5s))
             fail("the strip did not open");
         std::this_thread::sleep_for(150ms);
 
         const std::size_t known = stampCount(options.stamps);
-        screen.movePointer(slotX, slotY);
-        screen.button(true);
-        XSync(screen.display(), False);
+        screen.x().movePointer(slotX, slotY);
+        screen.x().pressButton(Button::left);
         std::this_thread::sleep_for(30ms);
         const double released = realTimeSeconds();
-        screen.button(false);
+        screen.x().releaseButton(Button::left);
 
         std::optional<double> stamp;
         const auto deadline = Clock::now() + 3s;
@@ -769,7 +643,7 @@ int measureLaunch(Options options) {
         std::fflush(stdout);
 
         // The launch closes the strip by itself.
-        if (!screen.waitForGeometry(window, dravix::Strip::closedWidth, dravix::Strip::closedHeight,
+        if (!screen.waitForGeometry(window, dravix::shape::closedWidth, dravix::shape::closedHeight,
                                     closed.top, Clock::now() + 5s))
             fail("the strip did not close after the launch");
         std::this_thread::sleep_for(150ms);

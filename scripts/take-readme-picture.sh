@@ -10,6 +10,10 @@
 # Needs cmake and a compiler (to build), xvfb-run, xdotool, x11-utils (xwininfo) and ImageMagick.
 set -euo pipefail
 
+# The toggle's middle in window coordinates (x y), where the clicks land; in the open window the
+# toggle sits 300 pixels lower. The C++ tests take the same point from tests/support/toggle_point.h.
+toggle=(12 11)
+
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 output="${1:-$root/docs/dravix-open.png}"
 
@@ -91,7 +95,7 @@ window_pixels() {
 
 wait_for_size 26 23
 # Open the strip: a left click on the toggle; it grows to 244 x 323.
-xdotool mousemove $((left + 12)) $((top + 11)) click 1
+xdotool mousemove $((left + toggle[0])) $((top + toggle[1])) click 1
 wait_for_size 244 323
 sleep 0.2
 before="$(window_pixels | md5sum)"
@@ -114,7 +118,7 @@ convert "$folder/window.png" -filter point -resize 300% -strip \
     -define png:exclude-chunks=date,time "$output"
 
 # A right click on the toggle ends the program.
-xdotool mousemove $((left + 12)) $((top + 300 + 11)) click 3
+xdotool mousemove $((left + toggle[0])) $((top + 300 + toggle[1])) click 3
 for ((tries = 0; tries < 60; tries++)); do
     kill -0 "$pid" 2>/dev/null || break
     sleep 0.05

@@ -3,12 +3,14 @@
 // The frames the window must show in its settled states, built from the store pictures by the
 // stacking rules of the window: what a screenshot of the real program is compared with.
 
-#include "tests/e2e/image.h"
+#include "tests/support/x11/image.h"
 
 #include <array>
 #include <string_view>
 
 namespace dravix::e2e {
+
+using x11test::Image;
 
 // Closed, 26 x 23: the toggle showing k1, except the rightmost column (x = 25), which lies under
 // the information panel and shows the leftmost column of authBmp.

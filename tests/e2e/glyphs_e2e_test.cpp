@@ -7,9 +7,6 @@
 namespace dravix::e2e {
 namespace {
 
-constexpr int toggleX = 12;
-constexpr int closedToggleY = 11;
-constexpr int openToggleY = 300 + 11;
 constexpr int slotX = 14;
 
 constexpr Geometry closedPlace{300, 600, 26, 23};
@@ -39,7 +36,7 @@ protected:
     }
 
     void open() {
-        clickAt(toggleX, closedToggleY, Button::left);
+        clickAt(toggleX, toggleY, Button::left);
         ASSERT_TRUE(waitForGeometry(openPlace, slideTimeout));
     }
 };
@@ -60,7 +57,7 @@ TEST_F(GlyphCells, TheLastNameShownStaysThroughClosingAndReopening) {
     hoverAt(slotX, slotY(5));
     ASSERT_TRUE(waitForImage(openFrame(myAppCells), "slot-5-my-app"));
 
-    clickAt(toggleX, openToggleY, Button::left);
+    clickAt(toggleX, openToggleTop + toggleY, Button::left);
     ASSERT_TRUE(waitForGeometry(closedPlace, slideTimeout));
     ASSERT_NO_FATAL_FAILURE(open());
     EXPECT_TRUE(waitForImage(openFrame(myAppCells), "reopened"));

@@ -3,32 +3,39 @@
 // End-to-end harness: runs the real dravix binary from a temporary folder on the X server named
 // by DISPLAY (an Xvfb without a window manager) and drives it with real input through XTest.
 
-#include "tests/e2e/image.h"
-
-#include <gtest/gtest.h>
-
-#include <X11/Xlib.h>
-#include <sys/types.h>
+#include "tests/support/toggle_point.h"
+#include "tests/support/x11/image_assertions.h"
+#include "tests/support/x11/x_connection.h"
 
 #include <chrono>
 #include <filesystem>
 #include <functional>
 #include <map>
 #include <optional>
-#include <ostream>
 #include <string>
 #include <vector>
 
 namespace dravix::e2e {
 
 using namespace std::chrono_literals;
-using Milliseconds = std::chrono::milliseconds;
+using dravix::testing::openToggleTop;
+using dravix::testing::toggleX;
+using dravix::testing::toggleY;
+using x11test::Button;
+using x11test::compare;
+using x11test::describe;
+using x11test::describeWaitStatus;
+using x11test::Geometry;
+using x11test::Image;
+using x11test::Milliseconds;
+using x11test::Screenshot;
+using x11test::waitUntil;
+using x11test::XConnection;
 
 // Bounds for waiting on the program; generous, since CI machines may be busy. The polls end as
 // soon as the awaited thing happens.
 inline constexpr Milliseconds windowTimeout = 5000ms;
 inline constexpr Milliseconds changeTimeout = 3000ms;
-inline constexpr Milliseconds pollInterval = 10ms;
 
 // Set once by main from the command line or the environment.
 struct Settings {
@@ -40,85 +47,13 @@ Settings& settings();
 // <artifacts>/<Suite>.<Test>/, created on first use: screenshots and logs of a failing test.
 std::filesystem::path testArtifactFolder();
 
-// Polls every 10 ms until condition() holds or the timeout passes; true when it held.
-bool waitUntil(const std::function<bool()>& condition, Milliseconds timeout);
+// The one X connection of the run, opened on first use (throws when there is no server).
+XConnection& xServer();
 
-// A window's place on the screen: Left and Top of its top-left corner in root coordinates.
-struct Geometry {
-    int left = 0;
-    int top = 0;
-    int width = 0;
-    int height = 0;
-
-    friend bool operator==(const Geometry&, const Geometry&) = default;
-};
-void PrintTo(const Geometry& geometry, std::ostream* out);
-std::string describe(const Geometry& geometry);
-
-// The X mouse buttons as XTest numbers them.
-enum class Button { left = 1, middle = 2, right = 3 };
-
-// One connection to the X server for the whole run: finding windows, screenshots and input.
-class XServer {
-public:
-    // Opens DISPLAY on first use; throws std::runtime_error when there is no server or no XTest.
-    static XServer& instance();
-
-    XServer(const XServer&) = delete;
-    XServer& operator=(const XServer&) = delete;
-
-    Display* display() const { return display_; }
-    int screenWidth() const;
-    int screenHeight() const;
-
-    // Every viewable top-level window whose title (WM_NAME or _NET_WM_NAME) is exactly `title`,
-    // looking through window-manager frames too. A window that carries _NET_WM_PID is counted only
-    // when that pid matches `pid` (when one is given).
-    std::vector<Window> windowsTitled(const std::string& title,
-                                      std::optional<pid_t> pid = std::nullopt);
-    // Every viewable top-level window, whatever its title, whose _NET_WM_PID is `pid`.
-    std::vector<Window> windowsOfProcess(pid_t pid);
-    // The window's rectangle in root coordinates; nothing when it no longer exists.
-    std::optional<Geometry> geometry(Window window);
-
-    // The pixels on the screen inside the rectangle, as far as it lies on the screen.
-    Screenshot capture(const Geometry& area);
-    // Captures the area until two captures 100 ms apart are the same, so that nothing is being
-    // drawn there any more; that capture, or nothing when it still changed at the timeout.
-    std::optional<Screenshot> captureWhenStill(const Geometry& area,
-                                               Milliseconds timeout = changeTimeout);
-
-    // Real input: XTest events, each flushed to the server and synchronised.
-    void movePointer(int x, int y);
-    void pressButton(Button button);
-    void releaseButton(Button button);
-    void click(int x, int y, Button button);
-    void pressKey(unsigned long keysym);
-    void releaseKey(unsigned long keysym);
-    void tapKey(unsigned long keysym);
-    // Taps the key while the modifier key (XK_Control_L, say) is held.
-    void tapKeyWith(unsigned long modifier, unsigned long keysym);
-    // Gives the keyboard focus to the window, as a window manager would on a click.
-    void focus(Window window);
-
-    // The window that owns the selection (e.g. "CLIPBOARD"); None when nobody does.
-    Window selectionOwner(const std::string& selection);
-
-private:
-    XServer();
-    ~XServer();
-
-    // Walks the root's children and up to two levels below (window-manager frames), stopping at
-    // the first window on each branch for which isClient holds; of those, the viewable ones that
-    // `accept` takes are returned.
-    std::vector<Window> clientWindows(const std::function<bool(Window)>& isClient,
-                                      const std::function<bool(Window)>& accept);
-
-    Display* display_ = nullptr;
-};
-
-// The process exit as waitpid reports it, told in words for failure messages.
-std::string describeWaitStatus(int status);
+// Every captured pixel of the screenshot equals the expected image; on a difference both images
+// are left as BMP files in the test's artifact folder.
+::testing::AssertionResult sameImage(const Screenshot& actual, const Image& expected,
+                                     const std::string& label);
 
 // One run of dravix: its own temporary folder holding a copy of the binary (the stored files
 // live beside the executable), the process, and its windows. Everything is cleaned up by the
@@ -146,8 +81,8 @@ public:
     // Starts the copied binary with the caller's environment (DISPLAY) and a bare argv[0], with
     // stdout and stderr going to files in the folder. It may be started again once it has ended.
     void start();
-    pid_t pid() const { return pid_; }
-    bool running();
+    pid_t pid() const { return process_ ? process_->pid() : -1; }
+    bool running() { return process_ && process_->running(); }
     // Waits for the process to end; its waitpid status, or nothing on timeout.
     std::optional<int> waitForExit(Milliseconds timeout);
     std::string errorOutput() const; // what the process wrote to stderr so far
@@ -169,8 +104,7 @@ private:
     void stop();
 
     std::filesystem::path folder_;
-    pid_t pid_ = -1;
-    std::optional<int> exitStatus_;
+    std::optional<x11test::ChildProcess> process_;
     std::map<std::string, std::string> environment_;
 };
 
@@ -180,14 +114,9 @@ private:
 class ClipboardText {
 public:
     explicit ClipboardText(const std::string& text);
-    ~ClipboardText();
-    ClipboardText(const ClipboardText&) = delete;
-    ClipboardText& operator=(const ClipboardText&) = delete;
 
 private:
-    void stop();
-
-    pid_t pid_ = -1;
+    std::optional<x11test::ChildProcess> xclip_;
 };
 
 // Base fixture: one dravix per test, input helpers in window coordinates, waits on geometry and
@@ -227,7 +156,7 @@ protected:
     // key; the pointer stays where it is.
     void tapKey(unsigned long keysym);
 
-    XServer& x() { return XServer::instance(); }
+    XConnection& x() { return xServer(); }
 
     DravixProcess app;
     Window main = 0;

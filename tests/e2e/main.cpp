@@ -39,7 +39,8 @@ int main(int argc, char** argv) {
     }
     settings.binary = std::filesystem::absolute(settings.binary);
     try {
-        dravix::e2e::XServer::instance();
+        // No focus change of an earlier run may linger: keys follow the pointer.
+        dravix::e2e::xServer().focus(PointerRoot);
     } catch (const std::exception& error) {
         std::cerr << "end-to-end tests need an X server: " << error.what() << "\n";
         return 2;

@@ -17,9 +17,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr int toggleX = 12;
-constexpr int closedToggleY = 11;
-constexpr int openToggleY = 300 + 11;
 constexpr int slotX = 14; // the middle of the slot buttons' column, x 4 .. 24
 
 // Low enough on the screen for the open strip to be wholly visible.
@@ -74,7 +71,7 @@ protected:
     }
 
     void open() {
-        clickAt(toggleX, closedToggleY, Button::left);
+        clickAt(toggleX, toggleY, Button::left);
         ASSERT_TRUE(waitForGeometry(openPlace, slideTimeout));
         ASSERT_TRUE(waitForImage(openFrame(), "open"));
     }
@@ -227,7 +224,7 @@ TEST_F(Slots, AFileAssignedThroughTheDialogIsStoredAndSurvivesARestart) {
     EXPECT_EQ(mainGeometry(), openPlace);
     EXPECT_FALSE(readTextFile(runs())) << "the assignment started the file";
 
-    clickAt(toggleX, openToggleY, Button::right);
+    clickAt(toggleX, openToggleTop + toggleY, Button::right);
     const std::optional<int> status = app.waitForExit(changeTimeout);
     ASSERT_TRUE(status) << "dravix still runs after the right press on the toggle";
     ASSERT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0) << describeWaitStatus(*status);

@@ -12,9 +12,6 @@
 namespace dravix::e2e {
 namespace {
 
-constexpr int toggleX = 12;
-constexpr int toggleY = 11;
-
 class PositionAndExit : public DravixTest {
 protected:
     // Right press on the toggle, then the process must end with status 0.

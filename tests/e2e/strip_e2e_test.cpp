@@ -9,10 +9,9 @@
 namespace dravix::e2e {
 namespace {
 
-// The toggle's middle: in the closed window it is at the top, in the open one 300 pixels down.
-constexpr int toggleX = 12;
-constexpr int closedToggleY = 11;
-constexpr int openToggleY = 300 + 11;
+// Where the toggle is pressed in the closed and in the open window.
+constexpr int closedToggleY = toggleY;
+constexpr int openToggleY = openToggleTop + toggleY;
 
 // Within two seconds: 7 ticks of 100 ms, with room for a busy machine.
 constexpr Milliseconds slideTimeout = 2000ms;

@@ -81,7 +81,7 @@ TEST_F(DeadPresses, LeaveTheWindowTheProgramAndTheFilesAsTheyWere) {
     };
     for (const Press& press : {Press{"left-on-rightmost-column", 25, 11, Button::left},
                                Press{"right-on-rightmost-column", 25, 3, Button::right},
-                               Press{"middle-on-toggle", 12, 11, Button::middle}}) {
+                               Press{"middle-on-toggle", toggleX, toggleY, Button::middle}}) {
         SCOPED_TRACE(press.what);
         clickAt(press.x, press.y, press.button);
         std::this_thread::sleep_for(500ms);

@@ -10,6 +10,10 @@
 #include <X11/keysym.h>
 
 #include <algorithm>
+#include <cstdlib>
+#include <memory>
+#include <set>
+#include <sstream>
 #include <thread>
 
 namespace dravix::e2e {
@@ -19,7 +23,6 @@ constexpr Geometry closedAtCreationPlace{196, 132, 26, 23};
 // Well inside the screen, so that the open strip, 300 pixels higher, is whole on it too.
 constexpr Geometry closedAtStoredPlace{300, 450, 26, 23};
 constexpr int slotButtonLeft = 4;
-constexpr int openToggleTop = 300;
 
 // The Windows name of a Linux path: Wine's drive Z: is the root folder.
 std::string windowsPath(const std::filesystem::path& path) {
@@ -31,7 +34,7 @@ std::string windowsPath(const std::filesystem::path& path) {
 // The size x size image of the window's _NET_WM_ICON, where Wine puts the window class's icons,
 // as 0xAARRGGBB values row by row; empty when there is none of that size.
 std::vector<unsigned long> windowIcon(Window window, int size) {
-    Display* display = XServer::instance().display();
+    Display* display = xServer().display();
     Atom type = None;
     int format = 0;
     unsigned long count = 0;
@@ -62,6 +65,14 @@ std::vector<unsigned long> windowIcon(Window window, int size) {
     return icon;
 }
 
+// The names in a folder.
+std::set<std::filesystem::path> namesIn(const std::filesystem::path& folder) {
+    std::set<std::filesystem::path> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        names.insert(entry.path().filename());
+    return names;
+}
+
 class WineTest : public DravixTest {
 protected:
     // Clicks the middle of slot button N of the open window.
@@ -74,7 +85,7 @@ protected:
         const std::optional<Geometry> closed = mainGeometry();
         if (!closed)
             return ::testing::AssertionFailure() << "the main window is gone";
-        clickAt(12, 11, Button::left);
+        clickAt(toggleX, toggleY, Button::left);
         const Geometry open{closed->left, closed->top - 300, 244, 323};
         if (::testing::AssertionResult reached = waitForGeometry(open, timeout); !reached)
             return reached;
@@ -152,7 +163,7 @@ TEST_F(StartUp, WithoutStoredFilesShowsTheErrorBoxOverADisabledWindow) {
         << "no error box titled \"Dravix\"; " << app.describeWindows();
 
     // The box disables its owner: a press on the toggle does nothing meanwhile.
-    clickAt(12, 11, Button::left);
+    clickAt(toggleX, toggleY, Button::left);
     std::this_thread::sleep_for(500ms);
     EXPECT_EQ(mainGeometry(), closedAtCreationPlace);
 
@@ -167,6 +178,33 @@ TEST_F(StartUp, WithoutStoredFilesShowsTheErrorBoxOverADisabledWindow) {
 
 using Strip = WineTest;
 
+// The pointer's place while the window moves under it: every step lands the strip exactly where
+// the pointer went, also a jump far outside the small window, and the release ends the drag.
+TEST_F(Strip, AMiddleDragMovesTheClosedStripWithThePointer) {
+    startWith(positionFile(closedAtStoredPlace.top, closedAtStoredPlace.left), emptySlotList());
+    ASSERT_TRUE(waitForMainWindow(closedAtStoredPlace));
+    ASSERT_TRUE(waitForImage(closedFrame(), "closed"));
+
+    hoverAt(toggleX, toggleY);
+    x().pressButton(Button::middle);
+    const int pressX = closedAtStoredPlace.left + toggleX;
+    const int pressY = closedAtStoredPlace.top + toggleY;
+    // Quick steps, one after the other as a hand makes them, while the window follows.
+    for (int step = 1; step <= 30; ++step)
+        x().movePointer(pressX + 3 * step, pressY + 2 * step);
+    Geometry expected{closedAtStoredPlace.left + 90, closedAtStoredPlace.top + 60, 26, 23};
+    EXPECT_TRUE(waitForGeometry(expected)) << "after the steps";
+    x().movePointer(pressX + 400, pressY + 150);
+    expected = {closedAtStoredPlace.left + 400, closedAtStoredPlace.top + 150, 26, 23};
+    EXPECT_TRUE(waitForGeometry(expected)) << "after the jump";
+    x().releaseButton(Button::middle);
+
+    x().movePointer(pressX + 300, pressY + 100);
+    std::this_thread::sleep_for(300ms);
+    EXPECT_EQ(mainGeometry(), expected) << "the strip moved after the release";
+    EXPECT_TRUE(waitForImage(closedFrame(), "closed-after-drag"));
+}
+
 TEST_F(Strip, ALeftClickOpensItWithinTwoSecondsAndAnotherClosesIt) {
     startWith(positionFile(closedAtStoredPlace.top, closedAtStoredPlace.left), emptySlotList());
     ASSERT_TRUE(waitForMainWindow(closedAtStoredPlace));
@@ -174,7 +212,7 @@ TEST_F(Strip, ALeftClickOpensItWithinTwoSecondsAndAnotherClosesIt) {
 
     ASSERT_TRUE(openStrip(2000ms));
 
-    clickAt(12, openToggleTop + 11, Button::left);
+    clickAt(toggleX, openToggleTop + toggleY, Button::left);
     EXPECT_TRUE(waitForGeometry(closedAtStoredPlace));
     EXPECT_TRUE(waitForImage(closedFrame(), "closed-again"));
 }
@@ -240,7 +278,7 @@ TEST_F(Slots, TheFileDialogLetsTheSlideGoOnAndItsChoiceIsSaved) {
 
     // The close narrows the window for three ticks before the slot panel moves, so slot 0 is
     // still in place for the right click that follows at once.
-    clickAt(12, openToggleTop + 11, Button::left);
+    clickAt(toggleX, openToggleTop + toggleY, Button::left);
     clickSlot(0, Button::right);
     std::optional<Window> dialog;
     ASSERT_TRUE(waitUntil(
@@ -269,6 +307,53 @@ TEST_F(Slots, TheFileDialogLetsTheSlideGoOnAndItsChoiceIsSaved) {
         << "dravix.dat holds: " << app.readFile("dravix.dat").value_or("(nothing)");
 }
 
+using OnePerFolder = WineTest;
+
+// Starts one more copy of the program from the folder of `run`, as DravixProcess::start does.
+std::unique_ptr<x11test::ChildProcess> startAnotherCopy(DravixProcess& run) {
+    x11test::ProcessOptions options;
+    if (const char* wrapper = std::getenv("DRAVIX_E2E_WRAPPER")) {
+        std::istringstream split(wrapper);
+        for (std::string word; split >> word;)
+            options.argv.push_back(word);
+    }
+    options.argv.push_back((run.folder() / "dravix").string());
+    options.environment = x11test::environmentWith({{"HOME", run.elsewhere().string()}});
+    options.folder = run.elsewhere();
+    return std::make_unique<x11test::ChildProcess>(options);
+}
+
+// A second start from the folder of a running strip ends at once with status 0, before it reads
+// or writes anything: the slot list it would miss is gone by then. A copy in another folder runs
+// beside the first. (Without a window manager Wine shows no change of the foreground on the X
+// side; the backend's own test checks that the strip comes to the front.)
+TEST_F(OnePerFolder, ASecondStartFromTheSameFolderEndsAtOnceAndAnotherFolderRuns) {
+    ASSERT_NE(std::getenv("DRAVIX_E2E_WRAPPER"), nullptr) << "started without wine-exe.sh";
+    startWith(positionFile(closedAtStoredPlace.top, closedAtStoredPlace.left), emptySlotList());
+    ASSERT_TRUE(waitForMainWindow(closedAtStoredPlace));
+
+    DravixProcess elsewhere;
+    const Geometry otherPlace{700, 500, 26, 23};
+    elsewhere.writeFile("dravix.ini", positionFile(otherPlace.top, otherPlace.left));
+    elsewhere.writeFile("dravix.dat", emptySlotList());
+    elsewhere.start();
+    ASSERT_TRUE(elsewhere.waitForWindow([&](const Geometry& g) { return g == otherPlace; }))
+        << "the copy in another folder did not run; " << elsewhere.describeWindows();
+
+    std::filesystem::remove(app.folder() / "dravix.dat");
+    const std::set<std::filesystem::path> before = namesIn(app.folder());
+    const std::unique_ptr<x11test::ChildProcess> second = startAnotherCopy(app);
+    const std::optional<int> status = second->waitForExit(windowTimeout);
+    ASSERT_TRUE(status) << "the second copy runs on; " << app.describeWindows();
+    EXPECT_EQ(describeWaitStatus(*status), "exited with status 0");
+    EXPECT_TRUE(app.running());
+    EXPECT_TRUE(elsewhere.running());
+    EXPECT_EQ(mainGeometry(), closedAtStoredPlace);
+    EXPECT_EQ(namesIn(app.folder()), before) << "the second copy made or removed files";
+    EXPECT_EQ(app.readFile("dravix.ini"),
+              positionFile(closedAtStoredPlace.top, closedAtStoredPlace.left));
+}
+
 using Keyboard = WineTest;
 
 TEST_F(Keyboard, ArrowKeysMoveTheWindowAndTheRightClickSavesThePlaceAndEnds) {
@@ -290,7 +375,7 @@ TEST_F(Keyboard, ArrowKeysMoveTheWindowAndTheRightClickSavesThePlaceAndEnds) {
         ASSERT_TRUE(waitForGeometry(expected)) << "after key " << step.key;
     }
 
-    clickAt(12, 11, Button::right);
+    clickAt(toggleX, toggleY, Button::right);
     const std::optional<int> status = app.waitForExit(changeTimeout);
     ASSERT_TRUE(status) << "the program did not end; " << app.describeWindows();
     EXPECT_EQ(describeWaitStatus(*status), "exited with status 0");
