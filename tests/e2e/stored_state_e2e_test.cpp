@@ -37,8 +37,8 @@ protected:
 };
 
 TEST_F(PositionAndExit, ArrowKeysMoveTheWindowAndTheExitSavesWhereItIs) {
-    startWith("100\r\n200\r\n", emptySlotList());
-    ASSERT_TRUE(waitForMainWindow({200, 100, 26, 23}));
+    startWith("400\r\n200\r\n", emptySlotList());
+    ASSERT_TRUE(waitForMainWindow({200, 400, 26, 23}));
     ASSERT_TRUE(waitForImage(closedFrame(), "closed"));
 
     for (int i = 0; i < 3; ++i) {
@@ -47,37 +47,37 @@ TEST_F(PositionAndExit, ArrowKeysMoveTheWindowAndTheExitSavesWhereItIs) {
     for (int i = 0; i < 2; ++i) {
         tapKey(XK_Left);
     }
-    ASSERT_TRUE(waitForGeometry({198, 103, 26, 23}));
+    ASSERT_TRUE(waitForGeometry({198, 403, 26, 23}));
     EXPECT_TRUE(waitForImage(closedFrame(), "moved"));
 
     exitThroughTheToggle(0);
-    EXPECT_EQ(app.readFile("dravix.ini"), "103\r\n198\r\n");
+    EXPECT_EQ(app.readFile("dravix.ini"), "403\r\n198\r\n");
     EXPECT_EQ(app.readFile("dravix.dat"), emptySlotList());
     expectNoOtherFiles();
 }
 
 // The file's texts are kept as read until a key press rewrites them as plain decimals.
 TEST_F(PositionAndExit, WithoutAKeyPressTheExitWritesBackTheTextsAsRead) {
-    startWith("  130\r\n+7\r\n", emptySlotList());
-    ASSERT_TRUE(waitForMainWindow({7, 130, 26, 23}));
+    startWith("  430\r\n+7\r\n", emptySlotList());
+    ASSERT_TRUE(waitForMainWindow({7, 430, 26, 23}));
 
     exitThroughTheToggle(0);
-    EXPECT_EQ(app.readFile("dravix.ini"), "  130\r\n+7\r\n");
+    EXPECT_EQ(app.readFile("dravix.ini"), "  430\r\n+7\r\n");
     expectNoOtherFiles();
 }
 
 TEST_F(PositionAndExit, AnyKeyRewritesThePositionAsPlainDecimals) {
-    startWith("  130\r\n+7\r\n", emptySlotList());
-    ASSERT_TRUE(waitForMainWindow({7, 130, 26, 23}));
+    startWith("  430\r\n+7\r\n", emptySlotList());
+    ASSERT_TRUE(waitForMainWindow({7, 430, 26, 23}));
 
     tapKey(XK_a);
     // A letter moves nothing; the texts change inside the program only, so the exit shows them.
     exitThroughTheToggle(0);
-    EXPECT_EQ(app.readFile("dravix.ini"), "130\r\n7\r\n");
+    EXPECT_EQ(app.readFile("dravix.ini"), "430\r\n7\r\n");
 }
 
-// The exit works with the strip open and does not close it first; the next start shows the closed
-// toggle at the saved place.
+// The exit works with the strip open and does not close it first; it saves where the toggle rests,
+// not the open window's Top, so the next start shows the closed toggle where it was.
 TEST_F(PositionAndExit, ExitWithTheStripOpenAndStartAgainClosed) {
     startWith(positionFile(600, 300), emptySlotList());
     ASSERT_TRUE(waitForMainWindow({300, 600, 26, 23}));
@@ -87,10 +87,10 @@ TEST_F(PositionAndExit, ExitWithTheStripOpenAndStartAgainClosed) {
     tapKey(XK_Right);
     ASSERT_TRUE(waitForGeometry({301, 300, 244, 323}));
     exitThroughTheToggle(300);
-    EXPECT_EQ(app.readFile("dravix.ini"), "300\r\n301\r\n");
+    EXPECT_EQ(app.readFile("dravix.ini"), "600\r\n301\r\n");
 
     app.start();
-    ASSERT_TRUE(waitForMainWindow({301, 300, 26, 23}));
+    ASSERT_TRUE(waitForMainWindow({301, 600, 26, 23}));
     EXPECT_TRUE(waitForImage(closedFrame(), "closed-after-restart"));
 }
 
