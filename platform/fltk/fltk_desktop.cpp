@@ -3,7 +3,13 @@
 #include "platform/fltk/fltk_display.h"
 #include "platform/fltk/fltk_input.h"
 #include "platform/fltk/fltk_settings.h"
+#include "platform/fltk/x11_folder_claim.h"
+#include "platform/fltk/x11_top_level.h"
+#include "platform/fltk/x11_work_area.h"
+#include "platform/monitors.h"
 #include "platform/posix/posix_services.h"
+
+#include "assets/picture_store.h"
 
 #include <FL/Enumerations.H>
 #include <FL/Fl.H>
@@ -11,6 +17,9 @@
 #include <FL/Fl_Window.H>
 #include <FL/fl_ask.H>
 #include <FL/fl_draw.H>
+#include <FL/x.H>
+
+#include <X11/Xlib.h>
 
 #include <algorithm>
 #include <cassert>
@@ -25,6 +34,14 @@ constexpr double tickSeconds = 0.1;
 constexpr const char* dialogTitle = "Open";
 constexpr const char* allFiles = "*";
 
+// The taskbar and the window manager know the program by these and show the closed toggle.
+constexpr const char* programName = "dravix";
+constexpr const char* programClass = "Dravix";
+constexpr const char* iconPicture = "k1";
+
+// _NET_ACTIVE_WINDOW's word for a request that comes from the application itself.
+constexpr long sourceApplication = 1;
+
 } // namespace
 
 // The one top-level window: shows the last frame the core presented and passes the mouse and the
@@ -32,13 +49,15 @@ constexpr const char* allFiles = "*";
 //
 // Every draw covers the whole window with one image and, where the frame does not reach, black,
 // so a back buffer would add nothing but a copy per frame, a server pixmap, and, at the first
-// draw, FLTK's query of the double-buffer extension (about a millisecond of the start-up). Without
-// a box the window gets no X background either, so the server never clears it to a colour before
-// a draw: the previous frame stays up until the next one replaces it, as with a back buffer.
+// draw, FLTK's query of the double-buffer extension (about a millisecond of the start-up). The
+// window's X background is black (see mapTopLevel): the server clears only what a resize
+// uncovers, and to black, while the rest of the previous frame stays up until the next one
+// replaces it, as with a back buffer.
 class MainWindow : public Fl_Window {
 public:
-    MainWindow(const WindowGeometry& geometry, const char* title)
-        : Fl_Window(geometry.left, geometry.top, geometry.width, geometry.height, title) {
+    MainWindow(const WindowGeometry& geometry, const char* title, TopLevelLook look)
+        : Fl_Window(geometry.left, geometry.top, geometry.width, geometry.height, title),
+          look_(std::move(look)) {
         end();
         border(0);
         box(FL_NO_BOX);
@@ -66,17 +85,17 @@ public:
             const std::optional<MouseButton> button = mouseButtonFromFltk(Fl::event_button());
             if (!button)
                 return 0;
-            // While a button is held FLTK sends everything to this window, with coordinates
-            // relative to it even when the pointer has left it.
             if (event == FL_PUSH)
-                events_->mouseDown(Fl::event_x(), Fl::event_y(), *button);
+                events_->mouseDown(pointerX(), pointerY(), *button);
             else
-                events_->mouseUp(Fl::event_x(), Fl::event_y(), *button);
+                events_->mouseUp(pointerX(), pointerY(), *button);
             return 1;
         }
         case FL_MOVE:
         case FL_DRAG:
-            events_->mouseMove(Fl::event_x(), Fl::event_y());
+            // While any button is held the server sends every move to this window, inside it or
+            // not, and FLTK passes them on as drags.
+            events_->mouseMove(pointerX(), pointerY());
             return 1;
         case FL_ENTER:
         case FL_LEAVE:
@@ -97,6 +116,23 @@ public:
         }
     }
 
+    // The first show makes and maps the X window through mapTopLevel instead of FLTK's own
+    // path; a later one, as FLTK's, raises the window.
+    void show() override {
+        if (shown()) {
+            Fl_Window::show();
+            return;
+        }
+        Fl_Group::current(nullptr);
+        size_range(w(), h(), w(), h());
+        mapTopLevel(*this, look_);
+        set_visible();
+        const int previousEvent = Fl::e_number;
+        handle(Fl::e_number = FL_SHOW);
+        Fl::e_number = previousEvent;
+        redraw();
+    }
+
 protected:
     void draw() override {
         const int frameWidth = std::min(frame_.width, w());
@@ -113,6 +149,12 @@ protected:
     }
 
 private:
+    // The pointer against the window's place as geometry() reports it, from the pointer's place on
+    // the screen. The event's own window coordinates are against where the window was when the
+    // server made the event, which is out of date once the program has moved the window since.
+    int pointerX() const { return Fl::event_x_root() - x(); }
+    int pointerY() const { return Fl::event_y_root() - y(); }
+
     // FLTK calls a window's callback for the window manager's close request and, unless a
     // handler took the key first, for Escape. Only the first ends the program: hiding the one
     // window makes Fl::run return.
@@ -124,6 +166,7 @@ private:
 
     WindowEvents* events_ = nullptr;
     Frame frame_;
+    TopLevelLook look_;
 };
 
 FltkDesktop::FltkDesktop(std::string title) : title_(std::move(title)) {
@@ -131,23 +174,38 @@ FltkDesktop::FltkDesktop(std::string title) : title_(std::move(title)) {
     openDisplayWithoutInputMethod();
     // The error box's one button reads OK; FLTK labels it with fl_close.
     fl_close = "OK";
-    window_ = std::make_unique<MainWindow>(WindowGeometry{0, 0, 1, 1}, title_.c_str());
+    // The error box and the file dialog belong to the program too, for a taskbar that groups
+    // windows by their class.
+    Fl_Window::default_xclass(programName);
+    window_ = std::make_unique<MainWindow>(
+        WindowGeometry{0, 0, 1, 1}, title_.c_str(),
+        TopLevelLook{programName, programClass, storePicture(iconPicture)});
+    Fl::add_system_handler(onXEvent, this);
 }
 
 FltkDesktop::~FltkDesktop() {
+    Fl::remove_system_handler(onXEvent);
     Fl::remove_timeout(onTick, this);
+}
+
+bool FltkDesktop::claimFolder() {
+    const std::string executable = executablePath();
+    const std::string folder = executable.substr(0, executable.find_last_of('/') + 1);
+    claim_ = std::make_unique<FolderClaim>(fl_display, folder);
+    return claim_->held();
 }
 
 int FltkDesktop::run(WindowEvents& events) {
     events_ = &events;
     window_->setEvents(&events);
-    window_->show();
     // The tick runs from here to the end, so that it already runs under an error box that the
     // start-up load may show.
     Fl::add_timeout(tickSeconds, onTick, this);
-    // FLTK handles no event before show() returns, so this is the first moment the window is
-    // shown and the first the core hears of it: the start-up load runs before any input.
+    // FLTK handles no event before Fl::run, so the start-up load runs before any input. The
+    // window is mapped only after it, at the place and size it set and with the frame it
+    // presented, unless an error box needed it shown earlier.
     events.activate();
+    mapWindowIfHidden();
     Fl::run();
     Fl::remove_timeout(onTick, this);
     return 0;
@@ -159,8 +217,59 @@ void FltkDesktop::onTick(void* desktop) {
     static_cast<FltkDesktop*>(desktop)->events_->tick();
 }
 
+// Sees every X event before FLTK does.
+int FltkDesktop::onXEvent(void* event, void* desktop) {
+    auto& self = *static_cast<FltkDesktop*>(desktop);
+    const XEvent& xevent = *static_cast<const XEvent*>(event);
+    if (self.claim_ && xevent.xany.window == self.claim_->window()) {
+        if (const std::optional<Time> time = self.claim_->frontRequest(xevent))
+            self.comeToFront(*time);
+        return 1;
+    }
+    // FLTK takes each report that the window moved or was reparented as a cue to ask the server
+    // where the window is now. Under a window manager the server may not have the program's last
+    // request yet: the manager carries it out a moment later. A report made before the server
+    // handled that request would then set the window back to where it was, so it is dropped;
+    // the manager's answer to the request comes after it and counts.
+    const bool placementReport = xevent.type == ConfigureNotify || xevent.type == ReparentNotify;
+    if (placementReport && self.window_->shown() &&
+        xevent.xany.window == fl_xid(self.window_.get()) &&
+        xevent.xany.serial < self.lastPlacementRequest_)
+        return 1;
+    return 0;
+}
+
+// A later start from this folder asks for the strip. The time of that start lets the window
+// manager see the request as the user's own rather than a window pushing itself forward.
+void FltkDesktop::comeToFront(unsigned long serverTime) {
+    if (!window_->shown())
+        return; // still starting: it is about to appear anyway
+    Fl_Window* front = Fl::modal() != nullptr && Fl::modal()->shown() ? Fl::modal() : window_.get();
+    Display* const display = fl_display;
+    XEvent request{};
+    request.xclient.type = ClientMessage;
+    request.xclient.window = fl_xid(front);
+    request.xclient.message_type = XInternAtom(display, "_NET_ACTIVE_WINDOW", False);
+    request.xclient.format = 32;
+    request.xclient.data.l[0] = sourceApplication;
+    request.xclient.data.l[1] = static_cast<long>(serverTime);
+    XSendEvent(display, RootWindow(display, fl_screen), False,
+               SubstructureNotifyMask | SubstructureRedirectMask, &request);
+    // With no window manager nobody acts on that; raising does it, and a manager may take it too.
+    XRaiseWindow(display, fl_xid(window_.get()));
+    if (front != window_.get())
+        XRaiseWindow(display, fl_xid(front));
+    XFlush(display);
+}
+
 void FltkDesktop::setGeometry(const WindowGeometry& geometry) {
+    // FLTK sends a change of both place and size as one XMoveResizeWindow, so the window never
+    // shows at the new place with the old size or the other way round.
+    const unsigned long nextRequest = window_->shown() ? XNextRequest(fl_display) : 0;
     window_->resize(geometry.left, geometry.top, geometry.width, geometry.height);
+    // FLTK sends nothing when nothing changes; the last request is the move or resize otherwise.
+    if (window_->shown() && XNextRequest(fl_display) != nextRequest)
+        lastPlacementRequest_ = XNextRequest(fl_display) - 1;
 }
 
 WindowGeometry FltkDesktop::geometry() const {
@@ -171,9 +280,23 @@ void FltkDesktop::present(const Frame& frame) {
     window_->showFrame(frame);
 }
 
+ScreenRect FltkDesktop::workAreaNear(const ScreenRect& area) const {
+    const std::vector<Monitor> monitors = readMonitors(fl_display);
+    return monitorFor(monitors, area).workArea;
+}
+
+// Also for a dialog, which needs the strip on the screen to belong to: during activate it is not
+// shown yet.
+void FltkDesktop::mapWindowIfHidden() {
+    if (!window_->shown())
+        window_->show();
+}
+
 void FltkDesktop::showError(const std::string& text) {
     // fl_alert shows the error icon and runs a modal loop of its own in which timeouts go on
-    // firing. The caption applies to the next box only, so it is set every time.
+    // firing. The caption applies to the next box only, so it is set every time. FLTK makes a
+    // new window transient for the one shown before it, here the strip.
+    mapWindowIfHidden();
     fl_message_title(title_.c_str());
     fl_alert("%s", text.c_str());
 }
@@ -195,6 +318,7 @@ std::optional<std::string> FltkDesktop::chooseFile(const std::string& initialNam
     } else {
         chooser_->value(initialName.c_str());
     }
+    mapWindowIfHidden();
     chooser_->show();
     while (chooser_->shown())
         Fl::wait();

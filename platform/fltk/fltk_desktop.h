@@ -1,23 +1,42 @@
 // The X11 desktop through FLTK 1.3.
 //
 //  [X] borderless top-level window, placed exactly where asked, also with no window manager
-//  [X] geometry changes take effect at once; no minimum size (26 x 23 works)
+//  [X] mapped once, at the place and size that activate set and showing the frame it presented,
+//      with the place in the size hints (USPosition, PPosition), so that window managers that
+//      honour only a window's first place put it right
+//  [X] a taskbar citizen from the first map: no taskbar exception, WM_CLASS "dravix", "Dravix"
+//      (the error box and the file dialog too), _NET_WM_PID, a 16, 32 and 48 pixel icon drawn
+//      from the closed toggle, and WM_HINTS that take the focus like any new window
+//  [X] geometry changes take effect at once, a move with a resize as one request; no minimum
+//      size (26 x 23 works); a black background where no frame is drawn yet
+//  [X] geometry() follows moves by the window manager or the user: the window's own top-left
+//      corner in root coordinates, not its frame's
+//  [X] the work area of each monitor (FLTK's list of them): less the struts of the panels the
+//      window manager lists, read afresh on each call; the whole monitor with no window manager
 //  [X] frames shown opaque and unscaled at the window's top-left corner
-//  [X] mouse press, move and release in window coordinates, also outside the window while a
-//      button is held; left 0, right 1, middle 2; side buttons are not delivered
+//  [X] mouse press, move and release in window coordinates against geometry(), so that they stay
+//      true while the window moves; also outside the window while any button is held; left 0,
+//      right 1, middle 2; side buttons are not delivered
 //  [X] key down for every key, repeats and modifiers on their own included: the arrows as the
 //      Windows codes 37 to 40 (the keypad's too while NumLock is off), any other key as a code
 //      of its own above 255
 //  [X] 100 ms timer that keeps running under the error box and the file dialog
-//  [X] activate delivered once, right after the window is first shown, before any input
-//  [X] modal error box: caption from the title, error icon, one OK button
-//  [X] modal open-file dialog (FLTK's own chooser): all files, the last name filled in
+//  [X] activate delivered once, before the window is first shown and before any input
+//  [X] modal error box: caption from the title, error icon, one OK button, transient for the
+//      strip, which is shown first when the box comes during activate
+//  [X] modal open-file dialog (FLTK's own chooser): all files, the last name filled in,
+//      transient for the strip
 //  [X] the X input method (compose sequences, input servers) opens with the first file dialog,
 //      the only window with a text field, instead of at start-up
+//  [X] one strip per folder: a second start from the folder brings the running strip (or its
+//      box or dialog) to the front and ends before it reads anything
 //  [X] closing by the window manager ends the event loop; Escape does not close the window
 //  [X] exit at once with a status
 //  [X] writes no toolkit preference files
 //  [X] launch, files, executable path and clock through the shared POSIX services
+//  [ ] while a window manager has not yet carried out a move or resize, geometry() gives the
+//      place asked for, not the one the window still has
+//  [ ] panels that no window manager lists (override-redirect ones) keep no part of the work area
 //  [ ] exact colours on visuals below 24 bits (FLTK dithers there)
 //  [ ] drag and drop
 
@@ -34,6 +53,7 @@ class Fl_File_Chooser;
 
 namespace dravix::fltk {
 
+class FolderClaim;
 class MainWindow;
 
 class FltkDesktop final : public Desktop {
@@ -44,13 +64,19 @@ public:
     FltkDesktop(const FltkDesktop&) = delete;
     FltkDesktop& operator=(const FltkDesktop&) = delete;
 
-    // Shows the window, delivers activate, starts the 100 ms tick and handles events until the
-    // window is closed. Returns the process's exit status.
+    // One strip per folder: claims the folder of the executable for this process and returns
+    // true, or, when a running copy holds it, asks that copy to come to the front and returns
+    // false; the caller then ends without reading or writing anything. Call before run().
+    bool claimFolder();
+
+    // Starts the 100 ms tick, delivers activate, shows the window where activate left it and
+    // handles events until the window is closed. Returns the process's exit status.
     int run(WindowEvents& events);
 
     void setGeometry(const WindowGeometry& geometry) override;
     WindowGeometry geometry() const override;
     void present(const Frame& frame) override;
+    ScreenRect workAreaNear(const ScreenRect& area) const override;
 
     void showError(const std::string& text) override;
     std::optional<std::string> chooseFile(const std::string& initialName) override;
@@ -66,11 +92,18 @@ public:
 
 private:
     static void onTick(void* desktop);
+    static int onXEvent(void* event, void* desktop);
+    void comeToFront(unsigned long serverTime);
+    void mapWindowIfHidden();
 
     std::string title_;
     std::unique_ptr<MainWindow> window_;
     std::unique_ptr<Fl_File_Chooser> chooser_; // made on first use: it is slow to build
+    std::unique_ptr<FolderClaim> claim_;
     WindowEvents* events_ = nullptr;
+    // The request number of the last move or resize the program asked for: the server's reports
+    // about the window made before it was handled are out of date.
+    unsigned long lastPlacementRequest_ = 0;
 };
 
 } // namespace dravix::fltk

@@ -20,11 +20,11 @@ namespace {
 // The modifiers FLTK sets: the input method XMODIFIERS names, else the locale's own.
 constexpr const char* toolkitModifiers = "@im=";
 
-// Every atom FLTK 1.3 interns while opening the display and showing a borderless window. Xlib
-// keeps interned atoms in a per-display cache that XInternAtom looks in first, so asking for
-// all of them at once turns some forty round trips to the server into one.
+// Every atom FLTK 1.3 interns while opening the display and showing a borderless window, and those
+// the backend asks for itself. Xlib keeps interned atoms in a per-display cache that XInternAtom
+// looks in first, so asking for all of them at once turns some forty round trips into one.
 // clang-format off
-const char* const toolkitAtoms[] = {
+const char* const knownAtoms[] = {
     "WM_DELETE_WINDOW", "WM_PROTOCOLS", "_MOTIF_WM_HINTS", "TARGETS", "CLIPBOARD", "TIMESTAMP",
     "PRIMARY_TIMESTAMP", "CLIPBOARD_TIMESTAMP", "XdndAware", "XdndSelection", "XdndEnter",
     "XdndTypeList", "XdndPosition", "XdndLeave", "XdndDrop", "XdndStatus", "XdndActionCopy",
@@ -34,6 +34,9 @@ const char* const toolkitAtoms[] = {
     "_NET_WM_STATE", "_NET_WM_STATE_FULLSCREEN", "_NET_WM_FULLSCREEN_MONITORS", "_NET_WORKAREA",
     "_NET_WM_ICON", "_NET_ACTIVE_WINDOW", "WM_LOCALE_NAME", "_NET_WM_STATE_SKIP_TASKBAR",
     "_NET_WM_STATE_MODAL",
+    // the backend's own: the strip's window and the panels' struts
+    "_NET_WM_WINDOW_TYPE", "_NET_WM_WINDOW_TYPE_NORMAL", "_NET_CLIENT_LIST",
+    "_NET_WM_STRUT_PARTIAL", "_NET_WM_STRUT",
 };
 // clang-format on
 
@@ -71,8 +74,8 @@ void openDisplayWithoutInputMethod() {
     if (display == nullptr)
         Fl::fatal("Can't open display: %s", XDisplayName(nullptr));
 
-    Atom atoms[std::size(toolkitAtoms)];
-    XInternAtoms(display, const_cast<char**>(toolkitAtoms), std::size(toolkitAtoms), False, atoms);
+    Atom atoms[std::size(knownAtoms)];
+    XInternAtoms(display, const_cast<char**>(knownAtoms), std::size(knownAtoms), False, atoms);
 
     // FLTK warns that it found no input method; here that is the intent.
     auto* const warning = Fl::warning;

@@ -1,5 +1,6 @@
 #include "platform/win32/win32_desktop.h"
 
+#include "platform/win32/win32_folder_claim.h"
 #include "platform/win32/win32_frame.h"
 #include "platform/win32/win32_resources.h"
 #include "platform/win32/win32_services.h"
@@ -12,6 +13,7 @@
 #include <windowsx.h>
 
 #include <algorithm>
+#include <climits>
 #include <stdexcept>
 #include <utility>
 
@@ -45,6 +47,21 @@ std::optional<MouseButton> buttonOfMessage(UINT message) {
     }
 }
 
+// The buttons whose press captures the pointer: a left press holds it for the slot under it, a
+// middle press for the drag of the strip.
+bool capturesPointer(MouseButton button) {
+    return button == MouseButton::left || button == MouseButton::middle;
+}
+
+// RECT edges are 32-bit; an edge beyond them is cut there, which keeps the same monitor nearest.
+LONG edgeOf(long long coordinate) {
+    return static_cast<LONG>(std::clamp<long long>(coordinate, LONG_MIN, LONG_MAX));
+}
+
+ScreenRect screenRectOf(const RECT& rect) {
+    return {rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top};
+}
+
 } // namespace
 
 struct Win32Desktop::Procedure {
@@ -63,7 +80,7 @@ struct Win32Desktop::Procedure {
     }
 };
 
-Win32Desktop::Win32Desktop(std::string title) : title_(std::move(title)) {
+Win32Desktop::Win32Desktop(std::string title, std::uint64_t folderMark) : title_(std::move(title)) {
     // The shell's handlers and the file dialog expect a single-threaded apartment.
     comInitialized_ =
         SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE));
@@ -94,6 +111,8 @@ Win32Desktop::Win32Desktop(std::string title) : title_(std::move(title)) {
         UnregisterClassA(windowClassName, instance);
         throw std::runtime_error("The window could not be created");
     }
+    if (folderMark != 0)
+        markWindow(window_, folderMark);
 }
 
 Win32Desktop::~Win32Desktop() {
@@ -159,13 +178,19 @@ LRESULT Win32Desktop::handleMessage(HWND window, UINT message, WPARAM wParam, LP
             deliverFirstActivation();
         return result;
     }
+    // The pointer's place comes as client coordinates, which for a popup are window coordinates.
+    // Windows works them out from the screen point when GetMessage takes the message, with the
+    // window where it is then, after every SetWindowPos this thread made before. So they add up
+    // with geometry() to the true screen point also while a drag moves the window under the
+    // pointer; the move that Windows makes up when the window slides under a still pointer names
+    // that same screen point.
     case WM_LBUTTONDOWN:
     case WM_RBUTTONDOWN:
     case WM_MBUTTONDOWN: {
         const MouseButton button = *buttonOfMessage(message);
         pressed_[static_cast<int>(button)] = true;
         // A captured pointer sends the moves and the release here, outside the window too.
-        if (button == MouseButton::left)
+        if (capturesPointer(button))
             SetCapture(window);
         if (events_ != nullptr)
             events_->mouseDown(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam), button);
@@ -175,12 +200,29 @@ LRESULT Win32Desktop::handleMessage(HWND window, UINT message, WPARAM wParam, LP
     case WM_RBUTTONUP:
     case WM_MBUTTONUP: {
         const MouseButton button = *buttonOfMessage(message);
-        if (button == MouseButton::left)
+        const bool pressedHere = std::exchange(pressed_[static_cast<int>(button)], false);
+        // The capture stays while the other capturing button is still held.
+        if (capturesPointer(button) && !pressed_[static_cast<int>(MouseButton::left)] &&
+            !pressed_[static_cast<int>(MouseButton::middle)])
             ReleaseCapture();
-        if (!std::exchange(pressed_[static_cast<int>(button)], false))
+        if (!pressedHere)
             return 0;
         if (events_ != nullptr)
             events_->mouseUp(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam), button);
+        return 0;
+    }
+    case WM_CAPTURECHANGED: {
+        // Another window took the pointer (a switch to another program while the button is
+        // held): the middle release will not come here, and a drag left running would make the
+        // strip follow the pointer whenever it crosses the window. It ends where the pointer is.
+        if (reinterpret_cast<HWND>(lParam) == window ||
+            !std::exchange(pressed_[static_cast<int>(MouseButton::middle)], false))
+            return 0;
+        POINT pointer{};
+        GetCursorPos(&pointer);
+        ScreenToClient(window, &pointer);
+        if (events_ != nullptr)
+            events_->mouseUp(pointer.x, pointer.y, MouseButton::middle);
         return 0;
     }
     case WM_MOUSEMOVE:
@@ -208,6 +250,7 @@ LRESULT Win32Desktop::handleMessage(HWND window, UINT message, WPARAM wParam, LP
             PostQuitMessage(0);
         return 0;
     case WM_NCDESTROY:
+        unmarkWindow(window);
         window_ = nullptr;
         break;
     default:
@@ -248,6 +291,18 @@ WindowGeometry Win32Desktop::geometry() const {
     RECT area{};
     GetWindowRect(window_, &area);
     return {area.left, area.top, area.right - area.left, area.bottom - area.top};
+}
+
+ScreenRect Win32Desktop::workAreaNear(const ScreenRect& area) const {
+    const RECT rect{area.left, area.top, edgeOf(area.right()), edgeOf(area.bottom())};
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof monitor;
+    if (GetMonitorInfoW(MonitorFromRect(&rect, MONITOR_DEFAULTTONEAREST), &monitor))
+        return screenRectOf(monitor.rcWork);
+    // A monitor that went away between the two calls: the primary one's work area instead.
+    RECT primary{};
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &primary, 0);
+    return screenRectOf(primary);
 }
 
 void Win32Desktop::present(const Frame& frame) {

@@ -4,9 +4,12 @@
 //      with the program icon
 //  [X] geometry changes take effect at once (SetWindowPos); no minimum size (26 x 23 works)
 //  [X] frames shown opaque and unscaled at the window's top-left corner (24-bit top-down DIB)
-//  [X] mouse press, move and release in window coordinates; a left press captures the pointer,
-//      so its moves and release arrive also outside the window; left 0, right 1, middle 2;
-//      the side buttons are not delivered; a double click arrives as a second press
+//  [X] mouse press, move and release in window coordinates, which add up with the geometry to
+//      the true screen point also while the window moves; a left or middle press captures the
+//      pointer, so its moves and release arrive also outside the window; left 0, right 1,
+//      middle 2; the side buttons are not delivered; a double click arrives as a second press
+//  [X] a middle button whose capture another window takes is released where the pointer is, so
+//      that a drag never outlives the button; a left one is not (its release would launch)
 //  [X] a release whose press did not reach this window is dropped, as X11 never delivers one
 //      (the release of a double click that closes the file dialog, for instance)
 //  [X] key down with the virtual-key code, repeats and Alt combinations included
@@ -14,8 +17,16 @@
 //      whose modal loops dispatch WM_TIMER
 //  [X] activate delivered once: at the first WM_ACTIVATE or right after the window is shown,
 //      whichever comes first, so the start-up load runs before any input
+//  [X] work area of the monitor nearest a rectangle (MonitorFromRect, rcWork): the taskbar and
+//      docked bars left out
 //  [X] modal error box (MessageBoxA): caption from the title, error icon, one OK button
 //  [X] modal open-file dialog (GetOpenFileNameA): filter "*.*", the given name filled in
+//  [X] the box and the dialog are owned by the strip: they stay above it and disable it
+//  [X] one strip per folder: a named mutex per executable folder; a second start from that
+//      folder brings the running strip (or its box or dialog) to the front and ends with status
+//      0 before it reads anything; copies in other folders run side by side
+//  [ ] one folder reached by two names (a subst drive, a share and the drive mapped to it)
+//      counts as two folders
 //  [X] launch through ShellExecuteA: default verb, working folder, SW_RESTORE
 //  [X] files byte for byte, names in the ANSI code page; a save goes to a temporary file first
 //      and replaces the old one with ReplaceFileA, so a failed save leaves the old file whole
@@ -43,9 +54,10 @@ namespace dravix::win32 {
 
 class Win32Desktop final : public Desktop {
 public:
-    // Creates the window hidden; title is the window's title and the error box's caption.
+    // Creates the window hidden; title is the window's title and the error box's caption. A
+    // folder mark other than 0 marks the window as the strip of that folder (win32_folder_claim.h).
     // Throws std::runtime_error when the window cannot be created.
-    explicit Win32Desktop(std::string title);
+    explicit Win32Desktop(std::string title, std::uint64_t folderMark = 0);
     ~Win32Desktop() override;
     Win32Desktop(const Win32Desktop&) = delete;
     Win32Desktop& operator=(const Win32Desktop&) = delete;
@@ -57,6 +69,7 @@ public:
     void setGeometry(const WindowGeometry& geometry) override;
     WindowGeometry geometry() const override;
     void present(const Frame& frame) override;
+    ScreenRect workAreaNear(const ScreenRect& area) const override;
 
     void showError(const std::string& text) override;
     std::optional<std::string> chooseFile(const std::string& initialName) override;

@@ -81,10 +81,11 @@ protected:
 TEST_F(CoreOnWindowsFiles, StartUpReadsTheStoredFilesBesideTheExecutable) {
     writeBytes(folder / "dravix.dat",
                slotList(3, "C:\\Program Files\\Pad\\notepad2.exe", "notepad2"));
-    writeBytes(folder / "dravix.ini", "200\r\n-5\r\n");
+    // A place where the open strip, 300 pixels higher, is whole on the fake's monitor.
+    writeBytes(folder / "dravix.ini", "400\r\n7\r\n");
     start();
     EXPECT_TRUE(desktop.errors().empty());
-    EXPECT_EQ(desktop.geometry(), (WindowGeometry{-5, 200, 26, 23}));
+    EXPECT_EQ(desktop.geometry(), (WindowGeometry{7, 400, 26, 23}));
     EXPECT_EQ(form->slotRecords()[3].path, "C:\\Program Files\\Pad\\notepad2.exe");
     EXPECT_EQ(form->slotRecords()[3].name, "notepad2");
 }

@@ -2,11 +2,15 @@
 // window of its own while the test posts input to it.
 
 #include "platform/win32/win32_desktop.h"
+#include "platform/win32/win32_folder_claim.h"
+#include "tests/support/win32_test_folder.h"
 
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
+#include <climits>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -35,11 +39,13 @@ public:
     void activate() override { events.push_back("activate"); }
     void mouseDown(int x, int y, MouseButton button) override {
         events.push_back(describe("down", x, y) + " " + nameOf(button));
+        if (button == MouseButton::middle && onMiddleDown)
+            onMiddleDown();
     }
-    // The real pointer may move over the window meanwhile; only the posted move is kept.
+    // The real pointer may move over the window meanwhile; only the posted moves are kept.
     void mouseMove(int x, int y) override {
         if (x < 0)
-            events.push_back(describe("move", x, y));
+            events.push_back(describe("move", x, y) + (GetCapture() == window_ ? " captured" : ""));
     }
     void mouseUp(int x, int y, MouseButton button) override {
         events.push_back(describe("up", x, y) + " " + nameOf(button));
@@ -52,6 +58,7 @@ public:
 
     std::vector<std::string> events;
     int ticks = 0;
+    std::function<void()> onMiddleDown;
 
 private:
     static std::string describe(const char* what, int x, int y) {
@@ -84,12 +91,18 @@ TEST(Win32Window, DeliversTheActivationFirstThenTheInputAndEndsWhenClosed) {
     // Queued before the loop runs: the activation still comes first.
     PostMessageA(window, WM_LBUTTONUP, 0, point(1, 1)); // its press went to another window
     PostMessageA(window, WM_LBUTTONDOWN, MK_LBUTTON, point(3, 4));
-    PostMessageA(window, WM_MOUSEMOVE, MK_LBUTTON, point(-5, -7)); // captured, left of and above
+    PostMessageA(window, WM_MOUSEMOVE, MK_LBUTTON, point(-5, -7)); // left of and above
     PostMessageA(window, WM_LBUTTONUP, 0, point(-5, -7));
     PostMessageA(window, WM_RBUTTONDOWN, MK_RBUTTON, point(10, 11));
+    PostMessageA(window, WM_MOUSEMOVE, MK_RBUTTON, point(-1, -1)); // the right one captures not
     PostMessageA(window, WM_RBUTTONUP, 0, point(10, 11));
+    // The middle button holds the pointer for a drag, also across a left click meanwhile.
     PostMessageA(window, WM_MBUTTONDOWN, MK_MBUTTON, point(12, 13));
-    PostMessageA(window, WM_MBUTTONUP, 0, point(12, 13));
+    PostMessageA(window, WM_LBUTTONDOWN, MK_LBUTTON | MK_MBUTTON, point(12, 13));
+    PostMessageA(window, WM_LBUTTONUP, MK_MBUTTON, point(12, 13));
+    PostMessageA(window, WM_MOUSEMOVE, MK_MBUTTON, point(-8, -9));
+    PostMessageA(window, WM_MBUTTONUP, 0, point(-8, -9));
+    PostMessageA(window, WM_MOUSEMOVE, 0, point(-2, -3));
     PostMessageA(window, WM_KEYDOWN, VK_LEFT, 1);
     PostMessageA(window, WM_KEYDOWN, VK_LEFT, 1 | (1 << 30));    // a repeat of a held key
     PostMessageA(window, WM_SYSKEYDOWN, VK_DOWN, 1 | (1 << 29)); // with Alt
@@ -99,18 +112,98 @@ TEST(Win32Window, DeliversTheActivationFirstThenTheInputAndEndsWhenClosed) {
     const std::vector<std::string> expected = {
         "activate",
         "down 3,4 left",
-        "move -5,-7",
+        "move -5,-7 captured",
         "up -5,-7 left",
         "down 10,11 right",
+        "move -1,-1",
         "up 10,11 right",
         "down 12,13 middle",
-        "up 12,13 middle",
+        "down 12,13 left",
+        "up 12,13 left",
+        "move -8,-9 captured",
+        "up -8,-9 middle",
+        "move -2,-3",
         "key 37",
         "key 37",
         "key 40",
     };
     EXPECT_EQ(recorder.events, expected);
     EXPECT_EQ(recorder.ticks, 3);
+}
+
+// A drag must not outlive its button: when another window takes the pointer while the middle
+// button is held, its release will not come, so the strip's window makes it up where the pointer
+// is.
+TEST(Win32Window, AMiddleButtonWhoseCaptureIsTakenIsReleasedWhereThePointerIs) {
+    Win32Desktop desktop(testTitle);
+    desktop.setGeometry({40, 50, 26, 23});
+    const HWND window = FindWindowA("TForm1", testTitle);
+    const HWND other = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
+                                       GetModuleHandleA(nullptr), nullptr);
+    ASSERT_NE(other, nullptr);
+    SetCursorPos(40 + 100, 50 + 30);
+
+    PostMessageA(window, WM_MBUTTONDOWN, MK_MBUTTON, point(12, 13));
+    Recorder recorder(window);
+    recorder.onMiddleDown = [&] { SetCapture(other); };
+    desktop.run(recorder);
+    DestroyWindow(other);
+    const std::vector<std::string> expected = {"activate", "down 12,13 middle", "up 100,30 middle"};
+    EXPECT_EQ(recorder.events, expected);
+}
+
+// The work area comes from the monitor nearest the rectangle, wherever the rectangle lies. Wine
+// has one monitor, so every rectangle, on it, across its edge, far off it or at the ends of the
+// coordinates, gets its work area.
+TEST(Win32Window, TheWorkAreaIsThatOfTheMonitorNearestTheRectangle) {
+    Win32Desktop desktop(testTitle);
+    ASSERT_EQ(GetSystemMetrics(SM_CMONITORS), 1);
+    RECT primary{};
+    ASSERT_TRUE(SystemParametersInfoW(SPI_GETWORKAREA, 0, &primary, 0));
+    const ScreenRect workArea{primary.left, primary.top, primary.right - primary.left,
+                              primary.bottom - primary.top};
+    ASSERT_GT(workArea.width, 0);
+    for (const ScreenRect& area :
+         {ScreenRect{300, 450, 26, 23}, ScreenRect{1270, -10, 26, 323},
+          ScreenRect{-100000, 90000, 26, 23}, ScreenRect{INT_MAX - 10, INT_MIN, 244, 323}})
+        EXPECT_EQ(desktop.workAreaNear(area), workArea) << area.left << "," << area.top;
+}
+
+// One strip per folder rests on the folder's mark: one for every spelling of a folder, another
+// for another folder; and on finding the window that carries it.
+TEST(OnePerFolder, EverySpellingOfAFolderHasOneMark) {
+    testing::TemporaryFolder temporary;
+    const std::string longName = temporary / "Dravix Strip Folder";
+    ASSERT_TRUE(CreateDirectoryA(longName.c_str(), nullptr));
+    const std::wstring folder(longName.begin(), longName.end());
+    std::wstring capitals = folder;
+    CharUpperBuffW(capitals.data(), static_cast<DWORD>(capitals.size()));
+    wchar_t shortName[MAX_PATH] = {};
+    ASSERT_GT(GetShortPathNameW(folder.c_str(), shortName, MAX_PATH), 0u);
+    ASSERT_NE(std::wstring(shortName), folder) << "no 8.3 name to compare";
+
+    EXPECT_EQ(folderMark(capitals), folderMark(folder));
+    EXPECT_EQ(folderMark(shortName), folderMark(folder));
+    const std::wstring parent(temporary.path().begin(), temporary.path().end());
+    EXPECT_NE(folderMark(parent), folderMark(folder));
+}
+
+TEST(OnePerFolder, ALaterStartBringsTheStripOfItsFolderToTheFront) {
+    const std::uint64_t mark = folderMark(L"C:\\Tools\\Dravix");
+    Win32Desktop desktop(testTitle, mark);
+    const HWND strip = FindWindowA("TForm1", testTitle);
+    // Both stay hidden: Wine waits up to two seconds for a shown window to go when no window
+    // manager is there to tell it.
+    const HWND other = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
+                                       GetModuleHandleA(nullptr), nullptr);
+    SetForegroundWindow(other);
+    ASSERT_EQ(GetForegroundWindow(), other);
+
+    EXPECT_FALSE(bringStripToFront(folderMark(L"C:\\Tools\\Other"), 0));
+    EXPECT_EQ(GetForegroundWindow(), other);
+    EXPECT_TRUE(bringStripToFront(mark, 0));
+    EXPECT_EQ(GetForegroundWindow(), strip);
+    DestroyWindow(other);
 }
 
 } // namespace

@@ -174,15 +174,20 @@ std::vector<Window> XConnection::windowsOfProcess(pid_t pid) {
     return clientWindows(display_, hasOwner, ours);
 }
 
+// The size and the place come from two requests; the server is held between them so that a
+// move-and-resize cannot fall in between and show a place and a size the window never had.
 std::optional<Geometry> XConnection::geometry(Window window) {
+    XGrabServer(display_);
     XWindowAttributes attributes;
-    if (XGetWindowAttributes(display_, window, &attributes) == 0)
-        return std::nullopt;
     int rootX = 0;
     int rootY = 0;
     Window child = 0;
-    if (!XTranslateCoordinates(display_, window, DefaultRootWindow(display_), 0, 0, &rootX, &rootY,
-                               &child))
+    const bool found = XGetWindowAttributes(display_, window, &attributes) != 0 &&
+                       XTranslateCoordinates(display_, window, DefaultRootWindow(display_), 0, 0,
+                                             &rootX, &rootY, &child);
+    XUngrabServer(display_);
+    XFlush(display_);
+    if (!found)
         return std::nullopt;
     return Geometry{rootX, rootY, attributes.width, attributes.height};
 }

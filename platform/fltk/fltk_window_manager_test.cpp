@@ -1,0 +1,411 @@
+#include "platform/fltk/fltk_desktop.h"
+
+#include "platform/fltk/x11_work_area.h"
+
+// GoogleTest comes before Xlib, whose macros (None, Bool) would break its templates.
+#include "platform/fltk/scripted_window.h"
+#include "tests/support/x11/private_x_server.h"
+#include "tests/support/x11/x_connection.h"
+
+#include "assets/picture_store.h"
+
+#include <FL/Fl.H>
+#include <FL/Fl_Window.H>
+#include <FL/x.H>
+#include <X11/Xatom.h>
+#include <X11/Xutil.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+using dravix::Frame;
+using dravix::Rgb;
+using dravix::ScreenRect;
+using dravix::WindowGeometry;
+using dravix::fltk::FltkDesktop;
+using dravix::fltk::Strut;
+using dravix::fltktest::ScriptedWindow;
+using dravix::x11test::Button;
+using dravix::x11test::ChildProcess;
+using dravix::x11test::Geometry;
+using dravix::x11test::Image;
+using dravix::x11test::XConnection;
+
+// A private X server with no window manager; the tests look at it through a connection of their
+// own, as a window manager, a panel or a second copy of the program would.
+struct PrivateDisplay : testing::Environment {
+    void SetUp() override {
+        server.emplace();
+        x.emplace();
+    }
+    void TearDown() override {
+        x.reset();
+        server.reset();
+    }
+    std::optional<dravix::x11test::PrivateXServer> server;
+    std::optional<XConnection> x;
+};
+
+auto* const session =
+    static_cast<PrivateDisplay*>(testing::AddGlobalTestEnvironment(new PrivateDisplay));
+
+Display* probe() {
+    return session->x->display();
+}
+
+Atom atom(const char* name) {
+    return XInternAtom(probe(), name, False);
+}
+
+// A property of 32-bit values, as Xlib hands them over: widened to longs with their sign.
+std::vector<long> longs(Window window, const char* name) {
+    Atom type = None;
+    int format = 0;
+    unsigned long count = 0;
+    unsigned long remaining = 0;
+    unsigned char* data = nullptr;
+    std::vector<long> values;
+    if (XGetWindowProperty(probe(), window, atom(name), 0, 1 << 20, False, AnyPropertyType, &type,
+                           &format, &count, &remaining, &data) == Success &&
+        data != nullptr && format == 32)
+        values.assign(reinterpret_cast<long*>(data), reinterpret_cast<long*>(data) + count);
+    if (data != nullptr)
+        XFree(data);
+    return values;
+}
+
+void setLongs(Window window, const char* name, Atom type, const std::vector<long>& values) {
+    XChangeProperty(probe(), window, atom(name), type, 32, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(values.data()),
+                    static_cast<int>(values.size()));
+}
+
+// Every event the server has sent the probe so far.
+std::vector<XEvent> pendingEvents() {
+    XSync(probe(), False);
+    std::vector<XEvent> events;
+    while (XPending(probe()) > 0) {
+        XEvent event;
+        XNextEvent(probe(), &event);
+        events.push_back(event);
+    }
+    return events;
+}
+
+Geometry onScreen(const WindowGeometry& place) {
+    return {place.left, place.top, place.width, place.height};
+}
+
+const Frame grey{26, 23, std::vector<std::uint8_t>(26 * 23 * 3, 0x80)};
+
+std::uint32_t argb(Rgb colour) {
+    return 0xff000000u | colour.red << 16 | colour.green << 8 | colour.blue;
+}
+
+// _NET_WM_ICON holds the closed toggle at 16, 32 and 48 pixels square: as it is in the middle of
+// the two larger ones, shrunk whole into the smallest, transparent around it.
+void expectToggleIcons(const std::vector<long>& icon) {
+    const dravix::Picture& toggle = dravix::storePicture("k1");
+    std::size_t at = 0;
+    for (const long size : {16L, 32L, 48L}) {
+        ASSERT_GE(icon.size(), at + 2 + size * size) << "no " << size << " pixel icon";
+        EXPECT_EQ(icon[at], size);
+        EXPECT_EQ(icon[at + 1], size);
+        const std::vector<std::uint32_t> pixels(icon.begin() + at + 2,
+                                                icon.begin() + at + 2 + size * size);
+        at += 2 + size * size;
+        if (size == 16) {
+            // 26 x 23 shrinks to 16 x 14, one transparent row above and below.
+            EXPECT_EQ(pixels[0], 0u);
+            EXPECT_EQ(pixels[16], argb(toggle.pixel(0, 0)));
+            EXPECT_EQ(pixels[14 * 16 + 15], argb(toggle.pixel(25, 22)));
+            EXPECT_EQ(pixels[15 * 16 + 15], 0u);
+            continue;
+        }
+        const long left = (size - toggle.width()) / 2;
+        const long top = (size - toggle.height()) / 2;
+        for (long y = 0; y < size; ++y) {
+            for (long x = 0; x < size; ++x) {
+                const bool inside =
+                    x >= left && x < left + toggle.width() && y >= top && y < top + toggle.height();
+                const std::uint32_t expected = inside ? argb(toggle.pixel(x - left, y - top)) : 0;
+                ASSERT_EQ(pixels[y * size + x], expected)
+                    << size << " px icon at " << x << ", " << y;
+            }
+        }
+    }
+    EXPECT_EQ(at, icon.size());
+}
+
+TEST(FltkWindowManager, MapsOnceWhereActivateLeftItAsATaskbarCitizenOnBlack) {
+    Display* const x = probe();
+    const Window root = DefaultRootWindow(x);
+    // The probe plays the window manager: the map comes to it as a request, and it looks at the
+    // window as a manager or a panel would before it maps it.
+    XSelectInput(x, root, SubstructureRedirectMask);
+    pendingEvents();
+    FltkDesktop desktop("Dravix");
+    desktop.setGeometry({196, 132, 563, 333});
+    const WindowGeometry activated{300, 400, 26, 23};
+    const WindowGeometry opened{300, 100, 244, 323};
+    Window strip = None;
+    ScriptedWindow window({
+        [&] {
+            for (const XEvent& event : pendingEvents()) {
+                EXPECT_NE(event.type, ConfigureRequest) << "placed again before the first map";
+                if (event.type == MapRequest && strip == None)
+                    strip = event.xmaprequest.window;
+            }
+            if (strip == None)
+                return false;
+            EXPECT_EQ((*session->x).geometry(strip), onScreen(activated));
+            XClassHint classes{};
+            EXPECT_TRUE(XGetClassHint(x, strip, &classes));
+            EXPECT_STREQ(classes.res_name, "dravix");
+            EXPECT_STREQ(classes.res_class, "Dravix");
+            XFree(classes.res_name);
+            XFree(classes.res_class);
+            EXPECT_EQ(longs(strip, "_NET_WM_PID"), std::vector<long>{::getpid()});
+            for (const long state : longs(strip, "_NET_WM_STATE"))
+                EXPECT_NE(static_cast<Atom>(state), atom("_NET_WM_STATE_SKIP_TASKBAR"));
+            XWMHints* hints = XGetWMHints(x, strip);
+            EXPECT_TRUE(hints != nullptr && (hints->flags & InputHint) && hints->input);
+            XFree(hints);
+            expectToggleIcons(longs(strip, "_NET_WM_ICON"));
+            XSelectInput(x, root, NoEventMask);
+            XMapWindow(x, strip);
+            pendingEvents();
+            return true;
+        },
+        [&] {
+            // Whatever anyone clears shows black, the window's background.
+            const std::optional<Image> shown = (*session->x).windowImage(strip, 26, 23);
+            if (shown != Image(26, 23, grey.rgb))
+                return false;
+            XClearArea(x, strip, 0, 0, 0, 0, False);
+            EXPECT_EQ((*session->x).windowImage(strip, 26, 23), Image(26, 23, Rgb{}));
+            XSelectInput(x, strip, StructureNotifyMask);
+            pendingEvents();
+            desktop.setGeometry(opened);
+            return true;
+        },
+        [&] {
+            // A new place and size reach the server as one change, never one without the other.
+            std::vector<Geometry> changes;
+            for (const XEvent& event : pendingEvents()) {
+                if (event.type == ConfigureNotify)
+                    changes.push_back({event.xconfigure.x, event.xconfigure.y,
+                                       event.xconfigure.width, event.xconfigure.height});
+            }
+            EXPECT_EQ(changes, std::vector<Geometry>{onScreen(opened)});
+            return true;
+        },
+    });
+    window.onActivate = [&] {
+        desktop.setGeometry(activated);
+        desktop.present(grey);
+    };
+
+    EXPECT_EQ(desktop.run(window), 0);
+    EXPECT_TRUE(window.finished());
+    XSelectInput(x, root, NoEventMask);
+}
+
+TEST(FltkWindowManager, AnErrorBoxDuringActivateBelongsToTheStripShownBeforeIt) {
+    FltkDesktop desktop("Dravix");
+    const WindowGeometry activated{200, 300, 26, 23};
+    ScriptedWindow window({[&] {
+        Fl_Window* box = Fl::modal();
+        if (box == nullptr)
+            return false;
+        Fl_Window* strip = Fl::first_window();
+        while (strip == box)
+            strip = Fl::next_window(strip);
+        EXPECT_NE(strip, nullptr);
+        if (strip == nullptr)
+            return true;
+        XWindowAttributes attributes{};
+        XGetWindowAttributes(probe(), fl_xid(strip), &attributes);
+        EXPECT_EQ(attributes.map_state, IsViewable);
+        EXPECT_EQ((*session->x).geometry(fl_xid(strip)), onScreen(activated));
+        Window parent = None;
+        XGetTransientForHint(probe(), fl_xid(box), &parent);
+        EXPECT_EQ(parent, fl_xid(strip));
+        box->hide();
+        return true;
+    }});
+    window.onActivate = [&] {
+        desktop.setGeometry(activated);
+        desktop.present(grey);
+        desktop.showError("File not found.");
+    };
+
+    EXPECT_EQ(desktop.run(window), 0);
+    EXPECT_TRUE(window.finished());
+}
+
+TEST(FltkWindowManager, PointerAndPlaceStayTrueWhileTheWindowMoves) {
+    XConnection& x = (*session->x);
+    FltkDesktop desktop("Dravix");
+    desktop.setGeometry({100, 100, 26, 23});
+    ScriptedWindow* self = nullptr;
+    ScriptedWindow window({
+        [&] {
+            x.movePointer(110, 115);
+            x.pressButton(Button::middle);
+            return true;
+        },
+        [&] { return self->logged("down 10 15 2"); },
+        // The server makes the move against the old place; the program has moved the window by
+        // the time it reads it. The middle button keeps the moves coming outside the window.
+        [&] {
+            x.movePointer(90, 95);
+            desktop.setGeometry({300, 300, 26, 23});
+            return true;
+        },
+        [&] { return self->logged("move -210 -205"); },
+        [&] {
+            x.releaseButton(Button::middle);
+            return true;
+        },
+        [&] { return self->logged("up -210 -205 2"); },
+        // Another client moves the window, as a window manager or the user through it would.
+        [&] {
+            XMoveWindow(probe(), fl_xid(Fl::first_window()), 500, 600);
+            XSync(probe(), False);
+            return true;
+        },
+        [&] {
+            return desktop.geometry() == WindowGeometry{500, 600, 26, 23};
+        },
+    });
+    self = &window;
+
+    EXPECT_EQ(desktop.run(window), 0);
+    EXPECT_TRUE(window.finished());
+}
+
+// The exit code of a start of the second-start program from `folder`, as waitpid tells it.
+std::optional<int> secondStartFrom(const fs::path& folder) {
+    dravix::x11test::ProcessOptions options;
+    options.argv = {(folder / fs::path(DRAVIX_SECOND_START).filename()).string()};
+    ChildProcess start(options);
+    return start.waitForExit(std::chrono::seconds(10));
+}
+
+TEST(FltkWindowManager, ASecondStartFromTheFolderBringsTheStripForwardAndEnds) {
+    Display* const x = probe();
+    const Window root = DefaultRootWindow(x);
+    FltkDesktop desktop("Dravix");
+    ASSERT_TRUE(desktop.claimFolder());
+    desktop.setGeometry({100, 100, 26, 23});
+    XSetWindowAttributes overlay{};
+    overlay.override_redirect = True;
+    const Window cover = XCreateWindow(x, root, 0, 0, 400, 400, 0, CopyFromParent, InputOutput,
+                                       CopyFromParent, CWOverrideRedirect, &overlay);
+    std::optional<int> secondStart;
+    ScriptedWindow window({
+        [&] {
+            XMapRaised(x, cover);
+            XSelectInput(x, root, SubstructureNotifyMask);
+            pendingEvents();
+            secondStart = secondStartFrom(fs::path(DRAVIX_SECOND_START).parent_path());
+            return true;
+        },
+        [&] {
+            const Window strip = fl_xid(Fl::first_window());
+            Window unused = None;
+            Window* children = nullptr;
+            unsigned count = 0;
+            XQueryTree(x, root, &unused, &unused, &children, &count);
+            const std::vector<Window> stack(children, children + count); // bottom first
+            XFree(children);
+            EXPECT_GT(std::find(stack.begin(), stack.end(), strip),
+                      std::find(stack.begin(), stack.end(), cover))
+                << "the strip is still under the other window";
+            int activations = 0;
+            for (const XEvent& event : pendingEvents()) {
+                if (event.type != ClientMessage ||
+                    event.xclient.message_type != atom("_NET_ACTIVE_WINDOW"))
+                    continue;
+                ++activations;
+                EXPECT_EQ(event.xclient.window, strip);
+                EXPECT_EQ(event.xclient.data.l[0], 1) << "not as the application's own request";
+                EXPECT_NE(event.xclient.data.l[1], 0) << "no time of the second start";
+            }
+            EXPECT_EQ(activations, 1);
+            return true;
+        },
+    });
+
+    EXPECT_EQ(desktop.run(window), 0);
+    EXPECT_TRUE(window.finished());
+    EXPECT_EQ(secondStart, 0) << "the second start did not give way and end with status 0";
+    XSelectInput(x, root, NoEventMask);
+    XDestroyWindow(x, cover);
+
+    // The claim is the folder's: a copy in another folder runs, even while this one holds its own.
+    char pattern[] = "/tmp/dravix-other-folder-XXXXXX";
+    ASSERT_NE(::mkdtemp(pattern), nullptr);
+    const fs::path other = pattern;
+    fs::copy_file(DRAVIX_SECOND_START, other / fs::path(DRAVIX_SECOND_START).filename());
+    const std::optional<int> elsewhere = secondStartFrom(other);
+    EXPECT_TRUE(elsewhere && WIFEXITED(*elsewhere) && WEXITSTATUS(*elsewhere) == 1)
+        << "a start from another folder did not get that folder";
+    fs::remove_all(other);
+}
+
+TEST(FltkWindowManager, WorkAreaLeavesOutTheStrutsOfThePanelsTheManagerLists) {
+    Display* const x = probe();
+    const Window root = DefaultRootWindow(x);
+    FltkDesktop desktop("Dravix");
+    const ScreenRect toggle{100, 100, 26, 23};
+    EXPECT_EQ(desktop.workAreaNear(toggle), (ScreenRect{0, 0, 1280, 1024}));
+
+    const Window bottom = XCreateSimpleWindow(x, root, 0, 984, 1280, 40, 0, 0, 0);
+    setLongs(bottom, "_NET_WM_STRUT_PARTIAL", XA_CARDINAL,
+             {0, 0, 0, 40, 0, 0, 0, 0, 0, 0, 0, 1279});
+    const Window left = XCreateSimpleWindow(x, root, 0, 0, 30, 1024, 0, 0, 0);
+    setLongs(left, "_NET_WM_STRUT", XA_CARDINAL, {30, 0, 0, 0});
+    const Window gone = XCreateSimpleWindow(x, root, 0, 0, 1, 1, 0, 0, 0);
+    XDestroyWindow(x, gone);
+    setLongs(root, "_NET_CLIENT_LIST", XA_WINDOW,
+             {static_cast<long>(gone), static_cast<long>(bottom), static_cast<long>(left)});
+    XSync(x, False);
+    EXPECT_EQ(desktop.workAreaNear(toggle), (ScreenRect{30, 0, 1250, 984}));
+
+    XDeleteProperty(x, root, atom("_NET_CLIENT_LIST"));
+    XDestroyWindow(x, bottom);
+    XDestroyWindow(x, left);
+    XSync(x, False);
+}
+
+TEST(WorkAreas, EachMonitorLosesOnlyTheBandsThatReachIntoIt) {
+    // Two monitors side by side, the right one shorter: the root window is 2560 x 1024.
+    const ScreenRect bounds[] = {{0, 0, 1280, 1024}, {1280, 0, 1280, 768}};
+    const Strut struts[] = {
+        // A panel along the bottom of the shorter monitor: its band reaches up from the root's
+        // bottom edge, across that monitor only.
+        {0, 0, 0, 1024 - 768 + 30, 0, 0, 0, 0, 0, 0, 1280, 2559},
+        // Panels along all of the left and the right edge, as _NET_WM_STRUT gives them.
+        dravix::fltk::strutAlongWholeEdges({40, 50, 0, 0}, 2560, 1024),
+        // A panel at the top of the left monitor.
+        {0, 0, 25, 0, 0, 0, 0, 0, 0, 1279, 0, 0},
+    };
+    const std::vector<dravix::Monitor> monitors =
+        dravix::fltk::monitorsLessStruts(bounds, 2560, 1024, struts);
+    ASSERT_EQ(monitors.size(), 2u);
+    EXPECT_EQ(monitors[0].workArea, (ScreenRect{40, 25, 1240, 999}));
+    EXPECT_EQ(monitors[1].workArea, (ScreenRect{1280, 0, 1230, 738}));
+}
+
+} // namespace

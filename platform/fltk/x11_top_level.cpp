@@ -1,0 +1,130 @@
+#include "platform/fltk/x11_top_level.h"
+
+#include "platform/icon.h"
+
+// Fl_X, FLTK's record of a window's X side, is declared only for code that asks for it.
+#define FL_INTERNALS
+#include <FL/Enumerations.H>
+#include <FL/Fl.H>
+#include <FL/Fl_Window.H>
+#include <FL/x.H>
+
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
+#include <initializer_list>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+namespace dravix::fltk {
+
+namespace {
+
+constexpr int iconSizes[] = {16, 32, 48};
+
+// The events FLTK 1.3.8 asks for on its own top-level windows (Fl_x.cxx, XEventMask).
+constexpr long toolkitEventMask = ExposureMask | StructureNotifyMask | KeyPressMask |
+                                  KeyReleaseMask | KeymapStateMask | FocusChangeMask |
+                                  ButtonPressMask | ButtonReleaseMask | EnterWindowMask |
+                                  LeaveWindowMask | PropertyChangeMask | PointerMotionMask;
+
+// The Motif hints FLTK itself writes for a fixed-size borderless window, so that its own rewrite
+// at each resize changes nothing: no decorations, and every function but resizing and maximizing.
+constexpr long motifFunctionsAndDecorations = 1 | 2;
+constexpr long motifAllButResizeAndMaximize = 1 | 2 | 16;
+
+void setAtoms(Display* display, Window window, const char* property,
+              std::initializer_list<const char*> names) {
+    std::vector<Atom> atoms;
+    for (const char* name : names)
+        atoms.push_back(XInternAtom(display, name, False));
+    XChangeProperty(display, window, XInternAtom(display, property, False), XA_ATOM, 32,
+                    PropModeReplace, reinterpret_cast<const unsigned char*>(atoms.data()),
+                    static_cast<int>(atoms.size()));
+}
+
+void setCardinals(Display* display, Window window, const char* property,
+                  const std::vector<unsigned long>& values) {
+    XChangeProperty(display, window, XInternAtom(display, property, False), XA_CARDINAL, 32,
+                    PropModeReplace, reinterpret_cast<const unsigned char*>(values.data()),
+                    static_cast<int>(values.size()));
+}
+
+} // namespace
+
+std::vector<unsigned long> iconProperty(const Picture& picture) {
+    std::vector<unsigned long> property;
+    for (const int size : iconSizes) {
+        property.push_back(static_cast<unsigned long>(size));
+        property.push_back(static_cast<unsigned long>(size));
+        for (const std::uint32_t pixel : squareIcon(picture, size))
+            property.push_back(pixel);
+    }
+    return property;
+}
+
+void mapTopLevel(Fl_Window& window, const TopLevelLook& look) {
+    Display* const display = fl_display;
+    const int width = window.w() > 0 ? window.w() : 1;
+    const int height = window.h() > 0 ? window.h() : 1;
+
+    XSetWindowAttributes attributes{};
+    attributes.event_mask = toolkitEventMask;
+    attributes.colormap = fl_colormap;
+    attributes.border_pixel = 0;
+    // Black where nothing is drawn yet: the server fills parts that a resize uncovers with it
+    // before the next frame arrives, so they never flash white or show what lay behind.
+    attributes.background_pixel = fl_xpixel(FL_BLACK);
+    // The strip grows upward and then to the right, and shrinks the other way, always about its
+    // bottom-left corner, where the toggle sits; the server keeps what is drawn there in place
+    // across a resize instead of clearing the whole window.
+    attributes.bit_gravity = SouthWestGravity;
+    const Window xid = XCreateWindow(
+        display, RootWindow(display, fl_screen), window.x(), window.y(),
+        static_cast<unsigned>(width), static_cast<unsigned>(height), 0, fl_visual->depth,
+        InputOutput, fl_visual->visual,
+        CWEventMask | CWColormap | CWBorderPixel | CWBackPixel | CWBitGravity, &attributes);
+    Fl_X::set_xid(&window, xid);
+
+    // The place and size are the program's, the size fixed; Static gravity makes the place that
+    // of the window itself rather than of a frame around it.
+    XSizeHints* size = XAllocSizeHints();
+    size->flags = USPosition | PPosition | PSize | PMinSize | PMaxSize | PWinGravity;
+    size->x = window.x();
+    size->y = window.y();
+    size->width = size->min_width = size->max_width = width;
+    size->height = size->min_height = size->max_height = height;
+    size->win_gravity = StaticGravity;
+    // Like any new window, it takes the input focus when it appears.
+    XWMHints* hints = XAllocWMHints();
+    hints->flags = InputHint | StateHint;
+    hints->input = True;
+    hints->initial_state = NormalState;
+    XClassHint* classes = XAllocClassHint();
+    std::string instance = look.instanceName;
+    std::string className = look.className;
+    classes->res_name = instance.data();
+    classes->res_class = className.data();
+    // Also WM_CLIENT_MACHINE and WM_LOCALE_NAME, which make sense of _NET_WM_PID.
+    XSetWMProperties(display, xid, nullptr, nullptr, nullptr, 0, size, hints, classes);
+    XFree(classes);
+    XFree(hints);
+    XFree(size);
+    window.label(window.label(), window.iconlabel()); // WM_NAME, _NET_WM_NAME and icon names
+
+    Atom closeRequest = XInternAtom(display, "WM_DELETE_WINDOW", False);
+    XSetWMProtocols(display, xid, &closeRequest, 1);
+    setCardinals(display, xid, "_NET_WM_PID", {static_cast<unsigned long>(::getpid())});
+    setAtoms(display, xid, "_NET_WM_WINDOW_TYPE", {"_NET_WM_WINDOW_TYPE_NORMAL"});
+    const Atom motifHints = XInternAtom(display, "_MOTIF_WM_HINTS", False);
+    const long motif[5] = {motifFunctionsAndDecorations, motifAllButResizeAndMaximize, 0, 0, 0};
+    XChangeProperty(display, xid, motifHints, motifHints, 32, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(motif), 5);
+    setCardinals(display, xid, "_NET_WM_ICON", iconProperty(look.icon));
+
+    XMapWindow(display, xid);
+}
+
+} // namespace dravix::fltk

@@ -1,0 +1,210 @@
+#include "platform/fltk/x11_work_area.h"
+
+#include <FL/Fl.H>
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+
+#include <algorithm>
+#include <optional>
+
+namespace dravix::fltk {
+
+namespace {
+
+enum StrutField {
+    leftWidth,
+    rightWidth,
+    topWidth,
+    bottomWidth,
+    leftStartY,
+    leftEndY,
+    rightStartY,
+    rightEndY,
+    topStartX,
+    topEndX,
+    bottomStartX,
+    bottomEndX,
+};
+
+enum class Edge { left, right, top, bottom };
+
+struct Band {
+    Edge edge;
+    ScreenRect area;
+};
+
+// A band of `width` pixels along an edge from `start` to `end` (inclusive), in root coordinates;
+// nothing when it keeps no pixel.
+std::optional<Band> bandOf(Edge edge, long width, long start, long end, int rootWidth,
+                           int rootHeight) {
+    if (width <= 0 || end < start)
+        return std::nullopt;
+    const int across = static_cast<int>(std::min<long>(width, 1L << 30));
+    const int from = static_cast<int>(std::clamp<long>(start, -(1L << 30), 1L << 30));
+    const int length = static_cast<int>(std::min<long>(end - start + 1, 1L << 30));
+    switch (edge) {
+    case Edge::left:
+        return Band{edge, {0, from, across, length}};
+    case Edge::right:
+        return Band{edge, {rootWidth - across, from, across, length}};
+    case Edge::top:
+        return Band{edge, {from, 0, length, across}};
+    case Edge::bottom:
+        return Band{edge, {from, rootHeight - across, length, across}};
+    }
+    return std::nullopt;
+}
+
+bool overlaps(const ScreenRect& a, const ScreenRect& b) {
+    return a.left < b.right() && b.left < a.right() && a.top < b.bottom() && b.top < a.bottom();
+}
+
+ScreenRect lessBands(const ScreenRect& monitor, std::span<const Band> bands) {
+    long long left = monitor.left;
+    long long top = monitor.top;
+    long long right = monitor.right();
+    long long bottom = monitor.bottom();
+    for (const Band& band : bands) {
+        if (!overlaps(band.area, monitor))
+            continue;
+        switch (band.edge) {
+        case Edge::left:
+            left = std::max(left, band.area.right());
+            break;
+        case Edge::right:
+            right = std::min(right, static_cast<long long>(band.area.left));
+            break;
+        case Edge::top:
+            top = std::max(top, band.area.bottom());
+            break;
+        case Edge::bottom:
+            bottom = std::min(bottom, static_cast<long long>(band.area.top));
+            break;
+        }
+    }
+    // Bands that meet or cross leave an empty area at the edge they came from last.
+    left = std::min(left, static_cast<long long>(monitor.right()));
+    top = std::min(top, static_cast<long long>(monitor.bottom()));
+    right = std::max(right, left);
+    bottom = std::max(bottom, top);
+    return {static_cast<int>(left), static_cast<int>(top), static_cast<int>(right - left),
+            static_cast<int>(bottom - top)};
+}
+
+// The values of a 32-bit property (longs, as Xlib hands them over), at most `limit` of them.
+std::vector<long> cardinals(Display* display, Window window, Atom property, long limit) {
+    Atom type = None;
+    int format = 0;
+    unsigned long count = 0;
+    unsigned long remaining = 0;
+    unsigned char* data = nullptr;
+    std::vector<long> values;
+    if (XGetWindowProperty(display, window, property, 0, limit, False, AnyPropertyType, &type,
+                           &format, &count, &remaining, &data) == Success &&
+        data != nullptr && format == 32) {
+        const auto* longs = reinterpret_cast<const long*>(data);
+        values.assign(longs, longs + count);
+    }
+    if (data != nullptr)
+        XFree(data);
+    return values;
+}
+
+// The strut of a window, from the newer property when it has it.
+std::optional<Strut> strutOf(Display* display, Window window, Atom partial, Atom plain,
+                             int rootWidth, int rootHeight) {
+    int count = 0;
+    Atom* properties = XListProperties(display, window, &count);
+    if (properties == nullptr)
+        return std::nullopt;
+    Atom* const end = properties + count;
+    const bool hasPartial = std::find(properties, end, partial) != end;
+    const bool hasPlain = std::find(properties, end, plain) != end;
+    XFree(properties);
+    if (hasPartial) {
+        const std::vector<long> values = cardinals(display, window, partial, 12);
+        if (values.size() == 12) {
+            Strut strut{};
+            std::copy(values.begin(), values.end(), strut.begin());
+            return strut;
+        }
+    }
+    if (hasPlain) {
+        const std::vector<long> values = cardinals(display, window, plain, 4);
+        if (values.size() == 4)
+            return strutAlongWholeEdges({values[0], values[1], values[2], values[3]}, rootWidth,
+                                        rootHeight);
+    }
+    return std::nullopt;
+}
+
+// Windows in the list may be gone by the time they are asked about; that only means they keep
+// nothing.
+int ignoreXError(Display*, XErrorEvent*) {
+    return 0;
+}
+
+} // namespace
+
+Strut strutAlongWholeEdges(const std::array<long, 4>& widths, int rootWidth, int rootHeight) {
+    return {widths[0], widths[1],       widths[2], widths[3],      0, rootHeight - 1L,
+            0,         rootHeight - 1L, 0,         rootWidth - 1L, 0, rootWidth - 1L};
+}
+
+std::vector<Monitor> monitorsLessStruts(std::span<const ScreenRect> bounds, int rootWidth,
+                                        int rootHeight, std::span<const Strut> struts) {
+    std::vector<Band> bands;
+    for (const Strut& strut : struts) {
+        const std::optional<Band> each[] = {
+            bandOf(Edge::left, strut[leftWidth], strut[leftStartY], strut[leftEndY], rootWidth,
+                   rootHeight),
+            bandOf(Edge::right, strut[rightWidth], strut[rightStartY], strut[rightEndY], rootWidth,
+                   rootHeight),
+            bandOf(Edge::top, strut[topWidth], strut[topStartX], strut[topEndX], rootWidth,
+                   rootHeight),
+            bandOf(Edge::bottom, strut[bottomWidth], strut[bottomStartX], strut[bottomEndX],
+                   rootWidth, rootHeight),
+        };
+        for (const std::optional<Band>& band : each) {
+            if (band)
+                bands.push_back(*band);
+        }
+    }
+    std::vector<Monitor> monitors;
+    for (const ScreenRect& monitor : bounds)
+        monitors.push_back({monitor, lessBands(monitor, bands)});
+    return monitors;
+}
+
+std::vector<Monitor> readMonitors(Display* display) {
+    std::vector<ScreenRect> bounds;
+    for (int screen = 0; screen < Fl::screen_count(); ++screen) {
+        int x = 0, y = 0, width = 0, height = 0;
+        Fl::screen_xywh(x, y, width, height, screen);
+        bounds.push_back({x, y, width, height});
+    }
+    const int screen = DefaultScreen(display);
+    const int rootWidth = DisplayWidth(display, screen);
+    const int rootHeight = DisplayHeight(display, screen);
+    if (bounds.empty())
+        bounds.push_back({0, 0, rootWidth, rootHeight});
+
+    // The window manager's own list: the panels it keeps other windows clear of are among them.
+    Atom names[] = {XInternAtom(display, "_NET_CLIENT_LIST", False),
+                    XInternAtom(display, "_NET_WM_STRUT_PARTIAL", False),
+                    XInternAtom(display, "_NET_WM_STRUT", False)};
+    constexpr long clientLimit = 1 << 16;
+    const std::vector<long> clients =
+        cardinals(display, RootWindow(display, screen), names[0], clientLimit);
+    std::vector<Strut> struts;
+    auto* const previousHandler = XSetErrorHandler(ignoreXError);
+    for (const long client : clients) {
+        if (const auto strut = strutOf(display, static_cast<Window>(client), names[1], names[2],
+                                       rootWidth, rootHeight))
+            struts.push_back(*strut);
+    }
+    XSetErrorHandler(previousHandler);
+    return monitorsLessStruts(bounds, rootWidth, rootHeight, struts);
+}
+
+} // namespace dravix::fltk

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+struct HWND__;
+
+// One strip per folder: the stored files beside the executable belong to one running copy of the
+// program. The first copy started from a folder claims it with a named mutex and marks its window
+// with the folder; a later start from that folder finds the mark, brings that window to the front
+// and ends before it reads anything.
+namespace dravix::win32 {
+
+// The mark of a folder: a 64-bit hash of its long name in capitals, so that every spelling of one
+// folder (other capitals, 8.3 short names) gives the same mark. Never 0.
+std::uint64_t folderMark(const std::wstring& folder);
+// The mark of the folder that holds the running executable.
+std::uint64_t executableFolderMark();
+
+// The claim on a folder: the mutex "Local\Dravix-<mark in hex>", held while this object lives
+// (ExitProcess ends it too).
+class FolderClaim {
+public:
+    explicit FolderClaim(std::uint64_t mark);
+    ~FolderClaim();
+    FolderClaim(const FolderClaim&) = delete;
+    FolderClaim& operator=(const FolderClaim&) = delete;
+
+    // False when another running copy of the program has claimed the folder.
+    bool held() const { return held_; }
+
+private:
+    void* mutex_ = nullptr;
+    bool held_ = false;
+};
+
+// Marks a window as the strip of a folder (a window property other processes can read), and
+// takes the mark away again before the window goes.
+void markWindow(HWND__* window, std::uint64_t mark);
+void unmarkWindow(HWND__* window);
+
+// Brings the strip marked with the folder to the front, or the error box or file dialog it has
+// up. The copy that holds the claim makes its window only after claiming, so the window is looked
+// for up to `patienceMs` milliseconds; false when none turned up.
+bool bringStripToFront(std::uint64_t mark, unsigned patienceMs = 2000);
+
+} // namespace dravix::win32
