@@ -1,6 +1,7 @@
 #include "tests/e2e/harness.h"
 
 #include <X11/keysym.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -252,6 +253,13 @@ void DravixTest::startWith(const std::optional<std::string>& positionFile,
     }
     main = *window;
     return ::testing::AssertionSuccess();
+}
+
+void DravixTest::exitThroughTheToggle(int toggleTop) {
+    clickAt(toggleX, toggleTop + toggleY, Button::right);
+    const std::optional<int> status = app.waitForExit(changeTimeout);
+    ASSERT_TRUE(status) << "dravix still runs after the right press on the toggle";
+    EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0) << describeWaitStatus(*status);
 }
 
 std::optional<Geometry> DravixTest::waitForMainWindowSized(int width, int height,

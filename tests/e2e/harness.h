@@ -156,6 +156,9 @@ protected:
     // key; the pointer stays where it is.
     void tapKey(unsigned long keysym);
 
+    // Right press on the toggle at this Top of the window; the process must end with status 0.
+    void exitThroughTheToggle(int toggleTop);
+
     XConnection& x() { return xServer(); }
 
     DravixProcess app;

@@ -14,14 +14,6 @@ namespace {
 
 class PositionAndExit : public DravixTest {
 protected:
-    // Right press on the toggle, then the process must end with status 0.
-    void exitThroughTheToggle(int toggleTop) {
-        clickAt(toggleX, toggleTop + toggleY, Button::right);
-        const std::optional<int> status = app.waitForExit(changeTimeout);
-        ASSERT_TRUE(status) << "dravix still runs after the right press on the toggle";
-        EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0) << describeWaitStatus(*status);
-    }
-
     // The program writes nothing but its two stored files: no temporary file of a safe write is
     // left behind, and nothing lands in the working folder or HOME.
     void expectNoOtherFiles() {

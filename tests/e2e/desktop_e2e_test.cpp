@@ -1,0 +1,213 @@
+// The strip on whatever desktop runs on DISPLAY: a bare X server, openbox with a tint2 panel, or
+// mutter (tests/desktops/session.sh starts them). A taskbar entry of its own, stored places that
+// would hide part of the open strip brought back, a slide that keeps the toggle under the
+// pointer and returns it exactly, the arrows, the middle-button drag and a second copy.
+
+#include "tests/e2e/harness.h"
+
+#include <X11/Xatom.h>
+#include <X11/Xutil.h>
+#include <X11/keysym.h>
+#include <sys/wait.h>
+
+#include <set>
+#include <thread>
+
+namespace dravix::e2e {
+namespace {
+
+constexpr int closedWidth = 26, closedHeight = 23, openWidth = 244, openHeight = 323;
+
+// The 32-bit items of a window property, as Xlib hands them out (one long each).
+std::vector<long> propertyItems(Window window, const char* name, Atom type) {
+    Display* display = xServer().display();
+    Atom actualType = None;
+    int format = 0;
+    unsigned long count = 0, remaining = 0;
+    unsigned char* data = nullptr;
+    std::vector<long> items;
+    if (XGetWindowProperty(display, window, XInternAtom(display, name, False), 0, 1 << 20, False,
+                           type, &actualType, &format, &count, &remaining, &data) == Success &&
+        format == 32 && data != nullptr) {
+        const long* values = reinterpret_cast<const long*>(data);
+        items.assign(values, values + count);
+    }
+    if (data != nullptr) {
+        XFree(data);
+    }
+    return items;
+}
+
+bool windowManagerRuns() {
+    return !propertyItems(DefaultRootWindow(xServer().display()), "_NET_SUPPORTING_WM_CHECK",
+                          XA_WINDOW)
+                .empty();
+}
+
+// The first desktop's work area, or the whole screen where no window manager publishes one.
+Geometry workArea() {
+    Display* display = xServer().display();
+    const std::vector<long> area =
+        propertyItems(DefaultRootWindow(display), "_NET_WORKAREA", XA_CARDINAL);
+    if (area.size() >= 4) {
+        return {static_cast<int>(area[0]), static_cast<int>(area[1]), static_cast<int>(area[2]),
+                static_cast<int>(area[3])};
+    }
+    return {0, 0, DisplayWidth(display, DefaultScreen(display)),
+            DisplayHeight(display, DefaultScreen(display))};
+}
+
+// The open strip of a toggle at this place lies inside the rectangle.
+bool openStripInside(const Geometry& toggle, const Geometry& area) {
+    return toggle.left >= area.left && toggle.top - openToggleTop >= area.top &&
+           toggle.left + openWidth <= area.left + area.width &&
+           toggle.top + closedHeight <= area.top + area.height;
+}
+
+class OnTheDesktop : public DravixTest {
+protected:
+    Geometry startAt(int top, int left) {
+        startWith(positionFile(top, left), emptySlotList());
+        const std::optional<Geometry> shown = waitForMainWindowSized(closedWidth, closedHeight);
+        return shown.value_or(Geometry{});
+    }
+
+    // Presses the toggle of the window resting at `toggle` and follows the window every few
+    // milliseconds until it shows `until`; each sighting must keep the toggle where it rests.
+    ::testing::AssertionResult slideKeepingTheToggleAt(const Geometry& toggle,
+                                                       const Geometry& until) {
+        const int pressTop = mainGeometry()->height == openHeight ? openToggleTop : 0;
+        clickAt(toggleX, pressTop + toggleY, Button::left);
+        std::vector<Geometry> sightings;
+        const bool arrived = waitUntil(
+            [&] {
+                const std::optional<Geometry> now = mainGeometry();
+                if (now && (sightings.empty() || sightings.back() != *now)) {
+                    sightings.push_back(*now);
+                }
+                return now == until;
+            },
+            2000ms);
+        for (const Geometry& seen : sightings) {
+            if (seen.left != toggle.left || seen.top + seen.height - closedHeight != toggle.top) {
+                return ::testing::AssertionFailure()
+                       << "the toggle left its place: window at " << describe(seen);
+            }
+        }
+        if (!arrived) {
+            return ::testing::AssertionFailure() << "the slide never reached " << describe(until);
+        }
+        return ::testing::AssertionSuccess();
+    }
+};
+
+TEST_F(OnTheDesktop, IsATaskbarEntryWithItsClassIconAndPid) {
+    const Geometry shown = startAt(600, 300);
+    ASSERT_EQ(shown, (Geometry{300, 600, closedWidth, closedHeight})) << app.describeWindows();
+
+    XClassHint hint{};
+    ASSERT_TRUE(XGetClassHint(x().display(), main, &hint));
+    EXPECT_STREQ(hint.res_name, "dravix");
+    EXPECT_STREQ(hint.res_class, "Dravix");
+    XFree(hint.res_name);
+    XFree(hint.res_class);
+
+    EXPECT_EQ(propertyItems(main, "_NET_WM_PID", XA_CARDINAL), std::vector<long>{app.pid()});
+    const std::vector<long> icon = propertyItems(main, "_NET_WM_ICON", XA_CARDINAL);
+    std::set<long> sizes;
+    for (std::size_t at = 0; at + 2 <= icon.size(); at += 2 + icon[at] * icon[at + 1]) {
+        EXPECT_EQ(icon[at], icon[at + 1]) << "square icons";
+        sizes.insert(icon[at]);
+    }
+    EXPECT_EQ(sizes, (std::set<long>{16, 32, 48}));
+
+    const Atom skipTaskbar = XInternAtom(x().display(), "_NET_WM_STATE_SKIP_TASKBAR", False);
+    for (long state : propertyItems(main, "_NET_WM_STATE", XA_ATOM)) {
+        EXPECT_NE(static_cast<Atom>(state), skipTaskbar);
+    }
+
+    // Like any new window it has the focus, so the arrows work without a click first.
+    if (windowManagerRuns()) {
+        x().tapKey(XK_Down);
+        EXPECT_TRUE(waitForGeometry({300, 601, closedWidth, closedHeight}));
+    }
+}
+
+TEST_F(OnTheDesktop, StoredPlacesThatWouldHideThePanelOrTheScreenEdgeAreBroughtBack) {
+    const Geometry area = workArea();
+    const int lowest = area.top + area.height - closedHeight;
+    const int rightmost = area.left + area.width - openWidth;
+    struct Case {
+        const char* what;
+        int top;
+        int left;
+        Geometry expected;
+    };
+    for (const Case& place :
+         {Case{"under the panel", area.top + area.height - 5, 300, {300, lowest, 26, 23}},
+          Case{"near the top", 100, 300, {300, area.top + openToggleTop, 26, 23}},
+          Case{"off every monitor", 5000, 5000, {rightmost, lowest, 26, 23}}}) {
+        SCOPED_TRACE(place.what);
+        EXPECT_EQ(startAt(place.top, place.left), place.expected) << app.describeWindows();
+        EXPECT_TRUE(slideKeepingTheToggleAt(
+            place.expected,
+            {place.expected.left, place.expected.top - openToggleTop, openWidth, openHeight}));
+        EXPECT_TRUE(openStripInside(place.expected, area)) << describe(place.expected);
+        exitThroughTheToggle(openToggleTop);
+        EXPECT_EQ(app.readFile("dravix.ini"), positionFile(place.expected.top, place.expected.left))
+            << "the exit saves where the strip really rests";
+    }
+}
+
+TEST_F(OnTheDesktop, OpenAndCloseKeepTheToggleUnderThePointerAndReturnItExactly) {
+    const Geometry toggle = startAt(600, 300);
+    ASSERT_EQ(toggle, (Geometry{300, 600, closedWidth, closedHeight}));
+    for (int round = 0; round < 3; ++round) {
+        SCOPED_TRACE("round " + std::to_string(round));
+        ASSERT_TRUE(slideKeepingTheToggleAt(toggle, {300, 300, openWidth, openHeight}));
+        ASSERT_TRUE(slideKeepingTheToggleAt(toggle, toggle));
+    }
+}
+
+TEST_F(OnTheDesktop, ArrowsAndAMiddleButtonDragMoveTheStripAndTheExitSavesIt) {
+    startAt(600, 300);
+    tapKey(XK_Down);
+    tapKey(XK_Right);
+    ASSERT_TRUE(waitForGeometry({301, 601, closedWidth, closedHeight}));
+
+    x().movePointer(301 + toggleX, 601 + toggleY);
+    x().pressButton(Button::middle);
+    for (int step = 1; step <= 10; ++step) {
+        x().movePointer(301 + toggleX + 10 * step, 601 + toggleY + 5 * step);
+        std::this_thread::sleep_for(10ms);
+    }
+    x().releaseButton(Button::middle);
+    ASSERT_TRUE(waitForGeometry({401, 651, closedWidth, closedHeight}));
+    EXPECT_TRUE(slideKeepingTheToggleAt({401, 651, 26, 23}, {401, 351, openWidth, openHeight}));
+
+    exitThroughTheToggle(openToggleTop);
+    EXPECT_EQ(app.readFile("dravix.ini"), positionFile(651, 401));
+}
+
+TEST_F(OnTheDesktop, ASecondCopyFromTheSameFolderEndsAndLeavesTheFirstAndItsFiles) {
+    startAt(600, 300);
+    const std::optional<std::string> storedBefore = app.readFile("dravix.ini");
+
+    x11test::ProcessOptions second;
+    second.executable = (app.folder() / "dravix").string();
+    second.argv = {"dravix"};
+    second.folder = app.elsewhere();
+    x11test::ChildProcess copy(second);
+    const std::optional<int> status = copy.waitForExit(windowTimeout);
+    ASSERT_TRUE(status) << "the second copy still runs";
+    EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0) << describeWaitStatus(*status);
+
+    EXPECT_TRUE(app.running());
+    EXPECT_EQ(app.windows().size(), 1u) << app.describeWindows();
+    EXPECT_EQ(app.readFile("dravix.ini"), storedBefore);
+    exitThroughTheToggle(0);
+    EXPECT_EQ(app.readFile("dravix.ini"), storedBefore);
+}
+
+} // namespace
+} // namespace dravix::e2e
