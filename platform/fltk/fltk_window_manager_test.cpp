@@ -66,21 +66,8 @@ Atom atom(const char* name) {
     return XInternAtom(probe(), name, False);
 }
 
-// A property of 32-bit values, as Xlib hands them over: widened to longs with their sign.
 std::vector<long> longs(Window window, const char* name) {
-    Atom type = None;
-    int format = 0;
-    unsigned long count = 0;
-    unsigned long remaining = 0;
-    unsigned char* data = nullptr;
-    std::vector<long> values;
-    if (XGetWindowProperty(probe(), window, atom(name), 0, 1 << 20, False, AnyPropertyType, &type,
-                           &format, &count, &remaining, &data) == Success &&
-        data != nullptr && format == 32)
-        values.assign(reinterpret_cast<long*>(data), reinterpret_cast<long*>(data) + count);
-    if (data != nullptr)
-        XFree(data);
-    return values;
+    return session->x->longs(window, name);
 }
 
 void setLongs(Window window, const char* name, Atom type, const std::vector<long>& values) {

@@ -5,7 +5,6 @@
 
 #include "tests/e2e/harness.h"
 
-#include <X11/Xatom.h>
 #include <X11/Xutil.h>
 #include <X11/keysym.h>
 #include <sys/wait.h>
@@ -18,37 +17,16 @@ namespace {
 
 constexpr int closedWidth = 26, closedHeight = 23, openWidth = 244, openHeight = 323;
 
-// The 32-bit items of a window property, as Xlib hands them out (one long each).
-std::vector<long> propertyItems(Window window, const char* name, Atom type) {
-    Display* display = xServer().display();
-    Atom actualType = None;
-    int format = 0;
-    unsigned long count = 0, remaining = 0;
-    unsigned char* data = nullptr;
-    std::vector<long> items;
-    if (XGetWindowProperty(display, window, XInternAtom(display, name, False), 0, 1 << 20, False,
-                           type, &actualType, &format, &count, &remaining, &data) == Success &&
-        format == 32 && data != nullptr) {
-        const long* values = reinterpret_cast<const long*>(data);
-        items.assign(values, values + count);
-    }
-    if (data != nullptr) {
-        XFree(data);
-    }
-    return items;
-}
-
 bool windowManagerRuns() {
-    return !propertyItems(DefaultRootWindow(xServer().display()), "_NET_SUPPORTING_WM_CHECK",
-                          XA_WINDOW)
+    return !xServer()
+                .longs(DefaultRootWindow(xServer().display()), "_NET_SUPPORTING_WM_CHECK")
                 .empty();
 }
 
 // The first desktop's work area, or the whole screen where no window manager publishes one.
 Geometry workArea() {
     Display* display = xServer().display();
-    const std::vector<long> area =
-        propertyItems(DefaultRootWindow(display), "_NET_WORKAREA", XA_CARDINAL);
+    const std::vector<long> area = xServer().longs(DefaultRootWindow(display), "_NET_WORKAREA");
     if (area.size() >= 4) {
         return {static_cast<int>(area[0]), static_cast<int>(area[1]), static_cast<int>(area[2]),
                 static_cast<int>(area[3])};
@@ -112,8 +90,8 @@ TEST_F(OnTheDesktop, IsATaskbarEntryWithItsClassIconAndPid) {
     XFree(hint.res_name);
     XFree(hint.res_class);
 
-    EXPECT_EQ(propertyItems(main, "_NET_WM_PID", XA_CARDINAL), std::vector<long>{app.pid()});
-    const std::vector<long> icon = propertyItems(main, "_NET_WM_ICON", XA_CARDINAL);
+    EXPECT_EQ(x().longs(main, "_NET_WM_PID"), std::vector<long>{app.pid()});
+    const std::vector<long> icon = x().longs(main, "_NET_WM_ICON");
     std::set<long> sizes;
     for (std::size_t at = 0; at + 2 <= icon.size(); at += 2 + icon[at] * icon[at + 1]) {
         EXPECT_EQ(icon[at], icon[at + 1]) << "square icons";
@@ -122,7 +100,7 @@ TEST_F(OnTheDesktop, IsATaskbarEntryWithItsClassIconAndPid) {
     EXPECT_EQ(sizes, (std::set<long>{16, 32, 48}));
 
     const Atom skipTaskbar = XInternAtom(x().display(), "_NET_WM_STATE_SKIP_TASKBAR", False);
-    for (long state : propertyItems(main, "_NET_WM_STATE", XA_ATOM)) {
+    for (long state : x().longs(main, "_NET_WM_STATE")) {
         EXPECT_NE(static_cast<Atom>(state), skipTaskbar);
     }
 

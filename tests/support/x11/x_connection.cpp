@@ -174,6 +174,23 @@ std::vector<Window> XConnection::windowsOfProcess(pid_t pid) {
     return clientWindows(display_, hasOwner, ours);
 }
 
+std::vector<long> XConnection::longs(Window window, const char* property) {
+    Atom type = None;
+    int format = 0;
+    unsigned long count = 0;
+    unsigned long remaining = 0;
+    unsigned char* data = nullptr;
+    std::vector<long> values;
+    if (XGetWindowProperty(display_, window, XInternAtom(display_, property, False), 0, 1 << 20,
+                           False, AnyPropertyType, &type, &format, &count, &remaining,
+                           &data) == Success &&
+        data != nullptr && format == 32)
+        values.assign(reinterpret_cast<long*>(data), reinterpret_cast<long*>(data) + count);
+    if (data != nullptr)
+        XFree(data);
+    return values;
+}
+
 // The size and the place come from two requests; the server is held between them so that a
 // move-and-resize cannot fall in between and show a place and a size the window never had.
 std::optional<Geometry> XConnection::geometry(Window window) {

@@ -55,6 +55,10 @@ public:
     // The window's rectangle in root coordinates; nothing when it no longer exists.
     std::optional<Geometry> geometry(Window window);
 
+    // A property of 32-bit items (CARDINAL, ATOM, WINDOW, ...), each widened to a long as Xlib
+    // hands them over; empty when the window has no such property.
+    std::vector<long> longs(Window window, const char* property);
+
     // The pixels on the screen inside the rectangle, as far as it lies on the screen.
     Screenshot capture(const Geometry& area);
     // Captures the area until two captures 100 ms apart are the same, so that nothing is being
