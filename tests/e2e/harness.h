@@ -1,7 +1,8 @@
 #pragma once
 
 // End-to-end harness: runs the real dravix binary from a temporary folder on the X server named
-// by DISPLAY (an Xvfb without a window manager) and drives it with real input through XTest.
+// by DISPLAY (an Xvfb, with or without a window manager) and drives it with real input through
+// XTest.
 
 #include "tests/support/toggle_point.h"
 #include "tests/support/x11/image_assertions.h"
@@ -165,7 +166,7 @@ protected:
     Window main = 0;
 };
 
-// The stored files of a fresh installation: the window at Top 132, Left 196 and ten empty slots.
+// The position file for a place, and the slot list file with ten empty slots.
 std::string positionFile(int top, int left);
 std::string emptySlotList();
 

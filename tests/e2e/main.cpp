@@ -2,7 +2,8 @@
 //   --dravix-binary=PATH  the dravix executable to test (or the environment's DRAVIX_BINARY)
 //   --artifacts=DIR       where failing tests leave screenshots and logs (default: a folder
 //                         dravix-e2e-artifacts in the temporary directory)
-// and needs DISPLAY to name an X server with the XTEST extension and no window manager.
+// and needs DISPLAY to name an X server with the XTEST extension. Most tests expect no window
+// manager; the OnTheDesktop tests run under any (tests/desktops/session.sh starts one).
 
 #include "tests/e2e/harness.h"
 
