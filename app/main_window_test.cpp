@@ -30,6 +30,22 @@ TEST_F(StartUp, CreatedAtCreationGeometryThenClosedAtTheStoredPosition) {
     EXPECT_TRUE(frameShows(desktop.lastFrame(), 0, 0, storePicture("k1"), 0, 25));
 }
 
+// Reading never writes: not a byte-order mark away, not a place the strip was moved from.
+TEST_F(StartUp, LeavesBothStoredFilesByteForByteAsTheyWere) {
+    int replaces = 0;
+    desktop.setFaultInjector([&](FileOperation operation, const std::string&) {
+        replaces += operation == FileOperation::replace;
+        return FileStatus{};
+    });
+    const std::string slots = "\xEF\xBB\xBF" + slotListWith(2, "/bin/ls", "ls") + "extra\r\n";
+    const std::string position = "  100\r\nabc\r\n";
+    start(slots, position);
+    EXPECT_EQ(form->slotRecords()[2].name, "ls");
+    EXPECT_EQ(replaces, 0);
+    EXPECT_EQ(desktop.fileInExecutableFolder("dravix.dat"), slots);
+    EXPECT_EQ(desktop.fileInExecutableFolder("dravix.ini"), position);
+}
+
 TEST_F(StartUp, RunsOnceWhateverActivatesTheWindowLater) {
     start();
     desktop.files().clear();
@@ -189,6 +205,50 @@ TEST_F(Presentation, IdleTicksComposeNothing) {
     const int frames = desktop.frameCount();
     tickTimes(20);
     EXPECT_EQ(desktop.frameCount(), frames);
+}
+
+class StoredFolder : public CoreFixture {
+protected:
+    static constexpr const char* settings = "/home/me/.config/dravix/";
+
+    void saveSlotAndQuit() {
+        openStrip();
+        desktop.queueDialogAnswer("/usr/bin/gimp");
+        click("kn1", MouseButton::right);
+        press("ProcBMP", MouseButton::right);
+    }
+};
+
+TEST_F(StoredFolder, AWritableProgramFolderKeepsTheFilesBesideTheProgram) {
+    start(std::nullopt, std::nullopt);
+    saveSlotAndQuit();
+    EXPECT_TRUE(desktop.files().contains("/opt/dravix/dravix.dat"));
+    EXPECT_TRUE(desktop.files().contains("/opt/dravix/dravix.ini"));
+}
+
+TEST_F(StoredFolder, AnInstalledProgramKeepsThemInTheUsersSettingsFolder) {
+    desktop.makeFolderReadOnly("/opt/dravix/");
+    start(std::nullopt, std::nullopt);
+    ASSERT_EQ(desktop.errors(), std::vector<std::string>{"File not found."});
+    saveSlotAndQuit();
+    EXPECT_EQ(desktop.files().size(), 2u);
+    EXPECT_TRUE(desktop.files().contains(std::string(settings) + "dravix.dat"));
+
+    form.reset();
+    desktop.startNewProcess();
+    start(std::nullopt, std::nullopt);
+    EXPECT_TRUE(desktop.errors().empty());
+    EXPECT_EQ(form->slotRecords()[1].name, "gimp");
+}
+
+// A portable copy on a read-only medium still reads its own files, even where a save must fail.
+TEST_F(StoredFolder, FilesBesideAReadOnlyProgramAreStillTheOnesUsed) {
+    desktop.makeFolderReadOnly("/opt/dravix/");
+    start(slotListWith(4, "/bin/true", "true"));
+    EXPECT_EQ(form->slotRecords()[4].name, "true");
+    press("ProcBMP", MouseButton::right);
+    EXPECT_EQ(desktop.errors(), std::vector<std::string>{"File access denied."});
+    EXPECT_FALSE(desktop.files().contains(std::string(settings) + "dravix.ini"));
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <limits>
 #include <optional>
@@ -57,7 +58,19 @@ struct Frame {
 };
 
 // Why a file step failed, in the categories the user is told about.
-enum class FileFailure { none, notFound, pathNotFound, tooManyOpenFiles, accessDenied, other };
+enum class FileFailure {
+    none,
+    notFound,
+    pathNotFound,
+    tooManyOpenFiles,
+    accessDenied,
+    tooLarge, // a stored file over maxStoredFileSize
+    other
+};
+
+// No stored file is larger: twenty lines of the longest paths stay under 100 KiB. A reader
+// reads no more than this and one byte, so a huge or endless file costs no more than a small one.
+inline constexpr std::size_t maxStoredFileSize = 1024 * 1024;
 
 struct FileStatus {
     FileFailure failure = FileFailure::none;
@@ -85,10 +98,23 @@ public:
     // Returns the chosen path, or nothing when the user cancels.
     virtual std::optional<std::string> chooseFile(const std::string& initialName) = 0;
 
-    // Files: read whole, or replace whole so that a failure leaves the old content in place.
+    // Files.
     virtual std::string executablePath() const = 0;
     virtual char pathSeparator() const = 0;
+    // The user's own folder for the program's settings ($XDG_CONFIG_HOME/dravix,
+    // %LOCALAPPDATA%\Dravix), ending in a separator; it need not exist yet.
+    virtual std::string userSettingsFolder() const = 0;
+    // Whether anything (a file, a folder, a link) is at the path.
+    virtual bool exists(const std::string& path) const = 0;
+    // Whether the user may create a file in the folder.
+    virtual bool folderWritable(const std::string& folder) const = 0;
+    // Reads the whole file. Anything but a regular file (a folder, a FIFO, a device) gives
+    // accessDenied without blocking; a file over maxStoredFileSize gives tooLarge.
     virtual FileStatus readFile(const std::string& path, std::string& contents) = 0;
+    // Replaces the whole file so that a failure leaves the old content in place. A file the user
+    // may not write gives accessDenied and stays as it is; a symbolic link stays and its target
+    // is replaced; the file keeps its mode, owner and extended attributes where the user may set
+    // them. Missing folders on the way are created.
     virtual FileStatus replaceFile(const std::string& path, std::string_view contents) = 0;
 
     // Processes and time.

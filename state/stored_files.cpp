@@ -80,8 +80,27 @@ PositionText positionTextOf(Place place) {
     return {std::to_string(place.top), std::to_string(place.left)};
 }
 
+const std::string& StoredFiles::folder() {
+    if (folder_)
+        return *folder_;
+    std::string besideProgram = executableFolder(desktop_);
+    const bool holdsAFile = desktop_.exists(besideProgram + std::string(slotListFileName)) ||
+                            desktop_.exists(besideProgram + std::string(positionFileName));
+    // An empty folder is the working folder, as the bare name of the executable says.
+    const std::string probed = besideProgram.empty() ? std::string(".") : besideProgram;
+    if (holdsAFile || desktop_.folderWritable(probed))
+        folder_ = std::move(besideProgram);
+    else
+        folder_ = desktop_.userSettingsFolder();
+    return *folder_;
+}
+
+std::string StoredFiles::pathOf(std::string_view fileName) {
+    return folder() + std::string(fileName);
+}
+
 void StoredFiles::readSlotList(SlotRecords& slots) {
-    listFile_.bind(storedFilePath(desktop_, slotListFileName));
+    listFile_.bind(pathOf(slotListFileName));
     listFile_.openForReading();
     // One line ahead of the field being filled, so a twenty-first line is read and dropped.
     listFile_.readLine(lineBuffer_);
@@ -95,7 +114,7 @@ void StoredFiles::readSlotList(SlotRecords& slots) {
 }
 
 void StoredFiles::writeSlotList(const SlotRecords& slots) {
-    listFile_.bind(storedFilePath(desktop_, slotListFileName));
+    listFile_.bind(pathOf(slotListFileName));
     listFile_.openForWriting();
     for (const SlotRecord& slot : slots) {
         listFile_.writeLine(slot.path);
@@ -105,7 +124,7 @@ void StoredFiles::writeSlotList(const SlotRecords& slots) {
 }
 
 Position StoredFiles::readPosition(PositionText& position) {
-    listFile_.bind(storedFilePath(desktop_, positionFileName));
+    listFile_.bind(pathOf(positionFileName));
     listFile_.openForReading();
     Position result;
     listFile_.readLine(lineBuffer_);
@@ -119,7 +138,7 @@ Position StoredFiles::readPosition(PositionText& position) {
 }
 
 void StoredFiles::writePosition(const PositionText& position) {
-    listFile_.bind(storedFilePath(desktop_, positionFileName));
+    listFile_.bind(pathOf(positionFileName));
     listFile_.openForWriting();
     listFile_.writeLine(position.ft);
     listFile_.writeLine(position.fl);

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -48,6 +49,12 @@ class StoredFiles {
 public:
     explicit StoredFiles(Desktop& desktop) : desktop_(desktop), listFile_(desktop) {}
 
+    // The folder of both files: beside the executable when that folder already holds either file
+    // or the user may write in it, so that a portable copy keeps its files with it; otherwise
+    // the user's own settings folder, so that an installed program keeps them for each user.
+    // Chosen at the first use and kept for the run.
+    const std::string& folder();
+
     // Twenty lines, path before name, slot by slot, reading one line ahead. Throws FileError.
     void readSlotList(SlotRecords& slots);
     void writeSlotList(const SlotRecords& slots);
@@ -57,7 +64,10 @@ public:
     void writePosition(const PositionText& position);
 
 private:
+    std::string pathOf(std::string_view fileName);
+
     Desktop& desktop_;
+    std::optional<std::string> folder_;
     TextFile listFile_;
     std::string lineBuffer_;
 };

@@ -185,15 +185,18 @@ TEST(Position, EmptyTextsWriteFourBytesAndFailuresThrow) {
     EXPECT_EQ(errorTextOf([&] { stored.writePosition(text); }), "Too many open files");
 }
 
-TEST(StoredFiles, PathIsWorkedOutAfreshForEveryStep) {
+// The files are read and written in one folder for the whole run, even when the program's own
+// folder fills up with files meanwhile.
+TEST(StoredFiles, FolderIsChosenOnceForTheRun) {
     InMemoryDesktop desktop;
+    desktop.exePath = "dravix";
     StoredFiles stored(desktop);
     stored.writePosition({"1", "2"});
     desktop.exePath = "C:\\Dravix\\dravix.exe";
     desktop.separator = '\\';
     stored.writePosition({"3", "4"});
-    EXPECT_EQ(desktop.files[positionPath], "1\r\n2\r\n");
-    EXPECT_EQ(desktop.files["C:\\Dravix\\dravix.ini"], "3\r\n4\r\n");
+    EXPECT_EQ(desktop.files["dravix.ini"], "3\r\n4\r\n");
+    EXPECT_FALSE(desktop.files.contains("C:\\Dravix\\dravix.ini"));
 }
 
 } // namespace

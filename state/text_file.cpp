@@ -23,11 +23,21 @@ std::string fileErrorText(const FileStatus& status) {
         return "Too many open files";
     case FileFailure::accessDenied:
         return "File access denied";
+    case FileFailure::tooLarge:
+        return "File too large";
     case FileFailure::none:
     case FileFailure::other:
         break;
     }
     return "I/O error " + std::to_string(status.platformCode);
+}
+
+// Editors such as Notepad start a UTF-8 file with a byte-order mark; it is no part of the first
+// value.
+LineReader::LineReader(std::string_view bytes) : bytes_(bytes) {
+    constexpr std::string_view byteOrderMark = "\xEF\xBB\xBF";
+    if (bytes_.starts_with(byteOrderMark))
+        position_ = byteOrderMark.size();
 }
 
 void LineReader::readLine(std::string& value) {
@@ -114,16 +124,14 @@ void TextFile::close() {
         throw FileError(fileErrorText(status));
 }
 
-std::string storedFilePath(const Desktop& desktop, std::string_view fileName) {
+std::string executableFolder(const Desktop& desktop) {
     const std::string executable = desktop.executablePath();
     const char separator = desktop.pathSeparator();
     // On Windows a drive prefix such as "C:name.exe" ends the folder as well.
     const std::string_view folderEnds =
         separator == '\\' ? std::string_view("\\:") : std::string_view(&separator, 1);
     const std::size_t cut = executable.find_last_of(folderEnds);
-    std::string path = cut == std::string::npos ? std::string() : executable.substr(0, cut + 1);
-    path.append(fileName);
-    return path;
+    return cut == std::string::npos ? std::string() : executable.substr(0, cut + 1);
 }
 
 } // namespace dravix

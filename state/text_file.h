@@ -19,10 +19,11 @@ public:
 std::string fileErrorText(const FileStatus& status);
 
 // Splits stored text into lines: LF or CR LF end a line, a lone CR is dropped, byte 26 ends the
-// value and skips the rest of its line, and past the end every line reads as the empty text.
+// value and skips the rest of its line, and past the end every line reads as the empty text. A
+// UTF-8 byte-order mark at the very start is skipped.
 class LineReader {
 public:
-    explicit LineReader(std::string_view bytes) : bytes_(bytes) {}
+    explicit LineReader(std::string_view bytes);
     void readLine(std::string& value);
 
 private:
@@ -52,7 +53,7 @@ private:
     bool writing_ = false;
 };
 
-// Full path of a stored file beside the running executable, worked out afresh on every call.
-std::string storedFilePath(const Desktop& desktop, std::string_view fileName);
+// The running executable's folder, ending in a separator; empty for a bare name.
+std::string executableFolder(const Desktop& desktop);
 
 } // namespace dravix

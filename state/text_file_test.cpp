@@ -46,6 +46,11 @@ TEST(LineReader, KeepsNulBytes) {
               (Lines{std::string("a\0b", 3), std::string(1, '\0')}));
 }
 
+TEST(LineReader, SkipsAByteOrderMarkOnlyAtTheStart) {
+    EXPECT_EQ(readLines("\xEF\xBB\xBF/usr/bin/vim\r\nvim\r\n", 2), (Lines{"/usr/bin/vim", "vim"}));
+    EXPECT_EQ(readLines("a\r\n\xEF\xBB\xBF", 2), (Lines{"a", "\xEF\xBB\xBF"}));
+}
+
 TEST(LineReader, EmptyInputReadsAsEmptyLinesForever) {
     EXPECT_EQ(readLines("", 3), (Lines{"", "", ""}));
 }
@@ -62,6 +67,7 @@ TEST(FileErrorText, NamesEveryFailure) {
     EXPECT_EQ(fileErrorText({FileFailure::pathNotFound, 3}), "Invalid filename");
     EXPECT_EQ(fileErrorText({FileFailure::tooManyOpenFiles, 4}), "Too many open files");
     EXPECT_EQ(fileErrorText({FileFailure::accessDenied, 5}), "File access denied");
+    EXPECT_EQ(fileErrorText({FileFailure::tooLarge, 27}), "File too large");
     EXPECT_EQ(fileErrorText({FileFailure::other, 32}), "I/O error 32");
     EXPECT_EQ(fileErrorText({FileFailure::other, -7}), "I/O error -7");
 }
@@ -113,18 +119,18 @@ TEST(TextFile, FailingReplaceThrowsAtClose) {
     EXPECT_EQ(errorTextOf([&] { file.close(); }), "File access denied");
 }
 
-TEST(StoredFilePath, CutsAfterTheLastSeparator) {
+TEST(ExecutableFolder, EndsAfterTheLastSeparator) {
     InMemoryDesktop desktop;
     desktop.exePath = "/opt/a:b/dravix";
-    EXPECT_EQ(storedFilePath(desktop, "dravix.dat"), "/opt/a:b/dravix.dat");
+    EXPECT_EQ(executableFolder(desktop), "/opt/a:b/");
     desktop.exePath = "dravix";
-    EXPECT_EQ(storedFilePath(desktop, "dravix.dat"), "dravix.dat");
+    EXPECT_EQ(executableFolder(desktop), "");
 
     desktop.separator = '\\';
     desktop.exePath = "C:\\Tools\\Dravix\\dravix.exe";
-    EXPECT_EQ(storedFilePath(desktop, "dravix.ini"), "C:\\Tools\\Dravix\\dravix.ini");
+    EXPECT_EQ(executableFolder(desktop), "C:\\Tools\\Dravix\\");
     desktop.exePath = "D:dravix.exe";
-    EXPECT_EQ(storedFilePath(desktop, "dravix.ini"), "D:dravix.ini");
+    EXPECT_EQ(executableFolder(desktop), "D:");
 }
 
 } // namespace

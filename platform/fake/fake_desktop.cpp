@@ -63,13 +63,28 @@ FileStatus FakeDesktop::readFile(const std::string& path, std::string& contents)
     auto found = files_.find(path);
     if (found == files_.end())
         return {FileFailure::notFound, 2};
+    if (found->second.size() > maxStoredFileSize)
+        return {FileFailure::tooLarge, 27};
     contents = found->second;
     return {};
 }
 
+bool FakeDesktop::exists(const std::string& path) const {
+    return files_.contains(path);
+}
+
+bool FakeDesktop::folderWritable(const std::string& folder) const {
+    return !readOnlyFolders_.contains(folder);
+}
+
+// The disk keeps its files by full path; a file written into a folder that does not exist yet
+// stands for the folder being created with it.
 FileStatus FakeDesktop::replaceFile(const std::string& path, std::string_view contents) {
     if (FileStatus fault = injectedFault(FileOperation::replace, path); !fault.ok())
         return fault;
+    const std::size_t cut = path.find_last_of(separator_);
+    if (cut != std::string::npos && readOnlyFolders_.contains(path.substr(0, cut + 1)))
+        return {FileFailure::accessDenied, 13};
     files_[path] = std::string(contents);
     return {};
 }

@@ -15,6 +15,7 @@
 #include <functional>
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -41,6 +42,9 @@ public:
 
     std::string executablePath() const override { return executablePath_; }
     char pathSeparator() const override { return separator_; }
+    std::string userSettingsFolder() const override { return "/home/me/.config/dravix/"; }
+    bool exists(const std::string& path) const override;
+    bool folderWritable(const std::string& folder) const override;
     FileStatus readFile(const std::string& path, std::string& contents) override;
     FileStatus replaceFile(const std::string& path, std::string_view contents) override;
 
@@ -51,6 +55,8 @@ public:
     // Set up by the test.
     void setExecutablePath(std::string path) { executablePath_ = std::move(path); }
     void setPathSeparator(char separator) { separator_ = separator; }
+    // A folder (ending in its separator) in which the user may not create or replace files.
+    void makeFolderReadOnly(std::string folder) { readOnlyFolders_.insert(std::move(folder)); }
     void setMillisecond(int millisecond) { millisecond_ = millisecond; }
     // One 1280 x 1024 monitor without panels until a test says otherwise.
     void setMonitors(std::vector<Monitor> monitors) { monitors_ = std::move(monitors); }
@@ -101,6 +107,7 @@ private:
     std::vector<LaunchRecord> launches_;
     std::optional<int> exitStatus_;
     std::map<std::string, std::string> files_;
+    std::set<std::string> readOnlyFolders_;
     std::function<FileStatus(FileOperation, const std::string&)> faultInjector_;
     std::function<void()> whileModal_;
     bool inModal_ = false;

@@ -4,7 +4,7 @@
 // reader: cut the bytes at every LF, then in each piece drop everything from the first byte 26
 // on and remove every CR (a CR before the LF belongs to the line end, any other CR is dropped).
 // A piece after the last LF is a line only when it is not empty; past the lines every read
-// gives the empty text.
+// gives the empty text. A UTF-8 byte-order mark at the very start is no part of any line.
 
 #include <string>
 #include <string_view>
@@ -23,6 +23,8 @@ inline std::string cleanedPiece(std::string_view piece) {
 }
 
 inline std::vector<std::string> referenceLines(std::string_view bytes) {
+    if (bytes.starts_with("\xEF\xBB\xBF"))
+        bytes.remove_prefix(3);
     std::vector<std::string> lines;
     std::size_t start = 0;
     for (std::size_t lf = bytes.find('\n'); lf != std::string_view::npos;

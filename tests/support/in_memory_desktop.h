@@ -28,6 +28,9 @@ public:
 
     std::string executablePath() const override { return exePath; }
     char pathSeparator() const override { return separator; }
+    std::string userSettingsFolder() const override { return "/home/me/.config/dravix/"; }
+    bool exists(const std::string& path) const override { return files.contains(path); }
+    bool folderWritable(const std::string&) const override { return true; }
 
     FileStatus readFile(const std::string& path, std::string& contents) override {
         if (auto failure = readFailures.find(path); failure != readFailures.end())
