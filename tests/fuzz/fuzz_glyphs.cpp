@@ -114,8 +114,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // The display shows each cell's glyph, or the blank one.
     static Scene scene;
     GlyphDisplay display(scene);
-    const int slot = static_cast<int>(size % 10);
-    display.knMouseMove(slot, name);
+    const int slot = static_cast<int>(size % slotCount);
+    SlotRecords records;
+    records[slot].name = std::string(name);
+    display.knMouseMove(slot, records);
     FUZZ_CHECK(display.shownSlot() == slot + 1);
     for (std::size_t cell = 0; cell < cells.size(); ++cell) {
         const Element& shown = scene.element(scene.find("w" + std::to_string(cell + 1)));
