@@ -22,8 +22,14 @@ inline std::string cleanedPiece(std::string_view piece) {
     return value;
 }
 
+// A first value that starts with these bytes loses them when its file is read back: they read
+// as the file's byte-order mark.
+inline bool startsWithByteOrderMark(std::string_view value) {
+    return value.starts_with("\xEF\xBB\xBF");
+}
+
 inline std::vector<std::string> referenceLines(std::string_view bytes) {
-    if (bytes.starts_with("\xEF\xBB\xBF"))
+    if (startsWithByteOrderMark(bytes))
         bytes.remove_prefix(3);
     std::vector<std::string> lines;
     std::size_t start = 0;
