@@ -1,6 +1,7 @@
 #include "app/main_window.h"
 #include "platform/win32/win32_desktop.h"
 #include "platform/win32/win32_folder_claim.h"
+#include "platform/win32/win32_text.h"
 
 #include <windows.h>
 
@@ -25,7 +26,9 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     } catch (const std::exception& error) {
         // The handlers show their own errors; what gets here (the window could not be made, say)
         // ends the program, and a GUI program has no console to tell why.
-        MessageBoxA(nullptr, error.what(), dravix::applicationTitle, MB_ICONERROR | MB_OK);
+        MessageBoxW(nullptr, dravix::win32::wideFromUtf8(error.what()).c_str(),
+                    dravix::win32::wideFromUtf8(dravix::applicationTitle).c_str(),
+                    MB_ICONERROR | MB_OK);
         return 1;
     }
 }

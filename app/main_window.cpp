@@ -12,7 +12,7 @@ std::string errorBoxText(const std::string& message) {
 
 TForm1::TForm1(Desktop& desktop)
     : desktop_(desktop), storedFiles_(desktop), strip_(desktop, scene_),
-      slots_(desktop, scene_, storedFiles_, slotRecords_), glyphs_(scene_),
+      slots_(desktop, scene_, storedFiles_, slotRecords_), glyphs_(scene_), tip_(desktop),
       toggle_(scene_.find("ProcBMP")) {
     desktop_.setGeometry(creationGeometry);
 }
@@ -51,6 +51,7 @@ void TForm1::FormActivate() {
 }
 
 void TForm1::mouseDown(int x, int y, MouseButton button) {
+    tip_.hide();
     runHandler(
         [&] { deliverDown(pointer_.down(elementAt(x, y), button), button, onScreen(x, y)); });
 }
@@ -60,7 +61,27 @@ void TForm1::mouseMove(int x, int y) {
         runHandler([&] { strip_.dragTo(onScreen(x, y)); });
         return;
     }
-    runHandler([&] { deliverMove(pointer_.move(elementAt(x, y))); });
+    runHandler([&] {
+        const ElementIndex underPointer = elementAt(x, y);
+        followWithTip(underPointer);
+        deliverMove(pointer_.move(underPointer));
+    });
+}
+
+// The tip goes beside the open strip, level with the slot's button, so that it never covers the
+// strip; its top-left is at the button's top, a few pixels right of the widest window.
+void TForm1::followWithTip(ElementIndex underPointer) {
+    constexpr int gap = 4;
+    const int slot = slots_.slotOfButton(underPointer);
+    if (slot < 0) {
+        tip_.pointerOver(slot, {}, {});
+        return;
+    }
+    const Element& button = scene_.element(underPointer);
+    const WindowGeometry window = desktop_.geometry();
+    const Place at{saturatingAdd(window.left, shape::openWidth + gap),
+                   saturatingAdd(window.top, scene_.element(button.parent).top + button.top)};
+    tip_.pointerOver(slot, slotRecords_[slot].path, at);
 }
 
 void TForm1::mouseUp(int x, int y, MouseButton button) {
@@ -86,8 +107,40 @@ void TForm1::FormKeyDown(int key) {
     position_ = positionTextOf(strip_.restingPlace());
 }
 
+// The tip stays only while the strip is open; it goes as soon as the strip starts to close.
 void TForm1::tick() {
-    runHandler([this] { strip_.cyberTimer(); });
+    runHandler([this] {
+        strip_.cyberTimer();
+        if (strip_.panelOpen() == Strip::open)
+            tip_.tick();
+        else
+            tip_.hide();
+    });
+}
+
+void TForm1::fileDropped(int x, int y, const std::string& path) {
+    runHandler([&] {
+        const int slot = slots_.slotOfButton(elementAt(x, y));
+        if (slot >= 0)
+            slots_.assignDropped(slot, path);
+    });
+}
+
+// Another window took the pointer: the press ends as if nothing had been held, so no slot
+// launches on a release that comes later.
+void TForm1::captureLost() {
+    tip_.hide();
+    strip_.endDrag();
+    runHandler([this] {
+        const int slot = slots_.slotOfButton(pointer_.cancel());
+        if (slot >= 0)
+            slots_.knPressCancelled(slot);
+    });
+}
+
+void TForm1::launchFailed(const std::string& reason) {
+    showErrorBox(reason);
+    presentIfChanged();
 }
 
 ElementIndex TForm1::elementAt(int x, int y) const {
@@ -136,7 +189,7 @@ template <class Handler> void TForm1::runHandler(Handler&& handler) {
         handler();
     } catch (const FileError& error) {
         showErrorBox(error.what());
-    } catch (const UnstorablePathError& error) {
+    } catch (const SlotError& error) {
         showErrorBox(error.what());
     }
     presentIfChanged();

@@ -6,6 +6,7 @@
 #include "keyboard/arrow_nudge.h"
 #include "platform/desktop.h"
 #include "slots/slot_buttons.h"
+#include "slots/slot_tip.h"
 #include "state/stored_files.h"
 #include "strip/strip.h"
 
@@ -30,6 +31,9 @@ public:
     void mouseUp(int x, int y, MouseButton button) override;
     void keyDown(int virtualKey) override;
     void tick() override;
+    void fileDropped(int x, int y, const std::string& path) override;
+    void captureLost() override;
+    void launchFailed(const std::string& reason) override;
 
     const Scene& scene() const { return scene_; }
     const Strip& strip() const { return strip_; }
@@ -45,6 +49,7 @@ private:
     void deliverDown(ElementIndex target, MouseButton button, Place pointer);
     void deliverMove(ElementIndex target);
     void deliverUp(ElementIndex target, MouseButton button);
+    void followWithTip(ElementIndex underPointer);
     ElementIndex elementAt(int x, int y) const;
     Place onScreen(int x, int y) const;
 
@@ -61,6 +66,7 @@ private:
     Strip strip_;
     SlotButtons slots_;
     GlyphDisplay glyphs_;
+    SlotTip tip_;
     PointerRouter pointer_;
     ElementIndex toggle_;
     bool activated_ = false;

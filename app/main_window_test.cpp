@@ -151,7 +151,7 @@ TEST_F(ErrorDisplay, FailedExitShowsTheErrorAndKeepsRunning) {
 class PointerCapture : public CoreFixture {
 protected:
     void SetUp() override {
-        start(slotListWith(5, "/opt/tool/run", "run"));
+        start(slotListWith(5, existing("/opt/tool/run"), "run"));
         openStrip();
     }
 };

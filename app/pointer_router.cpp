@@ -6,6 +6,7 @@ ElementIndex PointerRouter::down(ElementIndex underPointer, MouseButton button) 
     if (button == MouseButton::left) {
         captured_ = true;
         captureTarget_ = underPointer;
+        releaseCancelled_ = false;
     }
     return underPointer;
 }
@@ -15,9 +16,21 @@ ElementIndex PointerRouter::move(ElementIndex underPointer) const {
 }
 
 ElementIndex PointerRouter::up(ElementIndex underPointer, MouseButton button) {
+    if (button == MouseButton::left && releaseCancelled_) {
+        releaseCancelled_ = false;
+        return noElement;
+    }
     if (button != MouseButton::left || !captured_)
         return underPointer;
     captured_ = false;
+    return captureTarget_;
+}
+
+ElementIndex PointerRouter::cancel() {
+    if (!captured_)
+        return noElement;
+    captured_ = false;
+    releaseCancelled_ = true;
     return captureTarget_;
 }
 

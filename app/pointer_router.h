@@ -13,10 +13,14 @@ public:
     ElementIndex down(ElementIndex underPointer, MouseButton button);
     ElementIndex move(ElementIndex underPointer) const;
     ElementIndex up(ElementIndex underPointer, MouseButton button);
+    // The capture was taken away: the element that held it, or noElement. The left release that
+    // may still come for that press goes nowhere.
+    ElementIndex cancel();
 
 private:
     bool captured_ = false;
     ElementIndex captureTarget_ = noElement;
+    bool releaseCancelled_ = false;
 };
 
 } // namespace dravix

@@ -95,8 +95,12 @@ public:
 
     // Modal dialogs; the 100 ms tick keeps arriving while they are up.
     virtual void showError(const std::string& text) = 0;
-    // Returns the chosen path, or nothing when the user cancels.
+    // Returns the chosen path, or nothing when the user cancels. The name need not exist yet.
     virtual std::optional<std::string> chooseFile(const std::string& initialName) = 0;
+    // A small note beside the window with its top-left corner at the place, above every other
+    // window and taking no input; a new note replaces the old one.
+    virtual void showTip(const std::string& text, Place at) = 0;
+    virtual void hideTip() = 0;
 
     // Files.
     virtual std::string executablePath() const = 0;
@@ -118,8 +122,12 @@ public:
     virtual FileStatus replaceFile(const std::string& path, std::string_view contents) = 0;
 
     // Processes and time.
-    // Starts the file with the desktop's default handler in workingFolder and returns at once.
-    virtual void launch(const std::string& path, const std::string& workingFolder) = 0;
+    // Starts the file in workingFolder: a program directly, a desktop entry as its application,
+    // anything else with the desktop's default handler; waits for nothing the started program
+    // does. Returns the system's reason ("Permission denied") when it cannot be started, or
+    // nothing. A backend that learns of the failure only later delivers launchFailed instead.
+    virtual std::optional<std::string> launch(const std::string& path,
+                                              const std::string& workingFolder) = 0;
     virtual int millisecondOfDay() const = 0; // 0 to 999
     virtual void exitProcess(int status) = 0;
 };
@@ -140,6 +148,12 @@ public:
     // left, 38 up, 39 right and 40 down; any other key as some other non-zero code.
     virtual void keyDown(int virtualKey) = 0;
     virtual void tick() = 0; // every 100 ms
+    // A file dropped on the window at this point (the first one when several were dropped).
+    virtual void fileDropped(int x, int y, const std::string& path) = 0;
+    // Another window took the pointer away while a button was held: no release will come.
+    virtual void captureLost() = 0;
+    // A launch that the backend could only finish after launch() returned did not start.
+    virtual void launchFailed(const std::string& reason) = 0;
 };
 
 } // namespace dravix

@@ -1,6 +1,7 @@
 #include "slots/slot_buttons.h"
 
 #include "slots/slot_paths.h"
+#include "state/text_file.h"
 
 #include <cassert>
 #include <string>
@@ -57,22 +58,44 @@ SlotRelease SlotButtons::knMouseUp(int slot, MouseButton button) {
     return SlotRelease::launched;
 }
 
+// An empty slot starts nothing and still counts as a launch. A file that is gone or cannot be
+// started ends the release with an error, so the strip stays open for another try.
 void SlotButtons::launch(int slot) {
     const std::string& path = records_[slot].path;
-    if (!path.empty())
+    if (path.empty())
+        return;
+    if (path.find('\0') != std::string::npos)
+        throw SlotError("A path with a NUL byte cannot be started");
+    if (!desktop_.exists(path))
+        throw FileError("File not found");
+    const std::optional<std::string> failure =
         desktop_.launch(path, workingFolderOf(path, desktop_.pathSeparator()));
+    if (failure)
+        throw SlotError(path + ": " + *failure);
+}
+
+void SlotButtons::knPressCancelled(int slot) {
+    assert(slot >= 0 && slot < slotCount && "slot number out of range");
+    scene_.takePicture(buttons_[slot], normalPicture(slot));
 }
 
 void SlotButtons::assign(int slot) {
     std::optional<std::string> chosen = desktop_.chooseFile(dialogFileName_);
-    if (!chosen)
-        return;
-    if (!storable(*chosen))
-        throw UnstorablePathError("A path with a line break or a Ctrl-Z byte cannot be kept in a "
-                                  "slot");
-    dialogFileName_ = *chosen;
+    if (chosen)
+        assignPath(slot, std::move(*chosen));
+}
+
+void SlotButtons::assignDropped(int slot, std::string path) {
+    assert(slot >= 0 && slot < slotCount && "slot number out of range");
+    assignPath(slot, std::move(path));
+}
+
+void SlotButtons::assignPath(int slot, std::string path) {
+    if (!storable(path))
+        throw SlotError("A path with a line break or a Ctrl-Z byte cannot be kept in a slot");
+    dialogFileName_ = path;
     SlotRecord& record = records_[slot];
-    record.path = std::move(*chosen);
+    record.path = std::move(path);
     record.name = displayNameOf(record.path, desktop_.pathSeparator());
     storedFiles_.writeSlotList(records_);
 }

@@ -10,8 +10,9 @@
 
 namespace dravix {
 
-// A chosen path that the slot list file could not hold as it is. Its text is shown to the user.
-class UnstorablePathError : public std::runtime_error {
+// A slot's file that cannot be kept (a path the slot list file could not hold as it is) or cannot
+// be started. Its text is shown to the user.
+class SlotError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
 };
@@ -31,14 +32,20 @@ public:
 
     // kn0MouseDown .. kn9MouseDown, one operation for ten slots.
     void knMouseDown(int slot, MouseButton button);
-    // kn0MouseUp .. kn9MouseUp: left starts the file, right chooses a new one. Throws
-    // UnstorablePathError for a chosen path the slot list file cannot hold, FileError when the
-    // save fails.
+    // kn0MouseUp .. kn9MouseUp: left starts the file, right chooses a new one. Throws FileError
+    // for a file that is not there or a failing save, SlotError for a file that cannot be
+    // started or a chosen path that cannot be kept.
     SlotRelease knMouseUp(int slot, MouseButton button);
+    // The press ended without a release (another window took the pointer): the button looks
+    // released and nothing happens.
+    void knPressCancelled(int slot);
+    // A file dropped on the slot is assigned as if it had been chosen in the dialog.
+    void assignDropped(int slot, std::string path);
 
 private:
     void launch(int slot);
     void assign(int slot);
+    void assignPath(int slot, std::string path);
 
     Desktop& desktop_;
     Scene& scene_;

@@ -9,6 +9,7 @@ namespace dravix {
 namespace {
 
 using testing::CoreFixture;
+using testing::Point;
 using testing::emptySlotList;
 using testing::slotListWith;
 
@@ -40,7 +41,7 @@ TEST(SlotPaths, DisplayNameIsTheLastComponentBeforeItsFirstDot) {
 class SlotButtonsTest : public CoreFixture {
 protected:
     void SetUp() override {
-        start(slotListWith(4, "/home/me/tools/my.tool.sh", "my"));
+        start(slotListWith(4, existing("/home/me/tools/my.tool.sh"), "my"));
         openStrip();
     }
     const std::string slotListPath = "/opt/dravix/dravix.dat";
@@ -110,7 +111,7 @@ TEST_F(SlotButtonsTest, MiddleClickOnlyChangesPictures) {
 
 TEST_F(SlotButtonsTest, LongPathsArePassedWhole) {
     const std::string folder = "/" + std::string(300, 'd') + "/";
-    desktop.queueDialogAnswer(folder + "x.bin");
+    desktop.queueDialogAnswer(existing(folder + "x.bin"));
     click("kn1", MouseButton::right);
     click("kn1");
     ASSERT_EQ(desktop.launches().size(), 1u);
@@ -176,7 +177,7 @@ TEST_F(SlotButtonsTest, PathThatCannotBeStoredIsRefusedWithAClearError) {
 
 TEST_F(SlotButtonsTest, UnusualCharactersAreStoredAndStartedByteForByte) {
     const std::string path = "/tmp/-rf; $(x) \"q\" 'a'/\xff\xfe name.sh";
-    desktop.queueDialogAnswer(path);
+    desktop.queueDialogAnswer(existing(path));
     click("kn6", MouseButton::right);
     click("kn6");
     ASSERT_EQ(desktop.launches().size(), 1u);
@@ -188,7 +189,7 @@ TEST_F(SlotButtonsTest, UnusualCharactersAreStoredAndStartedByteForByte) {
 
 TEST_F(SlotButtonsTest, WindowsSeparatorCutsFolderAndName) {
     desktop.setPathSeparator('\\');
-    desktop.queueDialogAnswer("C:\\Web\\page.html");
+    desktop.queueDialogAnswer(existing("C:\\Web\\page.html"));
     click("kn3", MouseButton::right);
     click("kn3");
     EXPECT_EQ(form->slotRecords()[3].name, "page");
@@ -203,6 +204,88 @@ TEST_F(SlotButtonsTest, AssignedSlotSurvivesARestart) {
     start(std::nullopt, std::nullopt); // the files are on the fake disk already
     EXPECT_EQ(form->slotRecords()[8].path, "/usr/bin/gimp");
     EXPECT_EQ(form->slotRecords()[8].name, "gimp");
+}
+
+// A slot that cannot start says why and stays open for another try.
+TEST_F(SlotButtonsTest, ALaunchThatCannotHappenIsReportedAndTheStripStaysOpen) {
+    desktop.files().erase("/home/me/tools/my.tool.sh");
+    click("kn4");
+    desktop.queueDialogAnswer(existing("/home/me/locked.sh"));
+    click("kn2", MouseButton::right);
+    desktop.failLaunchesWith("Permission denied");
+    click("kn2");
+    desktop.failLaunchesWith(std::nullopt);
+    const std::string withNul("/bin/true\0 --not-this", 21);
+    start(slotListWith(7, existing(withNul), "true"));
+    openStrip();
+    click("kn7");
+
+    EXPECT_EQ(desktop.errors(),
+              (std::vector<std::string>{"File not found.", "/home/me/locked.sh: Permission denied.",
+                                        "A path with a NUL byte cannot be started."}));
+    EXPECT_TRUE(desktop.launches().empty());
+    EXPECT_EQ(form->strip().panelOpen(), 1);
+}
+
+// The left press captured the pointer for slot 5: the right click assigns slot 1 and the left
+// release over slot 1 still belongs to slot 5.
+TEST_F(SlotButtonsTest, MixedButtonsActOnTheirOwnSlots) {
+    start(slotListWith(5, existing("/usr/bin/five"), "five"));
+    openStrip();
+    press("kn5");
+    desktop.queueDialogAnswer("/usr/bin/one");
+    click("kn1", MouseButton::right);
+    release("kn1");
+    EXPECT_EQ(form->slotRecords()[1].path, "/usr/bin/one");
+    ASSERT_EQ(desktop.launches().size(), 1u);
+    EXPECT_EQ(desktop.launches()[0].path, "/usr/bin/five");
+}
+
+TEST_F(SlotButtonsTest, ALostCaptureEndsThePressWithoutALaunch) {
+    press("kn4");
+    form->captureLost();
+    EXPECT_EQ(&pictureShownBy("kn4"), &storePicture("kk4"));
+    release("kn4");
+    tickTimes(10);
+    EXPECT_TRUE(desktop.launches().empty());
+    EXPECT_EQ(form->strip().panelOpen(), 1);
+}
+
+TEST_F(SlotButtonsTest, AFileDroppedOnASlotIsAssignedAsAChoiceWouldBe) {
+    const Point slot = centreOf("kn2");
+    form->fileDropped(slot.x, slot.y, "/home/me/Notes 2025.txt");
+    EXPECT_EQ(form->slotRecords()[2].name, "Notes 2025");
+    EXPECT_NE(desktop.files()[slotListPath].find("/home/me/Notes 2025.txt\r\nNotes 2025\r\n"),
+              std::string::npos);
+    const Point cell = centreOf("w1");
+    form->fileDropped(cell.x, cell.y, "/elsewhere.txt");
+    form->fileDropped(slot.x, slot.y, "/bad\nname");
+    EXPECT_EQ(form->slotRecords()[2].name, "Notes 2025");
+    EXPECT_EQ(desktop.errors().size(), 1u) << "the path that cannot be kept is refused";
+}
+
+TEST_F(SlotButtonsTest, Resting0Point7SecondsOnASlotShowsItsFullPathBesideTheStrip) {
+    hover("kn4");
+    tickTimes(6);
+    EXPECT_FALSE(desktop.tip());
+    tick();
+    ASSERT_TRUE(desktop.tip());
+    EXPECT_EQ(desktop.tip()->text, "/home/me/tools/my.tool.sh");
+    const WindowGeometry window = desktop.geometry();
+    EXPECT_GT(desktop.tip()->at.left, window.left + window.width) << "never over the strip";
+    hover("w1");
+    EXPECT_FALSE(desktop.tip()) << "gone when the pointer leaves the slot";
+
+    hover("kn3");
+    tickTimes(10);
+    EXPECT_FALSE(desktop.tip()) << "an empty slot has no tip";
+    hover("kn4");
+    tickTimes(7);
+    press("kn4");
+    EXPECT_FALSE(desktop.tip()) << "gone on any press";
+    release("kn4"); // launches, and the strip starts to close
+    tickTimes(10);
+    EXPECT_FALSE(desktop.tip());
 }
 
 } // namespace

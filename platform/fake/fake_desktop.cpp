@@ -89,8 +89,12 @@ FileStatus FakeDesktop::replaceFile(const std::string& path, std::string_view co
     return {};
 }
 
-void FakeDesktop::launch(const std::string& path, const std::string& workingFolder) {
+std::optional<std::string> FakeDesktop::launch(const std::string& path,
+                                               const std::string& workingFolder) {
+    if (launchFailure_)
+        return launchFailure_;
     launches_.push_back({path, workingFolder});
+    return std::nullopt;
 }
 
 void FakeDesktop::exitProcess(int status) {
@@ -108,6 +112,7 @@ void FakeDesktop::startNewProcess() {
     dialogAnswers_.clear();
     dialogInitialNames_.clear();
     launches_.clear();
+    tip_.reset();
     exitStatus_.reset();
 }
 

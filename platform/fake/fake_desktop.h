@@ -6,6 +6,7 @@
 //   [X] files, in memory, with injectable failures     [X] launches, recorded
 //   [X] clock, set by the test                         [X] exit, recorded
 //   [X] monitors and panels, set by the test           [X] window-manager moves, on request
+//   [X] tips, the one shown kept                       [X] failing launches, on request
 //   [ ] real timer: a test calls tick() itself
 
 #include "platform/desktop.h"
@@ -39,6 +40,8 @@ public:
 
     void showError(const std::string& text) override;
     std::optional<std::string> chooseFile(const std::string& initialName) override;
+    void showTip(const std::string& text, Place at) override { tip_ = Tip{text, at}; }
+    void hideTip() override { tip_.reset(); }
 
     std::string executablePath() const override { return executablePath_; }
     char pathSeparator() const override { return separator_; }
@@ -48,7 +51,8 @@ public:
     FileStatus readFile(const std::string& path, std::string& contents) override;
     FileStatus replaceFile(const std::string& path, std::string_view contents) override;
 
-    void launch(const std::string& path, const std::string& workingFolder) override;
+    std::optional<std::string> launch(const std::string& path,
+                                      const std::string& workingFolder) override;
     int millisecondOfDay() const override { return millisecond_; }
     void exitProcess(int status) override;
 
@@ -62,6 +66,8 @@ public:
     void setMonitors(std::vector<Monitor> monitors) { monitors_ = std::move(monitors); }
     // The window manager moves the window on its own (a drag by the frame, say): no record.
     void moveByWindowManager(Place place);
+    // Every launch from now on fails with this reason; nothing makes them start again.
+    void failLaunchesWith(std::optional<std::string> reason) { launchFailure_ = std::move(reason); }
     // Each call of chooseFile takes the next answer; nothing means the user cancels.
     void queueDialogAnswer(std::optional<std::string> answer);
     // Called before every file operation; a failing status makes the operation fail without
@@ -84,6 +90,11 @@ public:
     const std::vector<std::string>& errors() const { return errors_; }
     const std::vector<std::string>& dialogInitialNames() const { return dialogInitialNames_; }
     const std::vector<LaunchRecord>& launches() const { return launches_; }
+    struct Tip {
+        std::string text;
+        Place at;
+    };
+    const std::optional<Tip>& tip() const { return tip_; }
     const std::optional<int>& exitStatus() const { return exitStatus_; }
     const Frame& lastFrame() const { return lastFrame_; }
     int frameCount() const { return frameCount_; }
@@ -105,6 +116,8 @@ private:
     std::deque<std::optional<std::string>> dialogAnswers_;
     std::vector<std::string> dialogInitialNames_;
     std::vector<LaunchRecord> launches_;
+    std::optional<std::string> launchFailure_;
+    std::optional<Tip> tip_;
     std::optional<int> exitStatus_;
     std::map<std::string, std::string> files_;
     std::set<std::string> readOnlyFolders_;

@@ -1,5 +1,6 @@
 // A long randomized run of the whole core through the fake desktop: presses, moves and releases
-// of every button anywhere in and outside the window, keys, ticks, dialogs and failing disks,
+// of every button anywhere in and outside the window, keys, ticks, dialogs, dropped files, lost
+// captures and failing disks,
 // with the invariants checked after every event. DRAVIX_SOAK_EVENTS sets the length of the run
 // and DRAVIX_SOAK_SEED its seed.
 
@@ -130,8 +131,14 @@ protected:
         } else if (kind < 90) {
             static const std::array<int, 8> keys = {37, 38, 39, 40, 65, 13, 27, 0};
             form->keyDown(keys[pick(static_cast<int>(keys.size()))]);
-        } else if (kind < 92) {
+        } else if (kind < 91) {
             form->activate();
+        } else if (kind < 92) {
+            const Point point = randomPoint();
+            if (chance(50))
+                form->fileDropped(point.x, point.y, oddPath());
+            else
+                form->captureLost();
         } else if (kind < 97) {
             failuresToInject = 1 + pick(3);
         } else {
@@ -266,7 +273,8 @@ TEST_F(Soak, RandomUseKeepsEveryInvariant) {
         }
         return FileStatus{};
     });
-    desktop.putFileInExecutableFolder("dravix.dat", testing::slotListWith(3, "/bin/true", "true"));
+    desktop.putFileInExecutableFolder("dravix.dat",
+                                      testing::slotListWith(3, existing("/bin/true"), "true"));
     desktop.putFileInExecutableFolder("dravix.ini", "532\r\n196\r\n");
     startRun();
     geometryBefore = desktop.geometry();

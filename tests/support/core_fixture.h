@@ -75,6 +75,12 @@ protected:
         form->activate();
     }
 
+    // Puts an empty file at the path on the in-memory disk, so that a slot holding it launches.
+    std::string existing(const std::string& path) {
+        desktop.files()[path];
+        return path;
+    }
+
     // A tick with a fresh millisecond, so that it does its work.
     void tick() {
         millisecond_ = millisecond_ % 999 + 1;

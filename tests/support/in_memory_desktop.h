@@ -50,7 +50,11 @@ public:
         return {};
     }
 
-    void launch(const std::string&, const std::string&) override {}
+    void showTip(const std::string&, Place) override {}
+    void hideTip() override {}
+    std::optional<std::string> launch(const std::string&, const std::string&) override {
+        return std::nullopt;
+    }
     int millisecondOfDay() const override { return 0; }
     void exitProcess(int) override {}
 
