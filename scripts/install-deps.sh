@@ -11,6 +11,7 @@ packages=(
     libgtest-dev libbenchmark-dev              # unit tests and benchmarks
     libxdamage-dev                             #   the start-up probe watches for the first frame
     xdg-utils                                  # xdg-open, which opens the slots' documents
+    libglib2.0-bin                             # gio, which starts the slots' desktop entries
     xvfb xauth xdotool xclip x11-utils         # end-to-end tests: a private X server and input
     imagemagick libxtst-dev                    #   screenshots and synthetic input from the tests
     openbox tint2 mutter dbus                  #   real window managers and a panel to test under

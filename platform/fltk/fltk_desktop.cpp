@@ -332,6 +332,18 @@ std::string FltkDesktop::executablePath() const {
     return posix::executablePath();
 }
 
+std::string FltkDesktop::userSettingsFolder() const {
+    return posix::userSettingsFolder();
+}
+
+bool FltkDesktop::exists(const std::string& path) const {
+    return posix::exists(path);
+}
+
+bool FltkDesktop::folderWritable(const std::string& folder) const {
+    return posix::folderWritable(folder);
+}
+
 FileStatus FltkDesktop::readFile(const std::string& path, std::string& contents) {
     return posix::readFile(path, contents);
 }
@@ -340,8 +352,9 @@ FileStatus FltkDesktop::replaceFile(const std::string& path, std::string_view co
     return posix::replaceFile(path, contents);
 }
 
-void FltkDesktop::launch(const std::string& path, const std::string& workingFolder) {
-    posix::launch(path, workingFolder);
+std::optional<std::string> FltkDesktop::launch(const std::string& path,
+                                               const std::string& workingFolder) {
+    return posix::launch(path, workingFolder);
 }
 
 int FltkDesktop::millisecondOfDay() const {

@@ -34,6 +34,10 @@
 //  [X] exit at once with a status
 //  [X] writes no toolkit preference files
 //  [X] launch, files, executable path and clock through the shared POSIX services
+//  [X] stored files: only a regular file of at most 1 MiB is read, a FIFO or device refused at
+//      once; a save goes through symbolic links, keeps mode, owner and extended attributes, leaves
+//      no temporary behind (O_TMPFILE) and refuses a read-only file; settings under XDG_CONFIG_HOME
+//  [ ] a save keeps no hard links, and rewrites in place (not crash-safe) in a read-only folder
 //  [ ] while a window manager has not yet carried out a move or resize, geometry() gives the
 //      place asked for, not the one the window still has
 //  [ ] panels that no window manager lists (override-redirect ones) keep no part of the work area
@@ -83,10 +87,14 @@ public:
 
     std::string executablePath() const override;
     char pathSeparator() const override { return '/'; }
+    std::string userSettingsFolder() const override;
+    bool exists(const std::string& path) const override;
+    bool folderWritable(const std::string& folder) const override;
     FileStatus readFile(const std::string& path, std::string& contents) override;
     FileStatus replaceFile(const std::string& path, std::string_view contents) override;
 
-    void launch(const std::string& path, const std::string& workingFolder) override;
+    std::optional<std::string> launch(const std::string& path,
+                                      const std::string& workingFolder) override;
     int millisecondOfDay() const override;
     [[noreturn]] void exitProcess(int status) override;
 

@@ -1,15 +1,51 @@
 #include "platform/posix/posix_services.h"
 
+#include <algorithm>
+#include <array>
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <dirent.h>
 #include <fcntl.h>
+#include <pwd.h>
+#include <sys/random.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 #include <utility>
+#include <vector>
 
 namespace dravix::posix {
 
 namespace {
+
+constexpr const char* settingsFolderName = "dravix/";
+// As many links as Linux follows in one path before it gives up with ELOOP.
+constexpr int maxLinkHops = 40;
+// A temporary of ours this old was left by a save that died; a younger one may belong to a save
+// under way in another copy of the program.
+constexpr std::time_t staleTemporarySeconds = 60;
+// A temporary is named ".<file>.XXXXXX" with six of these letters, as mkostemp names them.
+constexpr std::string_view temporaryLetters =
+    "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+constexpr std::size_t temporarySuffixLength = 6;
+
+struct ErrnoCategory {
+    int errorNumber;
+    FileFailure failure;
+};
+
+// The system's reasons grouped as the user is told about them; any other reason is shown by its
+// number.
+constexpr ErrnoCategory errnoCategories[] = {
+    {EACCES, FileFailure::accessDenied},       {EPERM, FileFailure::accessDenied},
+    {EROFS, FileFailure::accessDenied},        {EISDIR, FileFailure::accessDenied},
+    {ENOENT, FileFailure::notFound},           {ENOTDIR, FileFailure::pathNotFound},
+    {ENAMETOOLONG, FileFailure::pathNotFound}, {ELOOP, FileFailure::pathNotFound},
+    {EMFILE, FileFailure::tooManyOpenFiles},   {ENFILE, FileFailure::tooManyOpenFiles},
+};
 
 // The folder part of path, "." for a bare name and "/" for a name in the root.
 std::string folderOf(const std::string& path) {
@@ -24,6 +60,16 @@ std::string folderOf(const std::string& path) {
 std::string nameOf(const std::string& path) {
     const std::size_t slash = path.find_last_of('/');
     return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string withSlash(std::string folder) {
+    if (folder.empty() || folder.back() != '/')
+        folder += '/';
+    return folder;
+}
+
+std::string temporaryPrefix(const std::string& name) {
+    return "." + name + ".";
 }
 
 // Owns a descriptor so that every early return closes it.
@@ -51,6 +97,10 @@ public:
 private:
     int fd_;
 };
+
+FileStatus notARegularFile(const struct stat& info) {
+    return {FileFailure::accessDenied, S_ISDIR(info.st_mode) ? EISDIR : EACCES};
+}
 
 int writeAll(int fd, std::string_view contents) {
     const char* next = contents.data();
@@ -88,48 +138,287 @@ void syncFolder(const std::string& folder) {
     ::close(fd);
 }
 
+// Replaces path by the final target of its symbolic links, so that a save goes through a link to
+// wherever the user keeps the file. A dangling link gives the path the file is to be made at.
+int followLinks(std::string& path) {
+    for (int hop = 0; hop < maxLinkHops; ++hop) {
+        struct stat info {};
+        if (::lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode))
+            return 0; // whatever is wrong with the path shows in the steps that follow
+        std::array<char, 4096> link{};
+        const ssize_t length = ::readlink(path.c_str(), link.data(), link.size());
+        if (length < 0)
+            return errno;
+        if (static_cast<std::size_t>(length) == link.size())
+            return ENAMETOOLONG;
+        const std::string text(link.data(), static_cast<std::size_t>(length));
+        path = text.front() == '/' ? text : folderOf(path) + "/" + text;
+    }
+    return ELOOP;
+}
+
+// mkdir -p for the folders a first save needs, the user's settings folder among them; they are
+// made for the user alone.
+int makeMissingFolders(const std::string& folder) {
+    std::vector<std::string> missing;
+    for (std::string at = folder;;) {
+        struct stat info {};
+        if (::stat(at.c_str(), &info) == 0)
+            break;
+        if (errno != ENOENT)
+            return errno;
+        missing.push_back(at);
+        std::string up = folderOf(at);
+        if (up == at)
+            break;
+        at = std::move(up);
+    }
+    for (auto next = missing.rbegin(); next != missing.rend(); ++next) {
+        if (::mkdir(next->c_str(), 0700) != 0 && errno != EEXIST)
+            return errno;
+    }
+    return 0;
+}
+
+bool isTemporaryOf(std::string_view entry, const std::string& prefix) {
+    if (entry.size() != prefix.size() + temporarySuffixLength || !entry.starts_with(prefix))
+        return false;
+    return std::all_of(
+        entry.begin() + static_cast<std::ptrdiff_t>(prefix.size()), entry.end(),
+        [](char letter) { return temporaryLetters.find(letter) != std::string_view::npos; });
+}
+
+// Removes what a save of the file killed before its rename left behind: a named temporary, or an
+// unnamed one killed in the few instructions between its link and the rename.
+void sweepStaleTemporaries(const std::string& folder, const std::string& name) {
+    DIR* listing = ::opendir(folder.c_str());
+    if (listing == nullptr)
+        return;
+    const std::string prefix = temporaryPrefix(name);
+    const std::time_t now = std::time(nullptr);
+    while (const dirent* entry = ::readdir(listing)) {
+        if (!isTemporaryOf(entry->d_name, prefix))
+            continue;
+        const std::string path = folder + "/" + entry->d_name;
+        struct stat info {};
+        if (::lstat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
+            now - info.st_mtime > staleTemporarySeconds)
+            ::unlink(path.c_str());
+    }
+    ::closedir(listing);
+}
+
+std::string randomSuffix() {
+    std::array<unsigned char, temporarySuffixLength> bytes{};
+    if (::getrandom(bytes.data(), bytes.size(), GRND_NONBLOCK) !=
+        static_cast<ssize_t>(bytes.size())) {
+        // No entropy yet so early in boot: the clock still gives a name that the caller's retry
+        // on a clash can live with.
+        auto ticks = std::chrono::steady_clock::now().time_since_epoch().count();
+        for (unsigned char& byte : bytes) {
+            byte = static_cast<unsigned char>(ticks);
+            ticks >>= 8;
+        }
+    }
+    std::string suffix;
+    for (const unsigned char byte : bytes)
+        suffix += temporaryLetters[byte % temporaryLetters.size()];
+    return suffix;
+}
+
+// Gives a finished unnamed file a fresh temporary name in its folder. linkat cannot replace the
+// target, so the rename that follows does that, in one step.
+int linkIn(int fd, const std::string& folder, const std::string& name, std::string& temporary) {
+    const std::string unnamed = "/proc/self/fd/" + std::to_string(fd);
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        std::string candidate = folder + "/" + temporaryPrefix(name) + randomSuffix();
+        if (::linkat(AT_FDCWD, unnamed.c_str(), AT_FDCWD, candidate.c_str(), AT_SYMLINK_FOLLOW) ==
+            0) {
+            temporary = std::move(candidate);
+            return 0;
+        }
+        if (errno != EEXIST)
+            return errno;
+    }
+    return EEXIST;
+}
+
+// Every extended attribute of the old file, the POSIX ACL (system.posix_acl_access) among them.
+// Best effort, like the owner: a file system without them, or an attribute the user may not set
+// (a security label, say), does not stop the save.
+void copyAttributes(const std::string& from, int to) {
+    std::vector<char> names(
+        static_cast<std::size_t>(std::max<ssize_t>(::llistxattr(from.c_str(), nullptr, 0), 0)));
+    if (names.empty())
+        return;
+    const ssize_t listed = ::llistxattr(from.c_str(), names.data(), names.size());
+    if (listed <= 0)
+        return;
+    std::vector<char> value;
+    for (const char* name = names.data(); name < names.data() + listed;
+         name += std::strlen(name) + 1) {
+        const ssize_t size = ::lgetxattr(from.c_str(), name, nullptr, 0);
+        if (size < 0)
+            continue;
+        value.resize(static_cast<std::size_t>(size));
+        const ssize_t got = ::lgetxattr(from.c_str(), name, value.data(), value.size());
+        if (got >= 0)
+            ::fsetxattr(to, name, value.data(), static_cast<std::size_t>(got), 0);
+    }
+}
+
+// The new file stands in for the old one: the same owner and group where they may be given (root
+// always; an ordinary user only a group they belong to), the same mode and the same attributes.
+int takeOver(int fd, const std::string& from, const struct stat& old) {
+    if (::fchown(fd, old.st_uid, old.st_gid) != 0)
+        ::fchown(fd, static_cast<uid_t>(-1), old.st_gid);
+    // After the owner, whose change clears the set-id bits.
+    if (::fchmod(fd, old.st_mode & 07777) != 0)
+        return errno;
+    copyAttributes(from, fd);
+    return 0;
+}
+
+// The safe save: a new file in the target's folder, flushed, then renamed over the target. It is
+// unnamed (O_TMPFILE) until it is complete, so a save that dies leaves nothing behind; where the
+// file system has no unnamed files, a named temporary swept by later saves stands in.
+int replaceThroughTemporary(const std::string& target, const struct stat* old,
+                            std::string_view contents) {
+    const std::string folder = folderOf(target);
+    const std::string name = nameOf(target);
+    sweepStaleTemporaries(folder, name);
+
+    std::string temporary; // empty while the file has no name
+    int fd = ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, old ? 0600 : 0666);
+    if (fd < 0) {
+        if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)
+            return errno;
+        temporary = folder + "/" + temporaryPrefix(name) + "XXXXXX";
+        fd = ::mkostemp(temporary.data(), O_CLOEXEC);
+        if (fd < 0)
+            return errno;
+    }
+    Descriptor file(fd);
+
+    int error = 0;
+    if (old != nullptr)
+        error = takeOver(file.get(), target, *old);
+    else if (!temporary.empty() && ::fchmod(file.get(), newFileMode()) != 0)
+        error = errno;
+    if (error == 0)
+        error = writeAll(file.get(), contents);
+    if (error == 0 && ::fsync(file.get()) != 0)
+        error = errno;
+    if (error == 0 && temporary.empty())
+        error = linkIn(file.get(), folder, name, temporary);
+    if (error == 0)
+        error = file.closeNow();
+    if (error == 0 && ::rename(temporary.c_str(), target.c_str()) != 0)
+        error = errno;
+    if (error != 0) {
+        if (!temporary.empty())
+            ::unlink(temporary.c_str());
+        return error;
+    }
+    syncFolder(folder);
+    return 0;
+}
+
+// For a file the user may write in a folder that takes no new file. The file keeps its inode and
+// with it owner, mode and attributes, but a crash part-way leaves it cut short: the one case where
+// a save can cost the old content. The length is set after the write, so that a write that fails
+// at once (a full disk) leaves the old content whole.
+int rewriteInPlace(const std::string& target, std::string_view contents) {
+    Descriptor file(::open(target.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    if (file.get() < 0)
+        return errno;
+    struct stat info {};
+    if (::fstat(file.get(), &info) != 0)
+        return errno;
+    if (!S_ISREG(info.st_mode))
+        return EACCES;
+    int error = writeAll(file.get(), contents);
+    if (error == 0 && ::ftruncate(file.get(), static_cast<off_t>(contents.size())) != 0)
+        error = errno;
+    if (error == 0 && ::fsync(file.get()) != 0)
+        error = errno;
+    if (error == 0)
+        error = file.closeNow();
+    return error;
+}
+
+std::string homeFolder() {
+    if (const char* home = std::getenv("HOME"); home != nullptr && home[0] != '\0')
+        return home;
+    if (const passwd* user = ::getpwuid(::getuid()); user != nullptr && user->pw_dir != nullptr)
+        return user->pw_dir;
+    return {};
+}
+
 } // namespace
 
+std::string userSettingsFolder() {
+    // A relative value is to be ignored, as the XDG base directory rules say.
+    if (const char* config = std::getenv("XDG_CONFIG_HOME"); config != nullptr && config[0] == '/')
+        return withSlash(config) + settingsFolderName;
+    return withSlash(homeFolder()) + ".config/" + settingsFolderName;
+}
+
+bool exists(const std::string& path) {
+    struct stat info {};
+    return ::lstat(path.c_str(), &info) == 0;
+}
+
+bool folderWritable(const std::string& folder) {
+    struct stat info {};
+    return ::stat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode) &&
+           ::faccessat(AT_FDCWD, folder.c_str(), W_OK | X_OK, AT_EACCESS) == 0;
+}
+
 FileStatus statusFromErrno(int errorNumber, const std::string& path) {
-    switch (errorNumber) {
-    case 0:
+    if (errorNumber == 0)
         return {};
-    case ENOENT: {
+    const auto* category = std::find_if(
+        std::begin(errnoCategories), std::end(errnoCategories),
+        [errorNumber](const ErrnoCategory& c) { return c.errorNumber == errorNumber; });
+    if (category == std::end(errnoCategories))
+        return {FileFailure::other, errorNumber};
+    if (category->failure == FileFailure::notFound) {
         // A missing file and a missing folder are told apart, as the user sees them differently.
         struct stat folder {};
-        if (::stat(folderOf(path).c_str(), &folder) == 0 && S_ISDIR(folder.st_mode))
-            return {FileFailure::notFound, errorNumber};
-        return {FileFailure::pathNotFound, errorNumber};
+        if (::stat(folderOf(path).c_str(), &folder) != 0 || !S_ISDIR(folder.st_mode))
+            return {FileFailure::pathNotFound, errorNumber};
     }
-    case ENOTDIR:
-    case ENAMETOOLONG:
-        return {FileFailure::pathNotFound, errorNumber};
-    case EMFILE:
-    case ENFILE:
-        return {FileFailure::tooManyOpenFiles, errorNumber};
-    case EACCES:
-    case EPERM:
-    case EROFS:
-        return {FileFailure::accessDenied, errorNumber};
-    default:
-        return {FileFailure::other, errorNumber};
-    }
+    return {category->failure, errorNumber};
 }
 
 FileStatus readFile(const std::string& path, std::string& contents) {
     contents.clear();
-    Descriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    // A look before the open, so that a device or a socket is never opened at all.
+    struct stat info {};
+    if (::stat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode))
+        return notARegularFile(info);
+    // Should a FIFO take the file's place after the look, O_NONBLOCK keeps the open from waiting
+    // for a writer; the fstat then refuses it.
+    Descriptor file(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
     if (file.get() < 0)
         return statusFromErrno(errno, path);
+    if (::fstat(file.get(), &info) != 0)
+        return statusFromErrno(errno, path);
+    if (!S_ISREG(info.st_mode))
+        return notARegularFile(info);
+    const FileStatus tooLarge{FileFailure::tooLarge, EFBIG};
+    if (info.st_size > static_cast<off_t>(maxStoredFileSize))
+        return tooLarge;
+    contents.reserve(static_cast<std::size_t>(info.st_size));
 
-    struct stat info {};
-    if (::fstat(file.get(), &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0)
-        contents.reserve(static_cast<std::size_t>(info.st_size));
-
-    // Read until the end rather than trusting the size, which may change under us.
-    char chunk[65536];
+    // Read until the end rather than trusting the size, which may change under us (and which some
+    // kernel files report as 0), but never more than the limit and one byte, and never hold more
+    // than the limit.
+    std::array<char, 65536> chunk;
     for (;;) {
-        const ssize_t got = ::read(file.get(), chunk, sizeof chunk);
+        const std::size_t room = maxStoredFileSize + 1 - contents.size();
+        const ssize_t got = ::read(file.get(), chunk.data(), std::min(chunk.size(), room));
         if (got < 0) {
             if (errno == EINTR)
                 continue;
@@ -139,45 +428,45 @@ FileStatus readFile(const std::string& path, std::string& contents) {
         }
         if (got == 0)
             break;
-        contents.append(chunk, static_cast<std::size_t>(got));
+        const std::size_t size = contents.size() + static_cast<std::size_t>(got);
+        if (size > maxStoredFileSize) {
+            contents.clear();
+            contents.shrink_to_fit();
+            return tooLarge;
+        }
+        if (size > contents.capacity())
+            contents.reserve(std::min(std::max(contents.capacity() * 2, size), maxStoredFileSize));
+        contents.append(chunk.data(), static_cast<std::size_t>(got));
     }
     return {};
 }
 
 FileStatus replaceFile(const std::string& path, std::string_view contents) {
-    const std::string folder = folderOf(path);
-
-    // The new file takes over the old one's permission bits; a first save gets the usual ones.
-    struct stat old {};
-    const mode_t mode = ::stat(path.c_str(), &old) == 0 && S_ISREG(old.st_mode)
-                            ? (old.st_mode & 07777)
-                            : newFileMode();
-
-    // The temporary file sits in the same folder so that the rename stays on one file system
-    // and so that it replaces the old file in one step.
-    std::string temporary = folder + "/." + nameOf(path) + ".XXXXXX";
-    Descriptor file(::mkostemp(temporary.data(), O_CLOEXEC));
-    if (file.get() < 0)
-        return statusFromErrno(errno, path);
-
-    int error = 0;
-    if (::fchmod(file.get(), mode) != 0)
-        error = errno;
-    if (error == 0)
-        error = writeAll(file.get(), contents);
-    if (error == 0 && ::fsync(file.get()) != 0)
-        error = errno;
-    if (error == 0)
-        error = file.closeNow();
-    if (error == 0 && ::rename(temporary.c_str(), path.c_str()) != 0)
-        error = errno;
-    if (error != 0) {
-        ::unlink(temporary.c_str());
+    std::string target = path;
+    if (const int error = followLinks(target); error != 0)
         return statusFromErrno(error, path);
+
+    struct stat old {};
+    const bool replacing = ::lstat(target.c_str(), &old) == 0;
+    if (replacing) {
+        if (!S_ISREG(old.st_mode))
+            return notARegularFile(old);
+        // Asked before anything is made, so that a file the user may not write stays as it is
+        // even where the folder would let a new file take its place.
+        if (::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0)
+            return statusFromErrno(errno, target);
+    } else if (errno != ENOENT) {
+        return statusFromErrno(errno, target);
+    } else if (const int error = makeMissingFolders(folderOf(target)); error != 0) {
+        return statusFromErrno(error, target);
     }
 
-    syncFolder(folder);
-    return {};
+    const int error = replaceThroughTemporary(target, replacing ? &old : nullptr, contents);
+    // The folder takes no new file (or, being sticky, no rename over another user's file), but
+    // the file itself may be written.
+    if (replacing && (error == EACCES || error == EPERM))
+        return statusFromErrno(rewriteInPlace(target, contents), target);
+    return statusFromErrno(error, target);
 }
 
 } // namespace dravix::posix

@@ -2,39 +2,55 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
+#include <chrono>
 #include <csignal>
+#include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <filesystem>
+#include <grp.h>
+#include <linux/posix_acl.h>
+#include <linux/posix_acl_xattr.h>
+#include <map>
+#include <optional>
+#include <pwd.h>
+#include <random>
 #include <set>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 namespace dravix::posix {
 namespace {
 
-// A fresh folder per test, removed with everything in it afterwards.
+constexpr uid_t ordinaryUser = 65534;
+
+// A fresh folder per test on a disk file system (/var/tmp rather than a tmpfs /tmp, for the
+// extended attributes), removed with everything in it afterwards.
 class PosixFiles : public ::testing::Test {
 protected:
     void SetUp() override {
-        char pattern[] = "/tmp/dravix-files-XXXXXX";
+        char pattern[] = "/var/tmp/dravix-files-XXXXXX";
         ASSERT_NE(::mkdtemp(pattern), nullptr);
         folder_ = pattern;
     }
     void TearDown() override {
         ::chmod(folder_.c_str(), 0700);
-        for (const std::string& name : listing())
-            ::unlink((folder_ + "/" + name).c_str());
-        ::rmdir(folder_.c_str());
+        std::error_code ignored;
+        std::filesystem::remove_all(folder_, ignored);
     }
 
     std::string at(const std::string& name) const { return folder_ + "/" + name; }
 
-    std::set<std::string> listing() const {
+    std::set<std::string> listing(const std::string& subfolder = "") const {
         std::set<std::string> names;
-        if (DIR* dir = ::opendir(folder_.c_str())) {
+        if (DIR* dir = ::opendir(subfolder.empty() ? folder_.c_str() : at(subfolder).c_str())) {
             while (const dirent* entry = ::readdir(dir)) {
                 const std::string name = entry->d_name;
                 if (name != "." && name != "..")
@@ -51,16 +67,35 @@ protected:
         return contents;
     }
 
-    mode_t modeOf(const std::string& name) const {
+    struct stat statOf(const std::string& name) const {
         struct stat info {};
-        EXPECT_EQ(::stat(at(name).c_str(), &info), 0);
-        return info.st_mode & 07777;
+        EXPECT_EQ(::lstat(at(name).c_str(), &info), 0) << name;
+        return info;
+    }
+
+    mode_t modeOf(const std::string& name) const { return statOf(name).st_mode & 07777; }
+
+    // Run as root, hands the folder and its entries to the ordinary user that a child becomes
+    // with becomeOrdinaryUser, so that permission bits count for both as for any owner.
+    void handToOrdinaryUser() const {
+        if (::geteuid() != 0)
+            return;
+        ASSERT_EQ(::chown(folder_.c_str(), ordinaryUser, ordinaryUser), 0);
+        for (const std::string& name : listing())
+            ASSERT_EQ(::lchown(at(name).c_str(), ordinaryUser, ordinaryUser), 0);
     }
 
     std::string folder_;
 };
 
-// Runs step in a forked child and hands its FileStatus back through a pipe.
+// Root writes anything, so a child that must meet permission bits drops to an ordinary user.
+bool becomeOrdinaryUser() {
+    return ::geteuid() != 0 || (::setgroups(0, nullptr) == 0 && ::setgid(ordinaryUser) == 0 &&
+                                ::setuid(ordinaryUser) == 0);
+}
+
+// Runs step in a forked child and hands its FileStatus back through a pipe. A child that dies
+// (a blocked read ended by its alarm, say) gives {other, -2}.
 template <typename Step> FileStatus statusFromChild(Step step) {
     int channel[2];
     if (::pipe(channel) != 0)
@@ -83,6 +118,26 @@ template <typename Step> FileStatus statusFromChild(Step step) {
     return status;
 }
 
+long peakMemoryKiB() {
+    rusage usage{};
+    ::getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}
+
+// An access ACL that also lets one more user read: the extended attribute setfacl would write.
+std::string aclGrantingRead(uid_t reader) {
+    const posix_acl_xattr_header header{POSIX_ACL_XATTR_VERSION};
+    constexpr auto none = static_cast<std::uint32_t>(ACL_UNDEFINED_ID);
+    const posix_acl_xattr_entry entries[] = {{ACL_USER_OBJ, 6, none},
+                                             {ACL_USER, 4, reader},
+                                             {ACL_GROUP_OBJ, 4, none},
+                                             {ACL_MASK, 4, none},
+                                             {ACL_OTHER, 0, none}};
+    std::string acl(reinterpret_cast<const char*>(&header), sizeof header);
+    acl.append(reinterpret_cast<const char*>(entries), sizeof entries);
+    return acl;
+}
+
 TEST_F(PosixFiles, ReadFailuresTellFileFromFolder) {
     std::string contents = "untouched";
     FileStatus status = readFile(at("missing.dat"), contents);
@@ -96,7 +151,77 @@ TEST_F(PosixFiles, ReadFailuresTellFileFromFolder) {
     EXPECT_EQ(status.failure, FileFailure::pathNotFound) << "a file where a folder should be";
 }
 
-TEST_F(PosixFiles, ReplaceCreatesThenReplacesKeepingPermissions) {
+TEST_F(PosixFiles, ErrnoValuesFallIntoTheUsersCategories) {
+    const struct {
+        int error;
+        FileFailure failure;
+    } cases[] = {
+        {EACCES, FileFailure::accessDenied},
+        {EPERM, FileFailure::accessDenied},
+        {EROFS, FileFailure::accessDenied},
+        {EISDIR, FileFailure::accessDenied},
+        {ENOENT, FileFailure::notFound},
+        {ENOTDIR, FileFailure::pathNotFound},
+        {ELOOP, FileFailure::pathNotFound},
+        {ENAMETOOLONG, FileFailure::pathNotFound},
+        {EMFILE, FileFailure::tooManyOpenFiles},
+        {ENFILE, FileFailure::tooManyOpenFiles},
+        {EIO, FileFailure::other},
+        {ENOSPC, FileFailure::other},
+    };
+    for (const auto& c : cases) {
+        const FileStatus status = statusFromErrno(c.error, at("dravix.dat"));
+        EXPECT_EQ(status.failure, c.failure) << std::strerror(c.error);
+        EXPECT_EQ(status.platformCode, c.error);
+    }
+    EXPECT_TRUE(statusFromErrno(0, at("dravix.dat")).ok());
+}
+
+TEST_F(PosixFiles, OnlySmallRegularFilesAreReadAndOnlyRegularFilesReplaced) {
+    ASSERT_EQ(::mkdir(at("folder.dat").c_str(), 0700), 0);
+    ASSERT_EQ(::mkfifo(at("fifo.dat").c_str(), 0600), 0);
+    const int sparse = ::open(at("sparse.dat").c_str(), O_CREAT | O_WRONLY | O_CLOEXEC, 0600);
+    ASSERT_GE(sparse, 0);
+    ASSERT_EQ(::ftruncate(sparse, off_t{2} << 30), 0);
+    ::close(sparse);
+
+    const struct {
+        std::string path;
+        FileFailure read;
+        bool replaceRefused;
+    } cases[] = {
+        {at("folder.dat"), FileFailure::accessDenied, true},
+        {at("fifo.dat"), FileFailure::accessDenied, true},
+        {"/dev/zero", FileFailure::accessDenied, false}, // never replaced: the tests run as root
+        {at("sparse.dat"), FileFailure::tooLarge, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path);
+        // In a child: its alarm turns a read that blocks into a failure instead of a hang, and its
+        // peak memory shows what the read cost.
+        const FileStatus read = statusFromChild([&] {
+            ::alarm(10);
+            const long before = peakMemoryKiB();
+            std::string contents;
+            const FileStatus status = readFile(c.path, contents);
+            if (peakMemoryKiB() - before > 4096 || contents.capacity() > maxStoredFileSize)
+                return FileStatus{FileFailure::other, -5};
+            return status;
+        });
+        EXPECT_EQ(read.failure, c.read) << "code " << read.platformCode;
+        if (!c.replaceRefused)
+            continue;
+        const FileStatus replaced = statusFromChild([&] {
+            ::alarm(10);
+            return replaceFile(c.path, "x");
+        });
+        EXPECT_EQ(replaced.failure, FileFailure::accessDenied) << "code " << replaced.platformCode;
+    }
+    EXPECT_TRUE(S_ISDIR(statOf("folder.dat").st_mode));
+    EXPECT_TRUE(S_ISFIFO(statOf("fifo.dat").st_mode));
+}
+
+TEST_F(PosixFiles, ReplaceCreatesFoldersThenReplacesKeepingPermissions) {
     const std::string data("line\r\n\0\xFF", 8);
     ASSERT_TRUE(replaceFile(at("dravix.dat"), data).ok());
     EXPECT_EQ(contentOf("dravix.dat"), data);
@@ -108,26 +233,106 @@ TEST_F(PosixFiles, ReplaceCreatesThenReplacesKeepingPermissions) {
     ASSERT_TRUE(replaceFile(at("dravix.dat"), "").ok());
     EXPECT_EQ(contentOf("dravix.dat"), "");
     EXPECT_EQ(modeOf("dravix.dat"), 0640u);
-    EXPECT_EQ(listing(), std::set<std::string>{"dravix.dat"});
+
+    // The first save into a settings folder that does not exist yet makes it for the user alone.
+    ASSERT_TRUE(replaceFile(at("config/dravix/dravix.ini"), "1").ok());
+    EXPECT_EQ(modeOf("config"), 0700u);
+    EXPECT_EQ(modeOf("config/dravix"), 0700u);
+    EXPECT_EQ(listing(), (std::set<std::string>{"config", "dravix.dat"}));
 }
 
-TEST_F(PosixFiles, DeniedFolderLeavesOldFile) {
-    ASSERT_TRUE(replaceFile(at("dravix.ini"), "100\r\n200\r\n").ok());
-    ASSERT_EQ(::chmod(folder_.c_str(), 0755), 0);
-    const FileStatus status = statusFromChild([&] {
-        // Root writes anywhere, so the attempt is made as an unprivileged user instead.
-        if (::geteuid() == 0) {
-            if (::setgid(65534) != 0 || ::setuid(65534) != 0)
+TEST_F(PosixFiles, ReplaceKeepsOwnerAndExtendedAttributesOnANewFile) {
+    ASSERT_TRUE(replaceFile(at("dravix.dat"), "old").ok());
+    ASSERT_EQ(::chmod(at("dravix.dat").c_str(), 0640), 0);
+    if (::geteuid() == 0) {
+        ASSERT_EQ(::chown(at("dravix.dat").c_str(), ordinaryUser, ordinaryUser), 0);
+    }
+    std::map<std::string, std::string> attributes;
+    for (const auto& [name, value] : {std::pair<std::string, std::string>{"user.dravix", "kept"},
+                                      {"system.posix_acl_access", aclGrantingRead(12345)}}) {
+        if (::setxattr(at("dravix.dat").c_str(), name.c_str(), value.data(), value.size(), 0) == 0)
+            attributes[name] = value;
+        else
+            EXPECT_EQ(errno, ENOTSUP) << name;
+    }
+    const struct stat before = statOf("dravix.dat");
+
+    ASSERT_TRUE(replaceFile(at("dravix.dat"), "new").ok());
+    const struct stat after = statOf("dravix.dat");
+    EXPECT_NE(after.st_ino, before.st_ino) << "rewritten in place, not replaced";
+    EXPECT_EQ(after.st_mode, before.st_mode);
+    EXPECT_EQ(after.st_uid, before.st_uid);
+    EXPECT_EQ(after.st_gid, before.st_gid);
+    for (const auto& [name, value] : attributes) {
+        std::string kept(value.size() + 1, '\0');
+        const ssize_t size =
+            ::getxattr(at("dravix.dat").c_str(), name.c_str(), kept.data(), kept.size());
+        kept.resize(static_cast<std::size_t>(std::max<ssize_t>(size, 0)));
+        EXPECT_EQ(kept, value) << name;
+    }
+    if (attributes.empty())
+        GTEST_SKIP() << "this file system keeps no extended attributes";
+}
+
+TEST_F(PosixFiles, ASaveGoesThroughSymbolicLinksToTheirTarget) {
+    ASSERT_EQ(::mkdir(at("store").c_str(), 0700), 0);
+    ASSERT_TRUE(replaceFile(at("store/kept.dat"), "old").ok());
+    const struct {
+        const char* link;
+        std::string target;
+        const char* saved;
+    } cases[] = {
+        {"relative.dat", "store/kept.dat", "store/kept.dat"},   // relative to the link's folder
+        {"absolute.dat", at("store/new.dat"), "store/new.dat"}, // dangling until the save
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.link);
+        ASSERT_EQ(::symlink(c.target.c_str(), at(c.link).c_str()), 0);
+        EXPECT_TRUE(exists(at(c.link)));
+        ASSERT_TRUE(replaceFile(at(c.link), c.link).ok());
+        std::array<char, 4096> text{};
+        ASSERT_GT(::readlink(at(c.link).c_str(), text.data(), text.size()), 0) << "link gone";
+        EXPECT_EQ(std::string(text.data()), c.target);
+        EXPECT_EQ(contentOf(c.saved), c.link);
+    }
+    EXPECT_EQ(listing("store"), (std::set<std::string>{"kept.dat", "new.dat"}));
+}
+
+TEST_F(PosixFiles, AnOrdinaryUserSavesOnlyWhatTheyMayWrite) {
+    const std::string old = "100\r\n200\r\n";
+    const struct {
+        const char* what;
+        mode_t file;
+        mode_t folder;
+        FileFailure failure;
+    } cases[] = {
+        {"read-only file in a writable folder", 0444, 0700, FileFailure::accessDenied},
+        {"read-only file in a read-only folder", 0444, 0500, FileFailure::accessDenied},
+        {"writable file in a read-only folder: rewritten in place", 0644, 0500, FileFailure::none},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        ::chmod(folder_.c_str(), 0700);
+        ::chmod(at("dravix.ini").c_str(), 0644);
+        ASSERT_TRUE(replaceFile(at("dravix.ini"), old).ok());
+        ASSERT_EQ(::chmod(at("dravix.ini").c_str(), c.file), 0);
+        handToOrdinaryUser();
+        ASSERT_EQ(::chmod(folder_.c_str(), c.folder), 0);
+        const ino_t inode = statOf("dravix.ini").st_ino;
+
+        const FileStatus status = statusFromChild([&] {
+            if (!becomeOrdinaryUser())
                 return FileStatus{FileFailure::other, -3};
-        } else if (::chmod(folder_.c_str(), 0555) != 0) {
-            return FileStatus{FileFailure::other, -4};
-        }
-        return replaceFile(at("dravix.ini"), "1\r\n2\r\n");
-    });
-    EXPECT_EQ(status.failure, FileFailure::accessDenied) << "code " << status.platformCode;
-    ::chmod(folder_.c_str(), 0700);
-    EXPECT_EQ(contentOf("dravix.ini"), "100\r\n200\r\n");
-    EXPECT_EQ(listing(), std::set<std::string>{"dravix.ini"});
+            if (folderWritable(folder_) != ((c.folder & 0200) != 0))
+                return FileStatus{FileFailure::other, -4};
+            return replaceFile(at("dravix.ini"), "1\r\n2\r\n");
+        });
+        EXPECT_EQ(status.failure, c.failure) << "code " << status.platformCode;
+        ::chmod(folder_.c_str(), 0700);
+        EXPECT_EQ(contentOf("dravix.ini"), status.ok() ? "1\r\n2\r\n" : old);
+        EXPECT_EQ(statOf("dravix.ini").st_ino, inode);
+        EXPECT_EQ(listing(), std::set<std::string>{"dravix.ini"});
+    }
 }
 
 TEST_F(PosixFiles, WriteFailingPartWayLeavesOldFileAndNoLeftovers) {
@@ -145,6 +350,95 @@ TEST_F(PosixFiles, WriteFailingPartWayLeavesOldFileAndNoLeftovers) {
     EXPECT_EQ(status.platformCode, EFBIG);
     EXPECT_EQ(contentOf("dravix.dat"), old);
     EXPECT_EQ(listing(), std::set<std::string>{"dravix.dat"});
+}
+
+TEST_F(PosixFiles, SavesKilledPartWayLeaveAWholeFileAndNoTemporaries) {
+    const std::string first(maxStoredFileSize, 'a');
+    const std::string second(maxStoredFileSize, 'b');
+    ASSERT_TRUE(replaceFile(at("dravix.dat"), first).ok());
+    const auto start = std::chrono::steady_clock::now();
+    ASSERT_TRUE(replaceFile(at("dravix.dat"), second).ok());
+    const auto saveMicroseconds = std::chrono::duration_cast<std::chrono::microseconds>(
+                                      std::chrono::steady_clock::now() - start)
+                                      .count();
+    const unsigned seed = static_cast<unsigned>(::testing::UnitTest::GetInstance()->random_seed());
+    SCOPED_TRACE("seed " + std::to_string(seed));
+    std::mt19937 random(seed);
+    std::uniform_int_distribution<long> killAfter(0, saveMicroseconds * 3 / 2);
+
+    constexpr int kills = 30;
+    for (int kill = 0; kill < kills; ++kill) {
+        const pid_t child = ::fork();
+        if (child == 0) {
+            replaceFile(at("dravix.dat"), kill % 2 == 0 ? first : second);
+            ::_exit(0);
+        }
+        ::usleep(static_cast<useconds_t>(killAfter(random)));
+        ::kill(child, SIGKILL);
+        ::waitpid(child, nullptr, 0);
+        const std::string now = contentOf("dravix.dat");
+        ASSERT_TRUE(now == first || now == second) << "a cut file of " << now.size() << " bytes";
+    }
+
+    // An unnamed temporary is only left by a kill between its link and its rename, a few
+    // instructions out of a save of milliseconds; a named one by nearly every kill.
+    std::set<std::string> leftovers = listing();
+    leftovers.erase("dravix.dat");
+    const int unnamed = ::open(folder_.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+    if (unnamed >= 0) {
+        ::close(unnamed);
+        EXPECT_LE(leftovers.size(), 2u) << "temporaries with names were left";
+    }
+
+    // The next save sweeps this file's temporaries older than a minute, whatever left them, and
+    // leaves a young one (a save under way in another copy) and another file's.
+    for (const char* planted : {".dravix.dat.Stale1", ".dravix.dat.Fresh1", ".dravix.ini.Stale2"})
+        ASSERT_TRUE(replaceFile(at(planted), "x").ok());
+    const timespec twoMinutesAgo[] = {{::time(nullptr) - 120, 0}, {::time(nullptr) - 120, 0}};
+    for (const std::string& name : listing()) {
+        if (name != "dravix.dat" && name != ".dravix.dat.Fresh1") {
+            ASSERT_EQ(::utimensat(AT_FDCWD, at(name).c_str(), twoMinutesAgo, 0), 0);
+        }
+    }
+    ASSERT_TRUE(replaceFile(at("dravix.dat"), first).ok());
+    EXPECT_EQ(listing(),
+              (std::set<std::string>{"dravix.dat", ".dravix.dat.Fresh1", ".dravix.ini.Stale2"}));
+}
+
+TEST(PosixSettingsFolder, FollowsXdgConfigHomeElseHome) {
+    const passwd* user = ::getpwuid(::getuid());
+    ASSERT_NE(user, nullptr);
+    std::string fromDatabase = user->pw_dir;
+    if (fromDatabase.back() != '/')
+        fromDatabase += '/';
+    const struct {
+        const char* config;
+        const char* home;
+        std::string folder;
+    } cases[] = {
+        {"/cfg", "/home/me", "/cfg/dravix/"},
+        {"/cfg/", "/home/me", "/cfg/dravix/"},
+        {"cfg", "/home/me", "/home/me/.config/dravix/"}, // relative: ignored
+        {nullptr, "/home/me/", "/home/me/.config/dravix/"},
+        {nullptr, nullptr, fromDatabase + ".config/dravix/"},
+    };
+    const auto keep = [](const char* name) {
+        const char* value = std::getenv(name);
+        return value ? std::optional<std::string>(value) : std::nullopt;
+    };
+    const std::optional<std::string> config = keep("XDG_CONFIG_HOME");
+    const std::optional<std::string> home = keep("HOME");
+    const auto set = [](const char* name, const char* value) {
+        value ? ::setenv(name, value, 1) : ::unsetenv(name);
+    };
+    for (const auto& c : cases) {
+        set("XDG_CONFIG_HOME", c.config);
+        set("HOME", c.home);
+        EXPECT_EQ(userSettingsFolder(), c.folder)
+            << (c.config ? c.config : "unset") << ", " << (c.home ? c.home : "unset");
+    }
+    set("XDG_CONFIG_HOME", config ? config->c_str() : nullptr);
+    set("HOME", home ? home->c_str() : nullptr);
 }
 
 } // namespace

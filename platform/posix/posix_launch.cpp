@@ -3,6 +3,8 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
 #include <string>
 #include <string_view>
 #include <sys/stat.h>
@@ -12,15 +14,20 @@
 
 extern char** environ;
 
-// The launch stands in for the Windows shell's default verb: programs are started directly, and
-// everything else is handed to the desktop's default handler, xdg-open. The child is never waited
-// for: a double fork leaves it to init (or the session's subreaper), so no zombie remains, and
-// setsid gives it a session of its own, so it keeps running when Dravix ends.
+// The launch stands in for the Windows shell's default verb: programs are started directly,
+// desktop entries through GLib's launcher, and everything else is handed to the desktop's default
+// handler, xdg-open. The child is never waited for: a double fork leaves it to init (or the
+// session's subreaper), so no zombie remains, and setsid gives it a session of its own, so it
+// keeps running when Dravix ends. Only the exec itself is waited for, through a close-on-exec
+// pipe, so that a file that cannot be started says why.
 namespace dravix::posix {
 
 namespace {
 
 constexpr const char* defaultHandler = "xdg-open";
+// GLib's command line tool: `gio launch` honours a desktop entry's field codes, Path, Terminal
+// and startup notification, which xdg-open leaves to whatever program it happens to pick.
+constexpr const char* desktopEntryLauncher = "gio";
 // The search path a shell uses when PATH is unset.
 constexpr std::string_view fallbackSearchPath = "/usr/local/bin:/usr/bin:/bin";
 
@@ -30,9 +37,17 @@ bool isExecutableFile(const std::string& path) {
            ::access(path.c_str(), X_OK) == 0;
 }
 
-bool exists(const std::string& path) {
+// Whether the path leads to something once links are followed, unlike posix::exists.
+bool existsFollowingLinks(const std::string& path) {
     struct stat info {};
     return ::stat(path.c_str(), &info) == 0;
+}
+
+// A desktop entry often carries the executable bit (file managers set it to mark the entry as
+// trusted), so the name decides, not the mode.
+bool isDesktopEntry(const std::string& path) {
+    struct stat info {};
+    return path.ends_with(".desktop") && ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
 }
 
 // The working folder is applied in the child before the program starts, so a relative path has
@@ -52,7 +67,9 @@ std::string absoluteFrom(const std::string& path) {
     return folder + path;
 }
 
-// The first executable file called name in the folders of PATH, or an empty string.
+// The first executable file called name in the absolute folders of PATH, or an empty string.
+// Empty and relative entries are skipped: they name the current folder, and a handler planted
+// beside a document or in whatever folder we run in must never stand in for the real one.
 std::string findOnSearchPath(const char* name) {
     const char* variable = std::getenv("PATH");
     const std::string_view folders =
@@ -62,22 +79,24 @@ std::string findOnSearchPath(const char* name) {
         std::size_t end = folders.find(':', start);
         if (end == std::string_view::npos)
             end = folders.size();
-        // An empty entry means the current folder.
-        std::string candidate(end > start ? folders.substr(start, end - start) : ".");
+        const std::string_view folder = folders.substr(start, end - start);
+        start = end + 1;
+        if (!folder.starts_with('/'))
+            continue;
+        std::string candidate(folder);
         candidate += '/';
         candidate += name;
         if (isExecutableFile(candidate))
             return candidate;
-        start = end + 1;
     }
     return {};
 }
 
-// The argument the default handler gets: an existing file by its absolute path, anything else
-// (a URL, a name that does not exist) as given, except that a leading dash is defused so the
-// handler cannot read it as an option.
+// The argument a handler gets: an existing file by its absolute path, anything else (a URL, a
+// name that does not exist) as given, except that a leading dash is defused so the handler
+// cannot read it as an option.
 std::string handlerArgument(const std::string& path) {
-    if (exists(path))
+    if (existsFollowingLinks(path))
         return absoluteFrom(path);
     if (path.front() != '-')
         return path;
@@ -102,9 +121,32 @@ struct Command {
     bool empty() const { return file.empty(); }
 };
 
+// Tells the caller why the start failed: the errno of the last step, whole or not at all (a
+// write of fewer than PIPE_BUF bytes into a pipe is never split).
+void reportFailure(int pipe, int errorNumber) {
+    while (::write(pipe, &errorNumber, sizeof errorNumber) < 0 && errno == EINTR) {
+    }
+}
+
+// Every descriptor from 3 up is closed but the report pipe, which closes itself on exec.
+void closeInheritedDescriptors(int keep, int descriptorLimit) {
+    const unsigned first = 3;
+    const unsigned kept = static_cast<unsigned>(keep);
+    const bool closed = kept < first ? ::close_range(first, ~0U, 0) == 0
+                                     : (kept == first || ::close_range(first, kept - 1, 0) == 0) &&
+                                           ::close_range(kept + 1, ~0U, 0) == 0;
+    if (closed)
+        return;
+    // Kernels before 5.9 lack close_range; fall back to closing one by one.
+    for (int fd = 3; fd < descriptorLimit; ++fd) {
+        if (fd != keep)
+            ::close(fd);
+    }
+}
+
 // Runs in the grandchild between fork and exec: async-signal-safe calls only.
 [[noreturn]] void becomeLaunchedProgram(const Command& direct, const Command& handler,
-                                        const char* folder, int descriptorLimit) {
+                                        const char* folder, int reportPipe, int descriptorLimit) {
     struct sigaction defaultAction {};
     defaultAction.sa_handler = SIG_DFL;
     for (int signal = 1; signal < NSIG; ++signal)
@@ -118,48 +160,78 @@ struct Command {
     if (folder != nullptr)
         (void)::chdir(folder);
 
-    if (::close_range(3, ~0U, 0) != 0) {
-        // Kernels before 5.9 lack close_range; fall back to closing one by one.
-        for (int fd = 3; fd < descriptorLimit; ++fd)
-            ::close(fd);
-    }
+    closeInheritedDescriptors(reportPipe, descriptorLimit);
 
     if (!direct.empty()) {
         ::execve(direct.file.c_str(), direct.argv.data(), environ);
         // An executable bit without a program behind it (a document on a FAT or NTFS disk, where
         // every file looks executable) is a document: open it the way documents are opened.
-        if (errno != ENOEXEC)
+        if (errno != ENOEXEC || handler.empty()) {
+            reportFailure(reportPipe, errno);
             ::_exit(127);
+        }
     }
-    if (!handler.empty())
-        ::execve(handler.file.c_str(), handler.argv.data(), environ);
+    ::execve(handler.file.c_str(), handler.argv.data(), environ);
+    reportFailure(reportPipe, errno);
     ::_exit(127);
+}
+
+// Reads the report pipe until every writer has closed it: nothing means the exec succeeded.
+std::optional<std::string> readReport(int pipe) {
+    int errorNumber = 0;
+    std::size_t received = 0;
+    while (received < sizeof errorNumber) {
+        const ssize_t count = ::read(pipe, reinterpret_cast<char*>(&errorNumber) + received,
+                                     sizeof errorNumber - received);
+        if (count < 0 && errno == EINTR)
+            continue;
+        if (count <= 0)
+            break;
+        received += static_cast<std::size_t>(count);
+    }
+    if (received < sizeof errorNumber)
+        return std::nullopt;
+    return std::strerror(errorNumber);
 }
 
 } // namespace
 
-void launch(const std::string& path, const std::string& workingFolder) {
+std::optional<std::string> launch(const std::string& path, const std::string& workingFolder) {
     if (path.empty())
-        return;
+        return std::strerror(ENOENT);
+    // c_str() would end the name at the byte and start some other file.
+    if (path.find('\0') != std::string::npos)
+        return "The path holds a NUL byte";
+    if (workingFolder.find('\0') != std::string::npos)
+        return "The working folder holds a NUL byte";
 
+    const bool entry = isDesktopEntry(path);
     Command direct;
-    if (isExecutableFile(path)) {
+    if (!entry && isExecutableFile(path)) {
         direct.file = absoluteFrom(path);
         direct.arguments = {direct.file};
-        direct.seal();
     }
     Command handler;
-    handler.file = findOnSearchPath(defaultHandler);
-    if (!handler.file.empty()) {
+    if (entry)
+        handler.file = findOnSearchPath(desktopEntryLauncher);
+    if (!handler.empty()) {
+        handler.arguments = {desktopEntryLauncher, "launch", handlerArgument(path)};
+    } else {
+        handler.file = findOnSearchPath(defaultHandler);
         handler.arguments = {defaultHandler, handlerArgument(path)};
-        handler.seal();
     }
     if (direct.empty() && handler.empty())
-        return;
+        return "xdg-open is not installed";
+    direct.seal();
+    handler.seal();
     const char* folder = workingFolder.empty() ? nullptr : workingFolder.c_str();
     const long openMax = ::sysconf(_SC_OPEN_MAX);
     const int descriptorLimit =
         openMax > 0 && openMax < 1 << 20 ? static_cast<int>(openMax) : 1 << 20;
+
+    int report[2];
+    if (::pipe2(report, 0) != 0)
+        return std::strerror(errno);
 
     // Signals stay blocked across the fork so that none of our handlers runs in a child before
     // the child has reset them.
@@ -173,16 +245,25 @@ void launch(const std::string& path, const std::string& workingFolder) {
         ::setsid();
         const pid_t program = ::fork();
         if (program == 0)
-            becomeLaunchedProgram(direct, handler, folder, descriptorLimit);
+            becomeLaunchedProgram(direct, handler, folder, report[1], descriptorLimit);
+        if (program < 0)
+            reportFailure(report[1], errno);
         ::_exit(program < 0 ? 1 : 0);
     }
+    const int forkError = errno;
     ::sigprocmask(SIG_SETMASK, &previous, nullptr);
-    if (middle < 0)
-        return;
+    ::close(report[1]);
+    if (middle < 0) {
+        ::close(report[0]);
+        return std::strerror(forkError);
+    }
 
     int status = 0;
     while (::waitpid(middle, &status, 0) < 0 && errno == EINTR) {
     }
+    std::optional<std::string> reason = readReport(report[0]);
+    ::close(report[0]);
+    return reason;
 }
 
 } // namespace dravix::posix

@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
@@ -12,7 +13,6 @@
 #include <optional>
 #include <sstream>
 #include <string>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -21,29 +21,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
-
-// A shell script that writes what it sees of its own start into a record file: its working
-// folder, its arguments, its parent, its session and its open descriptors. The record appears
-// under its final name only once complete.
-std::string recorderScript(const fs::path& record) {
-    const std::string target = record.string();
-    return "#!/bin/sh\n"
-           "argc=$#\n"
-           "arg1=$1\n"
-           "fds=$(echo $(ls /proc/self/fd))\n"
-           "stat=$(cat /proc/$$/stat)\n"
-           "set -- ${stat##*) }\n"
-           "{\n"
-           "  printf 'cwd=%s\\n' \"$(pwd -P)\"\n"
-           "  printf 'argc=%s\\n' \"$argc\"\n"
-           "  printf 'arg0=%s\\n' \"$0\"\n"
-           "  printf 'arg1=%s\\n' \"$arg1\"\n"
-           "  printf 'ppid=%s\\n' \"$2\"\n"
-           "  printf 'sid=%s\\n' \"$4\"\n"
-           "  printf 'fds=%s\\n' \"$fds\"\n"
-           "} > '" +
-           target + ".tmp'\n" + "mv '" + target + ".tmp' '" + target + "'\n";
-}
+using dravix::posix::launch;
 
 void writeFile(const fs::path& path, const std::string& contents, fs::perms permissions) {
     std::ofstream(path, std::ios::binary) << contents;
@@ -54,12 +32,14 @@ constexpr fs::perms executable = fs::perms::owner_all | fs::perms::group_read |
                                  fs::perms::group_exec | fs::perms::others_read |
                                  fs::perms::others_exec;
 constexpr fs::perms document = fs::perms::owner_read | fs::perms::owner_write;
+constexpr const char* noSignals = "0000000000000000";
 
 using Record = std::map<std::string, std::string>;
 
-// Waits for a record file to appear, up to a bound, and reads its key=value lines.
-std::optional<Record> waitForRecord(const fs::path& path,
-                                    std::chrono::milliseconds timeout = 10000ms) {
+// What a copy of the probe at program wrote down when it started (posix_launch_probe.cpp), once
+// it has appeared, or nothing when it does not appear in time.
+std::optional<Record> seenBy(const fs::path& program, std::chrono::milliseconds timeout = 10s) {
+    const fs::path path = program.string() + ".seen";
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     while (!fs::exists(path)) {
         if (std::chrono::steady_clock::now() > deadline)
@@ -80,6 +60,8 @@ std::string folderWithSlash(const fs::path& folder) {
     return folder.string() + "/";
 }
 
+// Each test runs in a fresh folder of its own, from a folder "here" inside it, with a probe
+// standing in for xdg-open first on PATH.
 class PosixLaunch : public testing::Test {
 protected:
     void SetUp() override {
@@ -88,15 +70,16 @@ protected:
         root_ = fs::canonical(pattern);
         work_ = root_ / "work folder";
         bin_ = root_ / "bin";
-        fs::create_directories(work_);
-        fs::create_directories(bin_);
+        here_ = root_ / "here";
+        for (const fs::path& folder : {work_, bin_, here_})
+            fs::create_directories(folder);
+        handler_ = probeAt(bin_ / "xdg-open");
 
-        // The stand-in default handler comes first on PATH and records how it was called.
-        writeFile(bin_ / "xdg-open", recorderScript(root_ / "handler.record"), executable);
+        savedFolder_ = fs::current_path();
+        fs::current_path(here_);
         const char* path = std::getenv("PATH");
         savedPath_ = path != nullptr ? std::optional<std::string>(path) : std::nullopt;
-        const std::string searchPath = bin_.string() + ":" + savedPath_.value_or("/usr/bin:/bin");
-        ::setenv("PATH", searchPath.c_str(), 1);
+        setSearchPath(bin_.string() + ":" + savedPath_.value_or("/usr/bin:/bin"));
     }
 
     void TearDown() override {
@@ -104,89 +87,106 @@ protected:
             ::setenv("PATH", savedPath_->c_str(), 1);
         else
             ::unsetenv("PATH");
+        fs::current_path(savedFolder_);
         std::error_code ignored;
         fs::remove_all(root_, ignored);
     }
 
-    fs::path handlerRecord() const { return root_ / "handler.record"; }
+    static fs::path probeAt(const fs::path& path) {
+        fs::copy_file(DRAVIX_LAUNCH_PROBE, path);
+        fs::permissions(path, executable);
+        return path;
+    }
+    static void setSearchPath(const std::string& folders) { ::setenv("PATH", folders.c_str(), 1); }
+    std::optional<Record> handlerSeen(std::chrono::milliseconds timeout = 10s) const {
+        return seenBy(handler_, timeout);
+    }
 
     fs::path root_;
     fs::path work_;
     fs::path bin_;
+    fs::path here_;
+    fs::path handler_;
+    fs::path savedFolder_;
     std::optional<std::string> savedPath_;
 };
 
-TEST_F(PosixLaunch, ProgramStartsInItsFolderAloneInItsOwnSession) {
-    const fs::path program = work_ / "tool.sh";
-    writeFile(program, recorderScript(root_ / "program.record"), executable);
+TEST_F(PosixLaunch, ProgramStartsAloneInItsFolderAndIsNotWaitedFor) {
+    // A name that a shell would split, expand and quote wrongly.
+    const fs::path program = probeAt(work_ / "-x a;b $HOME 'q' \"d\" `b`");
 
-    // A descriptor without close-on-exec, the kind a toolkit's display connection is: the
-    // program must not inherit it.
+    // What a toolkit leaves in its process: a descriptor without close-on-exec, a blocked signal
+    // and an ignored one. The program must see none of them.
     const int leaked = ::open("/dev/null", O_RDONLY);
     ASSERT_GE(leaked, 3);
-
-    dravix::posix::launch(program.string(), folderWithSlash(work_));
-    ::close(leaked);
-
-    const auto record = waitForRecord(root_ / "program.record");
-    ASSERT_TRUE(record) << "the program never ran";
-    EXPECT_EQ(record->at("cwd"), work_.string());
-    EXPECT_EQ(record->at("argc"), "0");
-    EXPECT_EQ(record->at("arg0"), program.string());
-    EXPECT_NE(record->at("sid"), std::to_string(::getsid(0)));
-    EXPECT_NE(record->at("ppid"), std::to_string(::getpid())) << "still our child";
-    // 0 to 2 are inherited; 3 is the folder that ls opens to list them.
-    EXPECT_EQ(record->at("fds"), "0 1 2 3");
-    EXPECT_FALSE(fs::exists(handlerRecord())) << "a program went to the default handler";
-}
-
-TEST_F(PosixLaunch, ReturnsAtOnceAndLeavesNoChildBehind) {
-    // The program records its start and then keeps running for a while.
-    const fs::path program = work_ / "slow.sh";
-    writeFile(program, recorderScript(root_ / "program.record") + "sleep 3\n", executable);
+    sigset_t blocked;
+    sigset_t previousMask;
+    ::sigemptyset(&blocked);
+    ::sigaddset(&blocked, SIGUSR2);
+    ::pthread_sigmask(SIG_BLOCK, &blocked, &previousMask);
+    struct sigaction ignore {};
+    struct sigaction previousAction {};
+    ignore.sa_handler = SIG_IGN;
+    ::sigaction(SIGUSR1, &ignore, &previousAction);
 
     const auto before = std::chrono::steady_clock::now();
-    dravix::posix::launch(program.string(), folderWithSlash(work_));
-    EXPECT_LT(std::chrono::steady_clock::now() - before, 1s);
+    const std::optional<std::string> reason = launch(program.string(), folderWithSlash(work_));
+    const auto took = std::chrono::steady_clock::now() - before;
+    ::sigaction(SIGUSR1, &previousAction, nullptr);
+    ::pthread_sigmask(SIG_SETMASK, &previousMask, nullptr);
+    ::close(leaked);
 
-    // While it runs, nothing of ours is left to reap or wait for: neither the program nor the
-    // process that forked it.
-    ASSERT_TRUE(waitForRecord(root_ / "program.record"));
+    EXPECT_EQ(reason, std::nullopt);
+    EXPECT_LT(took, 1s) << "waited for the program, which lingers for 2 s";
+    const auto seen = seenBy(program);
+    ASSERT_TRUE(seen) << "the program never ran";
+    EXPECT_EQ(seen->at("cwd"), work_.string());
+    EXPECT_EQ(seen->at("arguments"), "0");
+    EXPECT_EQ(seen->at("arg0"), program.string());
+    EXPECT_NE(seen->at("session"), std::to_string(::getsid(0)));
+    EXPECT_EQ(seen->at("blocked"), noSignals);
+    EXPECT_EQ(seen->at("ignored"), noSignals);
+    EXPECT_EQ(seen->at("fds"), "0 1 2");
+    EXPECT_FALSE(handlerSeen(0ms)) << "a program went to the default handler";
+    // While it runs, nothing of ours is left to reap: neither it nor the process that forked it.
     int status = 0;
     EXPECT_EQ(::waitpid(-1, &status, WNOHANG), -1);
     EXPECT_EQ(errno, ECHILD);
 }
 
-TEST_F(PosixLaunch, PathIsOneArgumentWhateverItHolds) {
-    // Decoys that a shell would run if it split or expanded the name.
-    writeFile(work_ / "-x", recorderScript(root_ / "decoy-dash.record"), executable);
-    writeFile(work_ / "a", recorderScript(root_ / "decoy-a.record"), executable);
-    writeFile(work_ / "b", recorderScript(root_ / "decoy-b.record"), executable);
+TEST_F(PosixLaunch, MissingFolderStillStartsTheProgramInOurFolder) {
+    const fs::path program = probeAt(work_ / "tool");
 
-    const fs::path program = work_ / "-x a;b $HOME 'q' \"d\" `b`.sh";
-    writeFile(program, recorderScript(root_ / "program.record"), executable);
+    EXPECT_EQ(launch(program.string(), folderWithSlash(root_ / "gone")), std::nullopt);
 
-    dravix::posix::launch(program.string(), folderWithSlash(work_));
-
-    const auto record = waitForRecord(root_ / "program.record");
-    ASSERT_TRUE(record) << "the program never ran";
-    EXPECT_EQ(record->at("arg0"), program.string());
-    EXPECT_EQ(record->at("argc"), "0");
-    std::this_thread::sleep_for(200ms);
-    EXPECT_FALSE(fs::exists(root_ / "decoy-dash.record"));
-    EXPECT_FALSE(fs::exists(root_ / "decoy-a.record"));
-    EXPECT_FALSE(fs::exists(root_ / "decoy-b.record"));
+    const auto seen = seenBy(program);
+    ASSERT_TRUE(seen) << "the program never ran";
+    EXPECT_EQ(seen->at("cwd"), here_.string());
 }
 
-TEST_F(PosixLaunch, MissingFolderStillStartsTheProgramInOurFolder) {
-    const fs::path program = work_ / "tool.sh";
-    writeFile(program, recorderScript(root_ / "program.record"), executable);
+TEST_F(PosixLaunch, DesktopEntryStartsItsApplicationThroughGio) {
+    std::optional<fs::path> gio;
+    std::stringstream folders(savedPath_.value_or("/usr/bin:/bin"));
+    for (std::string folder; !gio && std::getline(folders, folder, ':');) {
+        if (!folder.empty() && ::access((folder + "/gio").c_str(), X_OK) == 0)
+            gio = folder + "/gio";
+    }
+    if (!gio)
+        GTEST_SKIP() << "gio is not installed (Debian: libglib2.0-bin)";
 
-    dravix::posix::launch(program.string(), folderWithSlash(root_ / "gone"));
+    const fs::path application = probeAt(root_ / "application");
+    fs::create_directories(root_ / "applications");
+    const fs::path entry = root_ / "applications" / "probe.desktop";
+    // With the executable bit that file managers set on entries they trust: still no program.
+    writeFile(entry,
+              "[Desktop Entry]\nType=Application\nName=Dravix probe\nExec=" + application.string() +
+                  "\n",
+              executable);
 
-    const auto record = waitForRecord(root_ / "program.record");
-    ASSERT_TRUE(record) << "the program never ran";
-    EXPECT_EQ(record->at("cwd"), fs::canonical(fs::current_path()).string());
+    EXPECT_EQ(launch(entry.string(), folderWithSlash(work_)), std::nullopt);
+
+    EXPECT_TRUE(seenBy(application)) << "the entry's program never ran";
+    EXPECT_FALSE(handlerSeen(0ms)) << "the entry went to xdg-open";
 }
 
 TEST_F(PosixLaunch, NonProgramsGoToTheDefaultHandler) {
@@ -197,46 +197,78 @@ TEST_F(PosixLaunch, NonProgramsGoToTheDefaultHandler) {
     writeFile(marked, "%PDF-1.4 not a program\n", executable);
     const fs::path folder = work_ / "sub folder";
     fs::create_directories(folder);
+    // Where gio is missing, desktop entries go to xdg-open too.
+    const fs::path entry = work_ / "app.desktop";
+    writeFile(entry, "[Desktop Entry]\nType=Application\nName=A\nExec=/bin/true\n", document);
+    setSearchPath(bin_.string());
 
-    for (const fs::path& target : {notes, marked, folder}) {
+    for (const fs::path& target : {notes, marked, folder, entry}) {
         SCOPED_TRACE(target.string());
-        fs::remove(handlerRecord());
+        fs::remove(handler_.string() + ".seen");
 
-        dravix::posix::launch(target.string(), folderWithSlash(work_));
+        EXPECT_EQ(launch(target.string(), folderWithSlash(work_)), std::nullopt);
 
-        const auto record = waitForRecord(handlerRecord());
-        ASSERT_TRUE(record) << "the default handler never ran";
-        EXPECT_EQ(record->at("argc"), "1");
-        EXPECT_EQ(record->at("arg1"), target.string());
-        EXPECT_EQ(record->at("cwd"), work_.string());
-        EXPECT_NE(record->at("sid"), std::to_string(::getsid(0)));
-        EXPECT_EQ(record->at("fds"), "0 1 2 3");
+        const auto seen = handlerSeen();
+        ASSERT_TRUE(seen) << "the default handler never ran";
+        EXPECT_EQ(seen->at("arguments"), "1");
+        EXPECT_EQ(seen->at("arg1"), target.string());
+        EXPECT_EQ(seen->at("cwd"), work_.string());
     }
 }
 
 TEST_F(PosixLaunch, DefaultHandlerNeverSeesAnOption) {
     // A name that exists nowhere (a URL, a vanished file) goes to the handler as given, except
     // that a leading dash is made into a path.
-    dravix::posix::launch("-nonexistent --help", folderWithSlash(work_));
-    auto record = waitForRecord(handlerRecord());
-    ASSERT_TRUE(record);
-    EXPECT_EQ(record->at("argc"), "1");
-    EXPECT_EQ(record->at("arg1"), "./-nonexistent --help");
+    EXPECT_EQ(launch("-nonexistent --help", folderWithSlash(work_)), std::nullopt);
+    auto seen = handlerSeen();
+    ASSERT_TRUE(seen);
+    EXPECT_EQ(seen->at("arguments"), "1");
+    EXPECT_EQ(seen->at("arg1"), "./-nonexistent --help");
 
-    fs::remove(handlerRecord());
-    dravix::posix::launch("https://example.org/a b", "");
-    record = waitForRecord(handlerRecord());
-    ASSERT_TRUE(record);
-    EXPECT_EQ(record->at("arg1"), "https://example.org/a b");
-    EXPECT_EQ(record->at("cwd"), fs::canonical(fs::current_path()).string());
+    fs::remove(handler_.string() + ".seen");
+    EXPECT_EQ(launch("https://example.org/a b", ""), std::nullopt);
+    seen = handlerSeen();
+    ASSERT_TRUE(seen);
+    EXPECT_EQ(seen->at("arg1"), "https://example.org/a b");
+    EXPECT_EQ(seen->at("cwd"), here_.string());
 }
 
-TEST_F(PosixLaunch, EmptyPathStartsNothing) {
-    dravix::posix::launch("", folderWithSlash(work_));
+TEST_F(PosixLaunch, HandlerIsNeverTakenFromARelativeSearchPathEntry) {
+    // Plants where "." or an empty entry would find them: our own folder and, once the child has
+    // changed into it, the document's.
+    const fs::path plants[] = {probeAt(here_ / "xdg-open"), probeAt(work_ / "xdg-open")};
+    const fs::path notes = work_ / "notes.txt";
+    writeFile(notes, "text\n", document);
+    setSearchPath(".::" + bin_.string());
 
-    int status = 0;
-    EXPECT_EQ(::waitpid(-1, &status, WNOHANG), -1);
-    EXPECT_FALSE(waitForRecord(handlerRecord(), 300ms)) << "something was started";
+    EXPECT_EQ(launch(notes.string(), folderWithSlash(work_)), std::nullopt);
+
+    EXPECT_TRUE(handlerSeen()) << "the handler on the absolute entry never ran";
+    for (const fs::path& plant : plants)
+        EXPECT_FALSE(seenBy(plant, 0ms)) << plant << " ran";
+}
+
+TEST_F(PosixLaunch, FailuresToStartComeBackAsTheSystemsReason) {
+    const fs::path orphan = work_ / "orphan.sh";
+    writeFile(orphan, "#!/nonexistent/interp\n", executable);
+    const fs::path garbage = work_ / "garbage";
+    writeFile(garbage, std::string("\x01\x02 no program\n"), executable);
+    const fs::path notes = work_ / "notes.txt";
+    writeFile(notes, "text\n", document);
+    // Before c_str() cut it, this path would start a real program.
+    const fs::path tool = probeAt(work_ / "tool");
+    const std::string cutPath = tool.string() + std::string(1, '\0') + ".txt";
+
+    EXPECT_EQ(launch(orphan.string(), folderWithSlash(work_)), "No such file or directory");
+    EXPECT_EQ(launch(cutPath, folderWithSlash(work_)), "The path holds a NUL byte");
+    EXPECT_EQ(launch("", folderWithSlash(work_)), "No such file or directory");
+    // With no handler to fall back on, a marked file that is no program is reported as such.
+    setSearchPath((root_ / "empty").string());
+    EXPECT_EQ(launch(garbage.string(), folderWithSlash(work_)), "Exec format error");
+    EXPECT_EQ(launch(notes.string(), folderWithSlash(work_)), "xdg-open is not installed");
+
+    EXPECT_FALSE(seenBy(tool, 300ms)) << "the path cut at the NUL byte was started";
+    EXPECT_FALSE(handlerSeen(0ms)) << "a failure went to the default handler";
 }
 
 } // namespace

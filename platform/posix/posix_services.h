@@ -2,6 +2,7 @@
 
 #include "platform/desktop.h"
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -9,13 +10,28 @@
 // and the launch. Backends forward their Desktop calls here.
 namespace dravix::posix {
 
+// $XDG_CONFIG_HOME/dravix/ when that is an absolute path, else $HOME/.config/dravix/ (the home
+// folder from the password database when HOME is unset).
+std::string userSettingsFolder();
+
+// Whether anything is at the path, a dangling symbolic link included.
+bool exists(const std::string& path);
+
+// Whether the process, with its effective ids, may create and remove entries in the folder.
+bool folderWritable(const std::string& folder);
+
+// Reads a regular file of at most maxStoredFileSize bytes. Anything else is refused without
+// blocking and without reading more than one byte past the limit.
 FileStatus readFile(const std::string& path, std::string& contents);
 
-// Writes the whole content into a new file in the same folder, flushes it to the disk and
-// renames it over path. On any failure path keeps its old content and the new file is removed.
+// Replaces the file whole. A symbolic link is followed and its final target replaced. Normally
+// the content goes into a new file in the target's folder that takes over the old one's mode,
+// owner and extended attributes and is renamed over it, so that a failure or a crash leaves the
+// old content. When the folder takes no new file but the file may be written, it is rewritten
+// in place instead. Missing folders on the way are created, user-only.
 FileStatus replaceFile(const std::string& path, std::string_view contents);
 
-// Maps an errno value from a failed open, read or write of path onto the user's categories.
+// Maps an errno value from a failed step on path onto the user's categories.
 FileStatus statusFromErrno(int errorNumber, const std::string& path);
 
 // The running executable's full path, from /proc/self/exe.
@@ -23,9 +39,13 @@ std::string executablePath();
 
 int millisecondOfDay();
 
-// An executable regular file is started directly, anything else goes to xdg-open. The child
-// runs in workingFolder (when not empty) in a session of its own, with no descriptor of ours
-// but the standard three, and is never waited for; the call returns at once.
-void launch(const std::string& path, const std::string& workingFolder);
+// A desktop entry (a regular file named *.desktop) is started through `gio launch`, or xdg-open
+// when gio is missing; any other executable regular file is started directly; anything else goes
+// to xdg-open. Both helpers are taken from the absolute folders of PATH only. The child runs in
+// workingFolder (when not empty and still there) in a session of its own, with no blocked
+// signals and no descriptor of ours but the standard three. Only its exec is waited for: returns
+// the system's reason when that fails ("Exec format error"), when a helper is missing or the path
+// holds a NUL byte, else nothing.
+std::optional<std::string> launch(const std::string& path, const std::string& workingFolder);
 
 } // namespace dravix::posix

@@ -4,6 +4,7 @@
 #include "platform/win32/win32_frame.h"
 #include "platform/win32/win32_resources.h"
 #include "platform/win32/win32_services.h"
+#include "platform/win32/win32_text.h"
 
 #include <windows.h>
 
@@ -27,8 +28,8 @@ constexpr const char* windowClassName = "TForm1";
 constexpr UINT_PTR tickTimer = 1;
 constexpr UINT tickMilliseconds = 100;
 // "*.*" is both the filter's description and its pattern; the list ends with an empty string.
-constexpr const char allFilesFilter[] = "*.*\0*.*\0";
-// Room for any path the ANSI functions can take, with space to spare.
+constexpr const wchar_t allFilesFilter[] = L"*.*\0*.*\0";
+// Room for the longest path Windows knows, in UTF-16 units.
 constexpr std::size_t fileNameCapacity = 32768;
 
 std::optional<MouseButton> buttonOfMessage(UINT message) {
@@ -317,14 +318,16 @@ void Win32Desktop::present(const Frame& frame) {
 void Win32Desktop::showError(const std::string& text) {
     // The owner is disabled while the box is up; the box's modal loop goes on dispatching the
     // owner's WM_TIMER, so the tick keeps coming.
-    MessageBoxA(window_, text.c_str(), title_.c_str(), MB_ICONERROR | MB_OK);
+    MessageBoxW(window_, wideFromUtf8(text).c_str(), wideFromUtf8(title_).c_str(),
+                MB_ICONERROR | MB_OK);
 }
 
 std::optional<std::string> Win32Desktop::chooseFile(const std::string& initialName) {
-    std::vector<char> name(std::max(fileNameCapacity, initialName.size() + 1), '\0');
-    std::copy(initialName.begin(), initialName.end(), name.begin());
+    const std::wstring initial = wideFromUtf8(initialName);
+    std::vector<wchar_t> name(std::max(fileNameCapacity, initial.size() + 1), L'\0');
+    std::copy(initial.begin(), initial.end(), name.begin());
 
-    OPENFILENAMEA request{};
+    OPENFILENAMEW request{};
     request.lStructSize = sizeof request;
     request.hwndOwner = window_;
     request.lpstrFilter = allFilesFilter;
@@ -333,13 +336,25 @@ std::optional<std::string> Win32Desktop::chooseFile(const std::string& initialNa
     request.nMaxFile = static_cast<DWORD>(name.size());
     // OFN_NOCHANGEDIR: the dialog leaves the process's working folder as it was.
     request.Flags = OFN_EXPLORER | OFN_HIDEREADONLY | OFN_ENABLESIZING | OFN_NOCHANGEDIR;
-    if (!GetOpenFileNameA(&request))
+    if (!GetOpenFileNameW(&request))
         return std::nullopt;
-    return std::string(name.data());
+    return utf8FromWide(name.data());
 }
 
 std::string Win32Desktop::executablePath() const {
     return win32::executablePath();
+}
+
+std::string Win32Desktop::userSettingsFolder() const {
+    return win32::userSettingsFolder();
+}
+
+bool Win32Desktop::exists(const std::string& path) const {
+    return win32::exists(path);
+}
+
+bool Win32Desktop::folderWritable(const std::string& folder) const {
+    return win32::folderWritable(folder);
 }
 
 FileStatus Win32Desktop::readFile(const std::string& path, std::string& contents) {
@@ -354,8 +369,10 @@ void Win32Desktop::launch(const std::string& path, const std::string& workingFol
     if (path.empty())
         return;
     // The default verb, no parameters; the result is not looked at.
-    ShellExecuteA(window_, nullptr, path.c_str(), nullptr,
-                  workingFolder.empty() ? nullptr : workingFolder.c_str(), SW_RESTORE);
+    const std::wstring file = wideFromUtf8(path);
+    const std::wstring folder = wideFromUtf8(workingFolder);
+    ShellExecuteW(window_, nullptr, file.c_str(), nullptr,
+                  folder.empty() ? nullptr : folder.c_str(), SW_RESTORE);
 }
 
 int Win32Desktop::millisecondOfDay() const {

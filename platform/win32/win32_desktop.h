@@ -76,6 +76,9 @@ public:
 
     std::string executablePath() const override;
     char pathSeparator() const override { return '\\'; }
+    std::string userSettingsFolder() const override;
+    bool exists(const std::string& path) const override;
+    bool folderWritable(const std::string& folder) const override;
     FileStatus readFile(const std::string& path, std::string& contents) override;
     FileStatus replaceFile(const std::string& path, std::string_view contents) override;
 

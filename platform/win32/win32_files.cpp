@@ -1,13 +1,25 @@
 #include "platform/win32/win32_services.h"
 
+#include "platform/win32/win32_text.h"
+
 #include <windows.h>
 
+#include <knownfolders.h>
+#include <objbase.h>
+#include <shlobj.h>
+
+#include <algorithm>
 #include <climits>
 #include <utility>
 
 namespace dravix::win32 {
 
 namespace {
+
+// A replacement that meets another program's brief hold on the old file (a virus scanner, an
+// indexer, a backup tool looking at it) is tried again every 50 ms for half a second.
+constexpr DWORD replaceRetryStepMs = 50;
+constexpr DWORD replaceRetryForMs = 500;
 
 // Owns a file handle so that every early return closes it.
 class FileHandle {
@@ -35,6 +47,10 @@ private:
     HANDLE handle_;
 };
 
+bool isSeparator(wchar_t character) {
+    return character == L'\\' || character == L'/';
+}
+
 DWORD writeAll(HANDLE file, std::string_view contents) {
     while (!contents.empty()) {
         const DWORD chunk =
@@ -49,14 +65,35 @@ DWORD writeAll(HANDLE file, std::string_view contents) {
     return 0;
 }
 
+// Creates the folder and the missing ones above it, top down. A folder that exists already is
+// fine; whatever else stands in the way shows when the file is created in it.
+DWORD createFolders(std::wstring folder) {
+    while (!folder.empty() && isSeparator(folder.back()))
+        folder.pop_back();
+    if (folder.empty() || folder.back() == L':')
+        return ERROR_PATH_NOT_FOUND; // a drive or share that is not there
+    if (CreateDirectoryW(folder.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS)
+        return 0;
+    if (GetLastError() != ERROR_PATH_NOT_FOUND)
+        return GetLastError();
+    const std::size_t cut = folder.find_last_of(L"\\/");
+    if (cut == std::wstring::npos || cut == 0)
+        return ERROR_PATH_NOT_FOUND;
+    if (const DWORD error = createFolders(folder.substr(0, cut)); error != 0)
+        return error;
+    if (CreateDirectoryW(folder.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS)
+        return 0;
+    return GetLastError();
+}
+
 // Makes a file of a name no other file in the folder has, beside path, so that the final rename
 // stays inside one volume. The process id keeps two running copies of the program apart.
-FileHandle createTemporaryBeside(const std::string& path, std::string& temporary, DWORD& error) {
-    const std::string stem = path + "." + std::to_string(GetCurrentProcessId()) + ".";
+FileHandle createUniqueBeside(const std::wstring& path, std::wstring& temporary, DWORD& error) {
+    const std::wstring stem = path + L"." + std::to_wstring(GetCurrentProcessId()) + L".";
     constexpr int attempts = 100;
     for (int attempt = 0; attempt < attempts; ++attempt) {
-        temporary = stem + std::to_string(attempt) + ".tmp";
-        FileHandle file(CreateFileA(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+        temporary = stem + std::to_wstring(attempt) + L".tmp";
+        FileHandle file(CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                     FILE_ATTRIBUTE_NORMAL, nullptr));
         if (file.valid()) {
             error = 0;
@@ -70,34 +107,65 @@ FileHandle createTemporaryBeside(const std::string& path, std::string& temporary
     return FileHandle(INVALID_HANDLE_VALUE);
 }
 
-// Windows reports every reason why ReplaceFileA could not remove the old file as
+// As createUniqueBeside, creating the missing folders on the way first when there are any (the
+// user's settings folder before the first save, say).
+FileHandle createTemporaryBeside(const std::wstring& path, std::wstring& temporary, DWORD& error) {
+    FileHandle file = createUniqueBeside(path, temporary, error);
+    const std::size_t cut = path.find_last_of(L"\\/");
+    if (file.valid() || error != ERROR_PATH_NOT_FOUND || cut == std::wstring::npos)
+        return file;
+    if (const DWORD folderError = createFolders(path.substr(0, cut)); folderError != 0) {
+        error = folderError;
+        return file;
+    }
+    return createUniqueBeside(path, temporary, error);
+}
+
+// Windows reports every reason why ReplaceFileW could not remove the old file as
 // ERROR_UNABLE_TO_REMOVE_REPLACED. Opening the old file for writing, as a plain save would,
 // names the reason the user can act on: access denied for a read-only file, a sharing violation
 // for one that another program holds open.
-DWORD reasonTheOldFileStays(const std::string& path, DWORD replaceError) {
-    FileHandle probe(CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+DWORD reasonTheOldFileStays(const std::wstring& path, DWORD replaceError) {
+    FileHandle probe(CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     return probe.valid() ? replaceError : GetLastError();
 }
 
-// Puts the finished temporary file in place of path. ReplaceFileA keeps the old file's
+// What another program's hold on the old file makes ReplaceFileW report; it may pass.
+bool isTransient(DWORD error) {
+    return error == ERROR_SHARING_VIOLATION || error == ERROR_UNABLE_TO_REMOVE_REPLACED ||
+           error == ERROR_UNABLE_TO_MOVE_REPLACEMENT;
+}
+
+// Puts the finished temporary file in place of path, once. ReplaceFileW keeps the old file's
 // attributes and security; it needs an existing target, so a first save moves the file instead.
-DWORD moveIntoPlace(const std::string& temporary, const std::string& path) {
-    if (GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES) {
-        if (ReplaceFileA(path.c_str(), temporary.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS,
+DWORD tryMoveIntoPlace(const std::wstring& temporary, const std::wstring& path) {
+    if (GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES) {
+        if (ReplaceFileW(path.c_str(), temporary.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS,
                          nullptr, nullptr))
             return 0;
         const DWORD error = GetLastError();
-        if (error == ERROR_UNABLE_TO_REMOVE_REPLACED)
-            return reasonTheOldFileStays(path, error);
-        // The target vanished since it was looked at: then there is nothing to replace.
+        // The target vanished since it was looked at: then there is nothing to replace. (After
+        // ERROR_UNABLE_TO_MOVE_REPLACEMENT the old file is gone as well, and the next try moves.)
         if (error != ERROR_FILE_NOT_FOUND)
             return error;
     }
-    if (MoveFileExA(temporary.c_str(), path.c_str(),
+    if (MoveFileExW(temporary.c_str(), path.c_str(),
                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
         return 0;
     return GetLastError();
+}
+
+DWORD moveIntoPlace(const std::wstring& temporary, const std::wstring& path) {
+    DWORD error = tryMoveIntoPlace(temporary, path);
+    for (DWORD waited = 0; isTransient(error) && waited < replaceRetryForMs;
+         waited += replaceRetryStepMs) {
+        Sleep(replaceRetryStepMs);
+        error = tryMoveIntoPlace(temporary, path);
+    }
+    if (error == ERROR_UNABLE_TO_REMOVE_REPLACED)
+        return reasonTheOldFileStays(path, error);
+    return error;
 }
 
 } // namespace
@@ -122,16 +190,24 @@ FileStatus statusFromWindowsError(unsigned long code) {
 
 FileStatus readFile(const std::string& path, std::string& contents) {
     contents.clear();
-    FileHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    // A folder cannot be opened this way (no FILE_FLAG_BACKUP_SEMANTICS): access denied.
+    FileHandle file(CreateFileW(wideFromUtf8(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN,
+                                nullptr));
     if (!file.valid())
         return statusFromWindowsError(GetLastError());
+    // A device (NUL, CON, a serial port) or a pipe is no stored file, and reading it may wait.
+    if (GetFileType(file.get()) != FILE_TYPE_DISK)
+        return statusFromWindowsError(ERROR_ACCESS_DENIED);
 
-    // Read until the end rather than trusting the size, which may change under us.
+    // Read until the end rather than trusting the size, which may change under us, but never
+    // more than one byte past the largest stored file.
+    constexpr std::size_t mostRead = maxStoredFileSize + 1;
     char chunk[65536];
-    for (;;) {
+    while (contents.size() < mostRead) {
+        const DWORD wanted = static_cast<DWORD>(std::min(sizeof chunk, mostRead - contents.size()));
         DWORD got = 0;
-        if (!ReadFile(file.get(), chunk, sizeof chunk, &got, nullptr)) {
+        if (!ReadFile(file.get(), chunk, wanted, &got, nullptr)) {
             const DWORD error = GetLastError();
             contents.clear();
             return statusFromWindowsError(error);
@@ -140,13 +216,26 @@ FileStatus readFile(const std::string& path, std::string& contents) {
             break;
         contents.append(chunk, got);
     }
+    if (contents.size() > maxStoredFileSize) {
+        contents.clear();
+        return {FileFailure::tooLarge, 0};
+    }
+    contents = utf8FromStoredText(contents, legacyAnsiCodePage());
     return {};
 }
 
 FileStatus replaceFile(const std::string& path, std::string_view contents) {
-    std::string temporary;
+    const std::wstring target = wideFromUtf8(path);
+    // ReplaceFileW would replace a read-only file, and Wine even a folder; neither is the user's
+    // to overwrite by a save.
+    const DWORD attributes = GetFileAttributesW(target.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES &&
+        (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)))
+        return statusFromWindowsError(ERROR_ACCESS_DENIED);
+
+    std::wstring temporary;
     DWORD error = 0;
-    FileHandle file = createTemporaryBeside(path, temporary, error);
+    FileHandle file = createTemporaryBeside(target, temporary, error);
     if (!file.valid())
         return statusFromWindowsError(error);
 
@@ -156,13 +245,68 @@ FileStatus replaceFile(const std::string& path, std::string_view contents) {
     const DWORD closeError = file.closeNow();
     if (error == 0)
         error = closeError;
-    if (error == 0)
-        error = moveIntoPlace(temporary, path);
     if (error != 0) {
-        DeleteFileA(temporary.c_str());
+        DeleteFileW(temporary.c_str());
         return statusFromWindowsError(error);
     }
-    return {};
+    error = moveIntoPlace(temporary, target);
+    // When ReplaceFileW took the old file away and the new one could not follow it
+    // (ERROR_UNABLE_TO_MOVE_REPLACEMENT every time), the new file is the only copy of the
+    // content left: it stays under its temporary name.
+    const bool oldFileGone = attributes != INVALID_FILE_ATTRIBUTES &&
+                             GetFileAttributesW(target.c_str()) == INVALID_FILE_ATTRIBUTES;
+    if (error != 0 && !oldFileGone)
+        DeleteFileW(temporary.c_str());
+    return statusFromWindowsError(error);
+}
+
+bool exists(const std::string& path) {
+    return GetFileAttributesW(wideFromUtf8(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+bool folderWritable(const std::string& folder) {
+    std::wstring stem = wideFromUtf8(folder);
+    if (!stem.empty() && !isSeparator(stem.back()) && stem.back() != L':')
+        stem += L'\\';
+    stem += L"dravix-probe-" + std::to_wstring(GetCurrentProcessId()) + L"-";
+    // Only creating a file answers this: the folder's security descriptor, inherited rights,
+    // a read-only share or medium and the controlled folder access of Windows Security all have
+    // their say. The file needs no cleaning up; it goes when its one handle closes.
+    constexpr int attempts = 100;
+    for (int attempt = 0; attempt < attempts; ++attempt) {
+        const std::wstring probe = stem + std::to_wstring(attempt) + L".tmp";
+        FileHandle file(CreateFileW(probe.c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
+                                    FILE_ATTRIBUTE_TEMPORARY | FILE_ATTRIBUTE_HIDDEN |
+                                        FILE_FLAG_DELETE_ON_CLOSE,
+                                    nullptr));
+        if (file.valid())
+            return true;
+        const DWORD error = GetLastError();
+        if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS)
+            return false;
+    }
+    return false;
+}
+
+std::string userSettingsFolder() {
+    std::wstring base;
+    PWSTR known = nullptr;
+    // KF_FLAG_DONT_VERIFY: the folder is named even when it does not exist yet.
+    if (SUCCEEDED(SHGetKnownFolderPath(FOLDERID_LocalAppData, KF_FLAG_DONT_VERIFY, nullptr, &known)))
+        base = known;
+    CoTaskMemFree(known);
+    if (base.empty()) {
+        std::wstring variable(32768, L'\0');
+        const DWORD length = GetEnvironmentVariableW(L"LOCALAPPDATA", variable.data(),
+                                                     static_cast<DWORD>(variable.size()));
+        if (length > 0 && length < variable.size())
+            base.assign(variable.data(), length);
+    }
+    if (base.empty())
+        return {};
+    if (!isSeparator(base.back()))
+        base += L'\\';
+    return utf8FromWide(base) + "Dravix\\";
 }
 
 } // namespace dravix::win32

@@ -1,5 +1,7 @@
 #include "platform/win32/win32_services.h"
 
+#include "platform/win32/win32_text.h"
+
 #include <windows.h>
 
 #include <algorithm>
@@ -15,17 +17,17 @@ constexpr std::size_t longestPath = 1 << 16;
 } // namespace
 
 std::string executablePath(std::size_t initialCapacity) {
-    // GetModuleFileNameA cuts a path that does not fit and then returns the buffer's size, so
+    // GetModuleFileNameW cuts a path that does not fit and then returns the buffer's size, so
     // the buffer grows until the answer is shorter than the buffer. An empty result leaves the
     // stored files in the working folder.
-    std::vector<char> buffer(std::max<std::size_t>(initialCapacity, 1));
+    std::vector<wchar_t> buffer(std::max<std::size_t>(initialCapacity, 1));
     for (;;) {
         const DWORD length =
-            GetModuleFileNameA(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+            GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
         if (length == 0)
             return {};
         if (length < buffer.size())
-            return std::string(buffer.data(), length);
+            return utf8FromWide(std::wstring_view(buffer.data(), length));
         if (buffer.size() >= longestPath)
             return {};
         buffer.resize(buffer.size() * 2);

@@ -1,8 +1,7 @@
 // A long randomized run of the whole core through the fake desktop: presses, moves and releases
 // of every button anywhere in and outside the window, keys, ticks, dialogs, dropped files, lost
-// captures and failing disks,
-// with the invariants checked after every event. DRAVIX_SOAK_EVENTS sets the length of the run
-// and DRAVIX_SOAK_SEED its seed.
+// captures and failing disks, with the invariants checked after every event. DRAVIX_SOAK_EVENTS
+// sets the length of the run and DRAVIX_SOAK_SEED its seed.
 
 #include "strip/placement.h"
 #include "tests/support/core_fixture.h"
