@@ -79,8 +79,10 @@ void TForm1::followWithTip(ElementIndex underPointer) {
     }
     const Element& button = scene_.element(underPointer);
     const WindowGeometry window = desktop_.geometry();
-    const Place at{saturatingAdd(window.left, shape::openWidth + gap),
-                   saturatingAdd(window.top, scene_.element(button.parent).top + button.top)};
+    const int scale = desktop_.scale();
+    const Place at{
+        saturatingAdd(window.left, shape::openWidth * scale + gap),
+        saturatingAdd(window.top, (scene_.element(button.parent).top + button.top) * scale)};
     tip_.pointerOver(slot, slotRecords_[slot].path, at);
 }
 
@@ -92,7 +94,8 @@ void TForm1::mouseUp(int x, int y, MouseButton button) {
 
 Place TForm1::onScreen(int x, int y) const {
     const WindowGeometry window = desktop_.geometry();
-    return {saturatingAdd(window.left, x), saturatingAdd(window.top, y)};
+    const int scale = desktop_.scale();
+    return {saturatingAdd(window.left, x * scale), saturatingAdd(window.top, y * scale)};
 }
 
 void TForm1::keyDown(int virtualKey) {

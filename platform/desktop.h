@@ -10,7 +10,8 @@
 
 namespace dravix {
 
-// Left and Top are screen pixels of the window's top-left corner.
+// Left and Top are screen pixels of the window's top-left corner; Width and Height are the
+// program's own pixels, which the desktop shows scale() times larger.
 struct WindowGeometry {
     int left = 0;
     int top = 0;
@@ -88,6 +89,9 @@ public:
     virtual void setGeometry(const WindowGeometry& geometry) = 0;
     virtual WindowGeometry geometry() const = 0;
     virtual void present(const Frame& frame) = 0;
+    // The whole number by which the desktop enlarges every pixel of the program: 1, or 2 on a
+    // screen of twice the usual density. Pointer coordinates arrive in the program's pixels.
+    virtual int scale() const = 0;
 
     // The work area (the monitor less the panels docked on it) of the monitor that holds most
     // of `area`, or of the nearest monitor when none holds any of it.
@@ -140,7 +144,8 @@ public:
     virtual ~WindowEvents() = default;
 
     virtual void activate() = 0;
-    // Coordinates are window pixels; they may lie outside the window while a button is held.
+    // Coordinates are the program's pixels from the window's top-left corner; they may lie
+    // outside the window while a button is held.
     virtual void mouseDown(int x, int y, MouseButton button) = 0;
     virtual void mouseMove(int x, int y) = 0;
     virtual void mouseUp(int x, int y, MouseButton button) = 0;

@@ -14,19 +14,19 @@ int clampInto(long long value, long long lowest, long long highest) {
 
 } // namespace
 
-ScreenRect toggleAt(Place resting) {
-    return {resting.left, resting.top, shape::closedWidth, shape::closedHeight};
+ScreenRect toggleAt(Place resting, int scale) {
+    return {resting.left, resting.top, shape::closedWidth * scale, shape::closedHeight * scale};
 }
 
-ScreenRect openStripAt(Place resting) {
-    return {resting.left, saturatingAdd(resting.top, -shape::rise), shape::openWidth,
-            shape::openHeight};
+ScreenRect openStripAt(Place resting, int scale) {
+    return {resting.left, saturatingAdd(resting.top, -shape::rise * scale),
+            shape::openWidth * scale, shape::openHeight * scale};
 }
 
-Place nearestWholePlace(Place resting, const ScreenRect& workArea) {
-    const long long lowestTop = static_cast<long long>(workArea.top) + shape::rise;
-    const long long highestTop = workArea.bottom() - shape::closedHeight;
-    const long long highestLeft = workArea.right() - shape::openWidth;
+Place nearestWholePlace(Place resting, const ScreenRect& workArea, int scale) {
+    const long long lowestTop = static_cast<long long>(workArea.top) + shape::rise * scale;
+    const long long highestTop = workArea.bottom() - shape::closedHeight * scale;
+    const long long highestLeft = workArea.right() - shape::openWidth * scale;
     return {clampInto(resting.left, workArea.left, highestLeft),
             clampInto(resting.top, std::min(lowestTop, highestTop), highestTop)};
 }

@@ -138,5 +138,24 @@ TEST_F(MiddleDrag, DoesNothingWhileTheStripIsOpen) {
     EXPECT_EQ(desktop.geometry(), open);
 }
 
+// On a desktop that shows every pixel twice as large the strip is twice as large on the screen,
+// while places stay in screen pixels.
+TEST_F(Placement, ADoubleScaleDoublesTheStripOnTheScreenButNotThePlaces) {
+    desktop.setScale(2);
+    EXPECT_EQ(startAt("100", "1200"), (Place{1280 - 488, 600}));
+    click("ProcBMP");
+    EXPECT_EQ(desktop.geometry(), (WindowGeometry{792, 0, 26, 323})) << "program pixels tall";
+    tickUntilSettled();
+    click("ProcBMP");
+    tickUntilSettled();
+    EXPECT_EQ(desktop.geometry(), (WindowGeometry{792, 600, 26, 23}));
+
+    form->mouseDown(12, 11, MouseButton::middle);
+    form->mouseMove(12 - 50, 11 + 10); // program pixels: the strip moves 100 and 20 on the screen
+    form->mouseUp(12 - 50, 11 + 10, MouseButton::middle);
+    EXPECT_EQ(desktop.geometry(), (WindowGeometry{692, 620, 26, 23}));
+    EXPECT_EQ(savedAtExit(), "620\r\n692\r\n");
+}
+
 } // namespace
 } // namespace dravix

@@ -97,7 +97,7 @@ void Strip::narrow() {
 void Strip::placeTall(int width) {
     const Place resting = *tallResting_;
     desktop_.setGeometry(
-        {resting.left, saturatingAdd(resting.top, -shape::rise), width, shape::openHeight});
+        {resting.left, saturatingAdd(resting.top, -riseOnScreen()), width, shape::openHeight});
 }
 
 // Returns whether the tick goes on after the step. The bound is tested before the move, so the
@@ -138,8 +138,13 @@ void Strip::restoreTallPlace() {
         return;
     const WindowGeometry window = desktop_.geometry();
     const Place resting = *tallResting_;
-    if (window.left != resting.left || window.top != saturatingAdd(resting.top, -shape::rise))
+    if (window.left != resting.left || window.top != saturatingAdd(resting.top, -riseOnScreen()))
         placeTall(window.width);
+}
+
+// The window grows upward by the strip's height on the screen, whatever the desktop's scale.
+int Strip::riseOnScreen() const {
+    return shape::rise * desktop_.scale();
 }
 
 Place Strip::restingPlace() const {
@@ -150,7 +155,8 @@ Place Strip::restingPlace() const {
 }
 
 Place Strip::nearestWhole(Place resting) const {
-    return nearestWholePlace(resting, desktop_.workAreaNear(toggleAt(resting)));
+    const int scale = desktop_.scale();
+    return nearestWholePlace(resting, desktop_.workAreaNear(toggleAt(resting, scale)), scale);
 }
 
 bool Strip::keepWhole() {

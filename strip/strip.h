@@ -62,6 +62,7 @@ private:
     bool tall() const { return tallResting_.has_value(); }
     void placeTall(int width);
     void restoreTallPlace();
+    int riseOnScreen() const;
     Place nearestWhole(Place resting) const;
 
     struct Drag {

@@ -37,6 +37,7 @@ public:
     WindowGeometry geometry() const override { return geometry_; }
     void present(const Frame& frame) override;
     ScreenRect workAreaNear(const ScreenRect& area) const override;
+    int scale() const override { return scale_; }
 
     void showError(const std::string& text) override;
     std::optional<std::string> chooseFile(const std::string& initialName) override;
@@ -62,6 +63,7 @@ public:
     // A folder (ending in its separator) in which the user may not create or replace files.
     void makeFolderReadOnly(std::string folder) { readOnlyFolders_.insert(std::move(folder)); }
     void setMillisecond(int millisecond) { millisecond_ = millisecond; }
+    void setScale(int scale) { scale_ = scale; }
     // One 1280 x 1024 monitor without panels until a test says otherwise.
     void setMonitors(std::vector<Monitor> monitors) { monitors_ = std::move(monitors); }
     // The window manager moves the window on its own (a drag by the frame, say): no record.
@@ -127,6 +129,7 @@ private:
     std::string executablePath_ = "/opt/dravix/dravix";
     char separator_ = '/';
     int millisecond_ = 1;
+    int scale_ = 1;
 };
 
 } // namespace dravix

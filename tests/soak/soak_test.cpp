@@ -187,7 +187,7 @@ protected:
             ASSERT_EQ(window.height, 323);
             ASSERT_EQ(procTop, 300);
         }
-        const ScreenRect open = openStripAt(strip.restingPlace());
+        const ScreenRect open = openStripAt(strip.restingPlace(), 1);
         ASSERT_TRUE(open.left >= 0 && open.top >= 0 && open.right() <= 1280 &&
                     open.bottom() <= 1024)
             << "the open strip is whole on the screen";

@@ -23,6 +23,7 @@ public:
     WindowGeometry geometry() const override { return geometry_; }
     void present(const Frame&) override {}
     ScreenRect workAreaNear(const ScreenRect& area) const override { return area; }
+    int scale() const override { return 1; }
     void showError(const std::string&) override {}
     std::optional<std::string> chooseFile(const std::string&) override { return std::nullopt; }
 
