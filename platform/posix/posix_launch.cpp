@@ -230,7 +230,7 @@ std::optional<std::string> launch(const std::string& path, const std::string& wo
         openMax > 0 && openMax < 1 << 20 ? static_cast<int>(openMax) : 1 << 20;
 
     int report[2];
-    if (::pipe2(report, 0) != 0)
+    if (::pipe2(report, O_CLOEXEC) != 0)
         return std::strerror(errno);
 
     // Signals stay blocked across the fork so that none of our handlers runs in a child before
