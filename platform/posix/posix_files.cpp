@@ -311,8 +311,8 @@ int replaceThroughTemporary(const std::string& target, const struct stat* old,
         error = errno;
     if (error == 0 && temporary.empty())
         error = linkIn(file.get(), folder, name, temporary);
-    if (error == 0)
-        error = file.closeNow();
+    // The rename comes right after the link, the file still open: a kill between the two is all
+    // that can leave a temporary of an unnamed file behind.
     if (error == 0 && ::rename(temporary.c_str(), target.c_str()) != 0)
         error = errno;
     if (error != 0) {
