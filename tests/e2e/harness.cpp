@@ -83,6 +83,27 @@ void DravixProcess::setEnvironment(const std::string& name, const std::string& v
     environment_[name] = value;
 }
 
+void DravixProcess::runAsOrdinaryUser() {
+    constexpr uid_t nobody = 65534;
+    ordinaryUser_ = true;
+    std::filesystem::permissions(
+        folder_, std::filesystem::perms::owner_all | std::filesystem::perms::group_read |
+                     std::filesystem::perms::group_exec | std::filesystem::perms::others_read |
+                     std::filesystem::perms::others_exec);
+    if (::chown(elsewhere().c_str(), nobody, nobody) != 0) {
+        throw std::runtime_error("cannot give the home folder to nobody: " +
+                                 std::string(std::strerror(errno)));
+    }
+    // The X server's cookie, readable for that user too.
+    if (const char* cookie = std::getenv("XAUTHORITY"); cookie != nullptr && *cookie != '\0') {
+        const std::filesystem::path copy = folder_ / "xauthority";
+        std::filesystem::copy_file(cookie, copy, std::filesystem::copy_options::overwrite_existing);
+        std::filesystem::permissions(copy, std::filesystem::perms::others_read,
+                                     std::filesystem::perm_options::add);
+        environment_["XAUTHORITY"] = copy.string();
+    }
+}
+
 void DravixProcess::start() {
     if (running()) {
         throw std::logic_error("dravix still runs; it cannot be started twice at once");
@@ -93,8 +114,11 @@ void DravixProcess::start() {
 
     x11test::ProcessOptions options;
     const std::string program = (folder_ / "dravix").string();
+    if (ordinaryUser_) {
+        options.argv = {"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"};
+    }
     // DRAVIX_E2E_WRAPPER runs the program under a tool such as valgrind: its words come first.
-    if (const char* wrapper = std::getenv("DRAVIX_E2E_WRAPPER")) {
+    if (const char* wrapper = std::getenv("DRAVIX_E2E_WRAPPER"); wrapper && !ordinaryUser_) {
         std::istringstream split(wrapper);
         for (std::string word; split >> word;) {
             options.argv.push_back(word);

@@ -75,6 +75,11 @@ public:
     void writeFile(const std::string& name, const std::string& bytes);
     std::optional<std::string> readFile(const std::string& name) const;
 
+    // From the next start() on, the program runs as the ordinary user nobody (uid 65534) from a
+    // folder that user may read but not write, as a package installs it; HOME (elsewhere())
+    // becomes that user's. It then runs without DRAVIX_E2E_WRAPPER.
+    void runAsOrdinaryUser();
+
     // Gives the next start() this environment variable in place of the caller's (PATH, say).
     // HOME is always the folder elsewhere().
     void setEnvironment(const std::string& name, const std::string& value);
@@ -107,6 +112,7 @@ private:
     std::filesystem::path folder_;
     std::optional<x11test::ChildProcess> process_;
     std::map<std::string, std::string> environment_;
+    bool ordinaryUser_ = false;
 };
 
 // Puts text on the X clipboard for as long as it lives: xclip, started in the foreground, owns

@@ -9,7 +9,6 @@
 #include <sys/wait.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <thread>
 
 namespace dravix::e2e {
@@ -33,8 +32,9 @@ int slotY(int slot) {
 // records the started programs leave.
 class Slots : public DravixTest {
 protected:
-    // Every test gets a recording stand-in for xdg-open first on the program's PATH, so that a
-    // launch handed to the desktop's handler is seen rather than opening anything.
+    // Every test gets a recording stand-in for xdg-open as the only program on its PATH, so that
+    // a launch handed to the desktop's handler is seen rather than opening anything, and no
+    // desktop file chooser (zenity, kdialog) takes the place of the program's own dialog.
     void SetUp() override {
         base = fs::canonical(app.folder());
         fs::create_directory(base / "bin");
@@ -44,9 +44,7 @@ protected:
                       "  for argument; do printf 'arg %s\\n' \"$argument\"; done; } >> '" +
                           handlerCalls().string() + "'\n",
                       true);
-        const char* path = std::getenv("PATH");
-        app.setEnvironment("PATH", (base / "bin").string() + ":" +
-                                       (path != nullptr ? path : "/usr/bin:/bin"));
+        app.setEnvironment("PATH", (base / "bin").string());
     }
 
     // What the stand-in xdg-open recorded, one block of lines per call.

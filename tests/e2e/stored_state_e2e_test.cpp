@@ -6,6 +6,7 @@
 
 #include <X11/keysym.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <set>
 
@@ -84,6 +85,28 @@ TEST_F(PositionAndExit, ExitWithTheStripOpenAndStartAgainClosed) {
     app.start();
     ASSERT_TRUE(waitForMainWindow({301, 600, 26, 23}));
     EXPECT_TRUE(waitForImage(closedFrame(), "closed-after-restart"));
+}
+
+// Installed where the user may not write, the program keeps its files in the user's settings
+// folder and leaves its own folder as the package made it.
+TEST_F(PositionAndExit, InstalledWhereTheUserMayNotWriteItKeepsTheFilesInTheSettingsFolder) {
+    app.runAsOrdinaryUser();
+    const std::filesystem::path settings = app.elsewhere() / ".config" / "dravix";
+    std::filesystem::create_directories(settings);
+    writeTextFile(settings / "dravix.ini", "500\r\n400\r\n");
+    writeTextFile(settings / "dravix.dat", emptySlotList());
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(app.elsewhere())) {
+        ASSERT_EQ(::chown(entry.path().c_str(), 65534, 65534), 0);
+    }
+    app.start();
+    ASSERT_TRUE(waitForMainWindow({400, 500, 26, 23})) << app.errorOutput();
+    tapKey(XK_Down);
+    ASSERT_TRUE(waitForGeometry({400, 501, 26, 23}));
+    exitThroughTheToggle(0);
+
+    EXPECT_EQ(readTextFile(settings / "dravix.ini"), "501\r\n400\r\n");
+    EXPECT_FALSE(app.readFile("dravix.ini"));
+    EXPECT_FALSE(app.readFile("dravix.dat"));
 }
 
 } // namespace
