@@ -19,23 +19,36 @@
 //      whichever comes first, so the start-up load runs before any input
 //  [X] work area of the monitor nearest a rectangle (MonitorFromRect, rcWork): the taskbar and
 //      docked bars left out
-//  [X] modal error box (MessageBoxA): caption from the title, error icon, one OK button
-//  [X] modal open-file dialog (GetOpenFileNameA): filter "*.*", the given name filled in
+//  [X] modal error box (MessageBoxW): caption from the title, error icon, one OK button
+//  [X] modal open-file dialog (GetOpenFileNameW): filter "*.*", the given name filled in
 //  [X] the box and the dialog are owned by the strip: they stay above it and disable it
 //  [X] one strip per folder: a named mutex per executable folder; a second start from that
 //      folder brings the running strip (or its box or dialog) to the front and ends with status
 //      0 before it reads anything; copies in other folders run side by side
 //  [ ] one folder reached by two names (a subst drive, a share and the drive mapped to it)
 //      counts as two folders
-//  [X] launch through ShellExecuteA: default verb, working folder, SW_RESTORE
-//  [X] files byte for byte, names in the ANSI code page; a save goes to a temporary file first
-//      and replaces the old one with ReplaceFileA, so a failed save leaves the old file whole
-//  [X] executable path (GetModuleFileNameA), millisecond of the local time (GetLocalTime)
+//  [X] launch through ShellExecuteW: default verb, working folder, SW_RESTORE
+//  [X] every path and text in UTF-8, handed to the W functions as UTF-16, so that any name
+//      works whatever the ANSI code page; the manifest also declares UTF-8 as the process's code
+//      page (heeded from Windows 10 version 1903 on)
+//  [X] stored files read whole, at most 1 MiB and one byte (tooLarge beyond); anything but a
+//      file on a disk (a folder, a device, a pipe) is access denied; a line that is not UTF-8 is
+//      converted from the system's legacy ANSI code page, as earlier versions wrote it
+//  [X] a save goes to a temporary file beside the old one, which ReplaceFileW replaces, so a
+//      failed save leaves the old file whole; it keeps the old file's attributes and security;
+//      missing folders on the way are created; while another program holds the old file the
+//      save is tried again for half a second; a read-only file or a folder in the way is access
+//      denied and stays
+//  [X] user settings folder %LOCALAPPDATA%\Dravix\ (SHGetKnownFolderPath, else the
+//      environment); a folder is writable when a probe file can be created in it
+//  [ ] a symbolic link at a stored file's path is not looked through: what ReplaceFileW makes of
+//      it is what happens (Wine cannot make one to try)
+//  [ ] paths longer than MAX_PATH (260 characters): no \\?\ prefix, no longPathAware
+//  [X] executable path (GetModuleFileNameW), millisecond of the local time (GetLocalTime)
 //  [X] closing from outside (Alt+F4, the taskbar) ends the message loop; exit at once with a
 //      status (ExitProcess)
 //  [ ] minimise and maximise: refused, so that the window's geometry is always its real one
 //  [ ] screens above 96 pixels per inch: the program is not DPI-aware, so Windows scales it
-//  [ ] paths that the ANSI code page cannot spell, and a UTF-8 ANSI code page
 //  [ ] drag and drop
 
 #pragma once
@@ -70,6 +83,8 @@ public:
     WindowGeometry geometry() const override;
     void present(const Frame& frame) override;
     ScreenRect workAreaNear(const ScreenRect& area) const override;
+    // Every pixel shown once; screens of a higher density are not yet scaled up.
+    int scale() const override { return 1; }
 
     void showError(const std::string& text) override;
     std::optional<std::string> chooseFile(const std::string& initialName) override;

@@ -72,10 +72,11 @@ DWORD createFolders(std::wstring folder) {
         folder.pop_back();
     if (folder.empty() || folder.back() == L':')
         return ERROR_PATH_NOT_FOUND; // a drive or share that is not there
-    if (CreateDirectoryW(folder.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS)
+    if (CreateDirectoryW(folder.c_str(), nullptr))
         return 0;
-    if (GetLastError() != ERROR_PATH_NOT_FOUND)
-        return GetLastError();
+    if (const DWORD error = GetLastError(); error != ERROR_PATH_NOT_FOUND)
+        return error == ERROR_ALREADY_EXISTS ? 0 : error;
+    // The folder above is missing too.
     const std::size_t cut = folder.find_last_of(L"\\/");
     if (cut == std::wstring::npos || cut == 0)
         return ERROR_PATH_NOT_FOUND;
@@ -156,12 +157,23 @@ DWORD tryMoveIntoPlace(const std::wstring& temporary, const std::wstring& path) 
     return GetLastError();
 }
 
+// Whether another program has the file open in a way that keeps it from being replaced.
+bool heldByAnotherProgram(const std::wstring& path) {
+    FileHandle probe(CreateFileW(path.c_str(), GENERIC_WRITE | DELETE,
+                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    return !probe.valid() && GetLastError() == ERROR_SHARING_VIOLATION;
+}
+
 DWORD moveIntoPlace(const std::wstring& temporary, const std::wstring& path) {
     DWORD error = tryMoveIntoPlace(temporary, path);
     for (DWORD waited = 0; isTransient(error) && waited < replaceRetryForMs;
          waited += replaceRetryStepMs) {
         Sleep(replaceRetryStepMs);
-        error = tryMoveIntoPlace(temporary, path);
+        // Replacing again while the file is still held would only fail again (and under Wine
+        // leave one more empty rf*.tmp file of its own in the folder).
+        if (!heldByAnotherProgram(path))
+            error = tryMoveIntoPlace(temporary, path);
     }
     if (error == ERROR_UNABLE_TO_REMOVE_REPLACED)
         return reasonTheOldFileStays(path, error);
@@ -275,10 +287,9 @@ bool folderWritable(const std::string& folder) {
     constexpr int attempts = 100;
     for (int attempt = 0; attempt < attempts; ++attempt) {
         const std::wstring probe = stem + std::to_wstring(attempt) + L".tmp";
-        FileHandle file(CreateFileW(probe.c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
-                                    FILE_ATTRIBUTE_TEMPORARY | FILE_ATTRIBUTE_HIDDEN |
-                                        FILE_FLAG_DELETE_ON_CLOSE,
-                                    nullptr));
+        FileHandle file(CreateFileW(
+            probe.c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
+            FILE_ATTRIBUTE_TEMPORARY | FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
         if (file.valid())
             return true;
         const DWORD error = GetLastError();
@@ -292,7 +303,8 @@ std::string userSettingsFolder() {
     std::wstring base;
     PWSTR known = nullptr;
     // KF_FLAG_DONT_VERIFY: the folder is named even when it does not exist yet.
-    if (SUCCEEDED(SHGetKnownFolderPath(FOLDERID_LocalAppData, KF_FLAG_DONT_VERIFY, nullptr, &known)))
+    if (SUCCEEDED(
+            SHGetKnownFolderPath(FOLDERID_LocalAppData, KF_FLAG_DONT_VERIFY, nullptr, &known)))
         base = known;
     CoTaskMemFree(known);
     if (base.empty()) {

@@ -1,10 +1,13 @@
 #include "platform/win32/win32_services.h"
+#include "platform/win32/win32_text.h"
 #include "tests/support/win32_test_folder.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cctype>
+#include <memory>
+#include <thread>
 
 namespace dravix::win32 {
 namespace {
@@ -50,8 +53,11 @@ protected:
     TemporaryFolder folder;
 };
 
-TEST_F(ReadFileTest, ReadsTheWholeFileByteForByte) {
-    const std::string bytes = "C:\\Tools\\x.exe\r\nx\n\r\x1a\0end"s + everyByte(200'000);
+TEST_F(ReadFileTest, ReadsAUtf8FileByteForByte) {
+    // A byte-order mark, line ends of every kind, Ctrl-Z and NUL, over more than one read.
+    std::string bytes = "\xef\xbb\xbf";
+    while (bytes.size() < 200'000)
+        bytes += "C:\\日本\\Пример.exe\r\nx\n\r\x1a\0"s;
     writeBytes(folder / "dravix.dat", bytes);
     std::string contents = "left over";
     EXPECT_TRUE(readFile(folder / "dravix.dat", contents).ok());
@@ -63,6 +69,20 @@ TEST_F(ReadFileTest, ReadsTheWholeFileByteForByte) {
     EXPECT_EQ(contents, "");
 }
 
+// A slot list from an earlier version holds its paths in the legacy ANSI code page. This test
+// program has no UTF-8 manifest, so GetACP() names that code page here.
+TEST_F(ReadFileTest, ALineThatIsNotUtf8IsConvertedFromTheLegacyCodePage) {
+    if (GetACP() != 1252)
+        GTEST_SKIP() << "written for code page 1252, not " << GetACP();
+    writeBytes(folder / "dravix.dat",
+               "\xef\xbb\xbf"
+               "C:\\Caf\xe9\\x.exe\r\nC:\\日本\r\n\xe9\r\xc4\n\xe9\x1a\xff\r\n\xc4"s);
+    std::string contents;
+    EXPECT_TRUE(readFile(folder / "dravix.dat", contents).ok());
+    EXPECT_EQ(contents, "\xef\xbb\xbf"
+                        "C:\\Café\\x.exe\r\nC:\\日本\r\né\rÄ\né\x1aÿ\r\nÄ");
+}
+
 TEST_F(ReadFileTest, TellsAMissingFileFromAMissingFolder) {
     std::string contents = "left over";
     EXPECT_TRUE(is(readFile(folder / "dravix.dat", contents), FileFailure::notFound, 2));
@@ -70,9 +90,22 @@ TEST_F(ReadFileTest, TellsAMissingFileFromAMissingFolder) {
     EXPECT_TRUE(is(readFile(folder / "gone\\dravix.dat", contents), FileFailure::pathNotFound, 3));
 }
 
-TEST_F(ReadFileTest, AFolderCannotBeReadAsAFile) {
+TEST_F(ReadFileTest, AFolderOrADeviceIsNoStoredFile) {
     std::string contents;
     EXPECT_TRUE(is(readFile(folder.path(), contents), FileFailure::accessDenied, 5));
+    // NUL, a device in every folder, reads as empty: it is refused before.
+    EXPECT_TRUE(is(readFile(folder / "NUL", contents), FileFailure::accessDenied, 5));
+}
+
+TEST_F(ReadFileTest, AFileOverTheLimitIsTooLarge) {
+    writeBytes(folder / "dravix.dat", std::string(maxStoredFileSize, 'x'));
+    std::string contents;
+    EXPECT_TRUE(readFile(folder / "dravix.dat", contents).ok());
+    EXPECT_EQ(contents.size(), maxStoredFileSize);
+
+    writeBytes(folder / "dravix.dat", std::string(maxStoredFileSize + 1, 'x'));
+    EXPECT_TRUE(is(readFile(folder / "dravix.dat", contents), FileFailure::tooLarge, 0));
+    EXPECT_EQ(contents, "");
 }
 
 TEST_F(ReadFileTest, AFileAnotherProgramHoldsOpenIsASharingViolation) {
@@ -114,30 +147,71 @@ TEST_F(ReplaceFileTest, KeepsTheOldFileWhenAnotherProgramHoldsItOpen) {
         << "the new file is removed";
 }
 
-TEST_F(ReplaceFileTest, IntoAMissingFolderIsPathNotFoundAndCreatesNothing) {
-    EXPECT_TRUE(
-        is(replaceFile(folder / "gone\\dravix.dat", "x\r\n"), FileFailure::pathNotFound, 3));
+// A virus scanner or an indexer holds a file for a moment; the save waits for it.
+TEST_F(ReplaceFileTest, ASaveWaitsOutAHoldOfAFifthOfASecond) {
+    writeBytes(folder / "dravix.dat", "old\r\n");
+    auto hold = std::make_unique<ExclusiveHold>(folder / "dravix.dat");
+    std::thread release([&] {
+        Sleep(200);
+        hold.reset();
+    });
+    const FileStatus status = replaceFile(folder / "dravix.dat", "new\r\n");
+    release.join();
+    EXPECT_TRUE(is(status, FileFailure::none, 0));
+    EXPECT_EQ(readBytes(folder / "dravix.dat"), "new\r\n");
+    EXPECT_EQ(temporaryFilesOf(folder, "dravix.dat"), std::set<std::string>{});
+}
+
+TEST_F(ReplaceFileTest, AReadOnlyFileOrAFolderInTheWayIsRefusedAndStays) {
+    writeBytes(folder / "dravix.dat", "old\r\n");
+    ASSERT_TRUE(SetFileAttributesA((folder / "dravix.dat").c_str(), FILE_ATTRIBUTE_READONLY));
+    EXPECT_TRUE(is(replaceFile(folder / "dravix.dat", "new\r\n"), FileFailure::accessDenied, 5));
+    EXPECT_EQ(readBytes(folder / "dravix.dat"), "old\r\n");
+    EXPECT_TRUE(GetFileAttributesA((folder / "dravix.dat").c_str()) & FILE_ATTRIBUTE_READONLY);
+
+    ASSERT_TRUE(CreateDirectoryA((folder / "dravix.ini").c_str(), nullptr));
+    EXPECT_TRUE(is(replaceFile(folder / "dravix.ini", "1\r\n2\r\n"), FileFailure::accessDenied, 5));
+    EXPECT_TRUE(GetFileAttributesA((folder / "dravix.ini").c_str()) & FILE_ATTRIBUTE_DIRECTORY);
+    EXPECT_EQ(folder.names(), (std::set<std::string>{"dravix.dat", "dravix.ini"}));
+}
+
+// Names are UTF-8 whatever the ANSI code page is (1252 under Wine here), and the folders on the
+// way to a file are made for it, as for the user's settings folder before the first save.
+TEST_F(ReplaceFileTest, CreatesMissingFoldersAndTakesUtf8Names) {
+    const std::string file = folder / "日本\\Пример\\dravix.dat";
+    ASSERT_TRUE(replaceFile(file, "x\r\n").ok());
+    EXPECT_TRUE(exists(file));
+    std::string contents;
+    EXPECT_TRUE(readFile(file, contents).ok());
+    EXPECT_EQ(contents, "x\r\n");
+
+    const std::wstring wideFolder = wideFromUtf8(folder.path());
+    WIN32_FIND_DATAW entry;
+    const HANDLE search = FindFirstFileW((wideFolder + L"\\日本\\*р").c_str(), &entry);
+    ASSERT_NE(search, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(std::wstring(entry.cFileName), L"Пример");
+    FindClose(search);
+    // The test folder's own clean-up goes through the A functions, which cannot spell these.
+    DeleteFileW((wideFolder + L"\\日本\\Пример\\dravix.dat").c_str());
+    RemoveDirectoryW((wideFolder + L"\\日本\\Пример").c_str());
+    RemoveDirectoryW((wideFolder + L"\\日本").c_str());
+}
+
+TEST(FolderWritable, CreatesAndDeletesAProbeFileInAnExistingFolderOnly) {
+    TemporaryFolder folder;
+    const std::wstring wideFolder = wideFromUtf8(folder / "日本");
+    ASSERT_TRUE(CreateDirectoryW(wideFolder.c_str(), nullptr));
+    EXPECT_TRUE(folderWritable(folder / "日本"));
+    EXPECT_TRUE(folderWritable(folder / "日本\\"));
+    EXPECT_TRUE(RemoveDirectoryW(wideFolder.c_str())) << "the probe file was left behind";
+    EXPECT_FALSE(folderWritable(folder / "gone\\"));
     EXPECT_TRUE(folder.names().empty());
 }
 
-// The A functions take names as bytes in the ANSI code page: what the program reads from its
-// slot list is what the file system sees, and the other way round.
-TEST_F(ReplaceFileTest, NamesAreBytesInTheAnsiCodePage) {
-    const std::string name = "caf\xe9 \xc4rger.dat";
-    ASSERT_TRUE(replaceFile(folder / name, "x\r\n").ok());
-    EXPECT_EQ(folder.names(), std::set<std::string>{name});
-    std::string contents;
-    EXPECT_TRUE(readFile(folder / name, contents).ok());
-    EXPECT_EQ(contents, "x\r\n");
-
-    if (GetACP() != 1252)
-        GTEST_SKIP() << "the wide name is checked for code page 1252 only, not " << GetACP();
-    WIN32_FIND_DATAW entry;
-    const std::wstring pattern(folder.path().begin(), folder.path().end());
-    const HANDLE search = FindFirstFileW((pattern + L"\\c*").c_str(), &entry);
-    ASSERT_NE(search, INVALID_HANDLE_VALUE);
-    EXPECT_EQ(std::wstring(entry.cFileName), L"caf\u00e9 \u00c4rger.dat");
-    FindClose(search);
+TEST(UserSettingsFolder, IsDravixInTheLocalApplicationData) {
+    wchar_t local[MAX_PATH] = {};
+    ASSERT_GT(GetEnvironmentVariableW(L"LOCALAPPDATA", local, MAX_PATH), 0u);
+    EXPECT_EQ(userSettingsFolder(), utf8FromWide(local) + "\\Dravix\\");
 }
 
 TEST(ExecutablePath, IsTheFullPathOfThisProgramWhateverTheFirstBufferSize) {

@@ -96,8 +96,8 @@ TEST_F(CoreOnWindowsFiles, AssigningSavesTheSlotListAndLaunchingStartsInTheFiles
     start();
     openStrip();
 
-    // A folder name in the ANSI code page is kept byte for byte.
-    const std::string chosen = "C:\\Program Files\\Caf\xe9 Tools\\tool.v2.exe";
+    // A UTF-8 name is stored as it is and read back as it is at the next start.
+    const std::string chosen = "C:\\Program Files\\日本 Tools\\tool.v2.bat";
     desktop.queueDialogAnswer(chosen);
     click("kn4", MouseButton::right);
     EXPECT_TRUE(desktop.errors().empty());
@@ -107,7 +107,10 @@ TEST_F(CoreOnWindowsFiles, AssigningSavesTheSlotListAndLaunchingStartsInTheFiles
     click("kn4", MouseButton::left);
     ASSERT_EQ(desktop.launches().size(), 1u);
     EXPECT_EQ(desktop.launches()[0].path, chosen);
-    EXPECT_EQ(desktop.launches()[0].workingFolder, "C:\\Program Files\\Caf\xe9 Tools\\");
+    EXPECT_EQ(desktop.launches()[0].workingFolder, "C:\\Program Files\\日本 Tools\\");
+
+    start();
+    EXPECT_EQ(form->slotRecords()[4].path, chosen);
 }
 
 TEST_F(CoreOnWindowsFiles, ASaveThatCannotReplaceTheListShowsWhyAndKeepsTheOldOne) {

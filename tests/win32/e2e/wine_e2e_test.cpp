@@ -1,6 +1,7 @@
 // dravix.exe under Wine, driven like a user through XTest: where the window appears and what it
 // shows, the slide, a launch through the shell, the open-file dialog while a slide goes on, the
-// arrow keys and the exit. Each test runs its own copy of the program in a temporary folder.
+// arrow keys and the exit, and folders with names beyond the ANSI code page. Each test runs its
+// own copy of the program in a temporary folder.
 
 #include "assets/picture_store.h"
 #include "tests/e2e/frames.h"
@@ -9,9 +10,12 @@
 #include <X11/Xatom.h>
 #include <X11/keysym.h>
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstdlib>
 #include <memory>
+#include <optional>
 #include <thread>
 
 namespace dravix::e2e {
@@ -173,6 +177,79 @@ TEST_F(StartUp, WithoutStoredFilesShowsTheErrorBoxOverADisabledWindow) {
     EXPECT_TRUE(app.running());
     EXPECT_FALSE(app.readFile("dravix.ini")) << "reading creates nothing";
     EXPECT_FALSE(app.readFile("dravix.dat"));
+}
+
+// Makes the harness put the run's folder inside a folder named Пример: TMPDIR names it while
+// the run's folder is made. A base class of the fixture, so that it comes first.
+class InsideACyrillicFolder {
+protected:
+    InsideACyrillicFolder()
+        : outer_(std::filesystem::temp_directory_path() /
+                 ("dravix-e2e-cyrillic-" + std::to_string(getpid()))) {
+        std::filesystem::create_directories(outer_ / "Пример");
+        if (const char* previous = std::getenv("TMPDIR"))
+            previous_ = previous;
+        setenv("TMPDIR", (outer_ / "Пример").c_str(), 1);
+    }
+    ~InsideACyrillicFolder() {
+        std::error_code ignored;
+        std::filesystem::remove_all(outer_, ignored);
+    }
+
+    void restoreTemporaryFolder() {
+        if (previous_)
+            setenv("TMPDIR", previous_->c_str(), 1);
+        else
+            unsetenv("TMPDIR");
+    }
+
+private:
+    std::filesystem::path outer_;
+    std::optional<std::string> previous_;
+};
+
+class FromACyrillicFolder : public InsideACyrillicFolder, public WineTest {
+protected:
+    FromACyrillicFolder() { restoreTemporaryFolder(); }
+};
+
+// Names that Windows' ANSI code page cannot spell (Wine's is 1252 here): the program finds its
+// stored files in a folder inside Пример, starts a slot's batch file in its folder 日本 there,
+// and saves its place on the way out.
+TEST_F(FromACyrillicFolder, FindsItsFilesStartsAFileInAJapaneseFolderAndSaves) {
+    ASSERT_NE(app.folder().string().find("/Пример/"), std::string::npos) << app.folder();
+    const std::filesystem::path tools = app.folder() / "日本";
+    std::filesystem::create_directory(tools);
+    // The console switched to UTF-8 writes the working folder's name as it is.
+    writeTextFile(tools / "tool.bat", "@chcp 65001 > nul\r\n@cd > started-in.txt\r\n");
+    startWith(positionFile(closedAtStoredPlace.top, closedAtStoredPlace.left),
+              slotList({{5, {windowsPath(tools / "tool.bat"), "tool"}}}));
+    ASSERT_TRUE(waitForMainWindow(closedAtStoredPlace));
+    std::this_thread::sleep_for(300ms);
+    ASSERT_EQ(app.windows().size(), 1u) << "an error box? " << app.describeWindows();
+
+    tapKey(XK_Down);
+    const Geometry moved{closedAtStoredPlace.left, closedAtStoredPlace.top + 1, 26, 23};
+    ASSERT_TRUE(waitForGeometry(moved));
+
+    ASSERT_TRUE(openStrip());
+    clickSlot(5, Button::left);
+    std::optional<std::string> folder;
+    EXPECT_TRUE(waitUntil(
+        [&] {
+            folder = readTextFile(tools / "started-in.txt");
+            return folder && folder->ends_with("\r\n");
+        },
+        windowTimeout))
+        << "the batch file did not run in its folder";
+    EXPECT_EQ(folder, windowsPath(tools) + "\r\n");
+    ASSERT_TRUE(waitForGeometry(moved));
+
+    clickAt(toggleX, toggleY, Button::right);
+    const std::optional<int> status = app.waitForExit(changeTimeout);
+    ASSERT_TRUE(status) << "the program did not end; " << app.describeWindows();
+    EXPECT_EQ(describeWaitStatus(*status), "exited with status 0");
+    EXPECT_EQ(app.readFile("dravix.ini"), positionFile(moved.top, moved.left));
 }
 
 using Strip = WineTest;
