@@ -1,6 +1,6 @@
 #include "state/stored_files.h"
 
-#include "tests/support/in_memory_desktop.h"
+#include "state/state_test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -10,7 +10,7 @@ namespace dravix {
 namespace {
 
 using testing::errorTextOf;
-using testing::InMemoryDesktop;
+using testing::failOn;
 
 const std::string listPath = "/opt/dravix/dravix.dat";
 const std::string positionPath = "/opt/dravix/dravix.ini";
@@ -29,10 +29,17 @@ std::string numberedLines(int count, const char* lineEnd) {
     return text;
 }
 
-TEST(SlotList, FewLinesFillFieldsInOrderAndEmptyTheRest) {
-    InMemoryDesktop desktop;
-    desktop.files[listPath] = numberedLines(5, "\n");
-    StoredFiles stored(desktop);
+// Stored files beside the executable, /opt/dravix/dravix, on an in-memory disk.
+class StoredFilesTest : public ::testing::Test {
+protected:
+    FakeDesktop desktop;
+    StoredFiles stored{desktop};
+};
+using SlotList = StoredFilesTest;
+using PositionFile = StoredFilesTest;
+
+TEST_F(SlotList, FewLinesFillFieldsInOrderAndEmptyTheRest) {
+    desktop.files()[listPath] = numberedLines(5, "\n");
     SlotRecords slots = filledSlots("stale");
     stored.readSlotList(slots);
     EXPECT_EQ(slots[0].path, "line1");
@@ -45,50 +52,42 @@ TEST(SlotList, FewLinesFillFieldsInOrderAndEmptyTheRest) {
         EXPECT_TRUE(slots[i].path.empty() && slots[i].name.empty()) << "slot " << i;
 }
 
-TEST(SlotList, LinesAfterTheTwentiethAreDroppedAndNotWrittenBack) {
-    InMemoryDesktop desktop;
-    desktop.files[listPath] = numberedLines(23, "\r\n");
-    StoredFiles stored(desktop);
+TEST_F(SlotList, LinesAfterTheTwentiethAreDroppedAndNotWrittenBack) {
+    desktop.files()[listPath] = numberedLines(23, "\r\n");
     SlotRecords slots;
     stored.readSlotList(slots);
     EXPECT_EQ(slots[9].path, "line19");
     EXPECT_EQ(slots[9].name, "line20");
     stored.writeSlotList(slots);
-    EXPECT_EQ(desktop.files[listPath], numberedLines(20, "\r\n"));
+    EXPECT_EQ(desktop.files()[listPath], numberedLines(20, "\r\n"));
 }
 
-TEST(SlotList, EmptyFileGivesEmptySlots) {
-    InMemoryDesktop desktop;
-    desktop.files[listPath] = "";
-    StoredFiles stored(desktop);
+TEST_F(SlotList, EmptyFileGivesEmptySlots) {
+    desktop.files()[listPath] = "";
     SlotRecords slots = filledSlots("stale");
     stored.readSlotList(slots);
     EXPECT_EQ(slots, SlotRecords{}) << "every field is set, even with nothing to read";
 }
 
-TEST(SlotList, FailingOpenLeavesFieldsUntouched) {
-    InMemoryDesktop desktop;
-    StoredFiles stored(desktop);
+TEST_F(SlotList, FailingOpenLeavesFieldsUntouched) {
     SlotRecords slots = filledSlots("kept");
     EXPECT_EQ(errorTextOf([&] { stored.readSlotList(slots); }), "File not found");
     EXPECT_EQ(slots, filledSlots("kept"));
 }
 
-TEST(SlotList, WritesExactlyTwentyLines) {
-    InMemoryDesktop desktop;
-    StoredFiles stored(desktop);
+TEST_F(SlotList, WritesExactlyTwentyLines) {
     stored.writeSlotList(SlotRecords{});
     std::string crlfs;
     for (int i = 0; i < 20; ++i)
         crlfs += "\r\n";
-    EXPECT_EQ(desktop.files[listPath], crlfs);
-    EXPECT_EQ(desktop.files[listPath].size(), 40u);
+    EXPECT_EQ(desktop.files()[listPath], crlfs);
+    EXPECT_EQ(desktop.files()[listPath].size(), 40u);
 
     SlotRecords slots;
     slots[0] = {"C:\\a b\\x.exe", "x"};
     slots[9] = {"/z", "z"};
     stored.writeSlotList(slots);
-    EXPECT_EQ(desktop.files[listPath],
+    EXPECT_EQ(desktop.files()[listPath],
               "C:\\a b\\x.exe\r\nx\r\n" + crlfs.substr(0, 32) + "/z\r\nz\r\n");
 
     SlotRecords readBack;
@@ -96,10 +95,8 @@ TEST(SlotList, WritesExactlyTwentyLines) {
     EXPECT_EQ(readBack, slots);
 }
 
-TEST(SlotList, FailingWriteThrows) {
-    InMemoryDesktop desktop;
-    desktop.replaceFailures[listPath] = {FileFailure::accessDenied, 13};
-    StoredFiles stored(desktop);
+TEST_F(SlotList, FailingWriteThrows) {
+    failOn(desktop, FileOperation::replace, listPath, {FileFailure::accessDenied, 13});
     EXPECT_EQ(errorTextOf([&] { stored.writeSlotList(filledSlots("")); }), "File access denied");
 }
 
@@ -136,10 +133,8 @@ TEST(ConvertNumber, ClampsValuesBeyond32Bits) {
         EXPECT_EQ(convertNumber(text), expected) << '"' << text << '"';
 }
 
-TEST(Position, ReadsTopThenLeftAndKeepsTheTexts) {
-    InMemoryDesktop desktop;
-    desktop.files[positionPath] = "  -30\r\nabc\r\n999\r\n";
-    StoredFiles stored(desktop);
+TEST_F(PositionFile, ReadsTopThenLeftAndKeepsTheTexts) {
+    desktop.files()[positionPath] = "  -30\r\nabc\r\n999\r\n";
     PositionText text;
     const Position position = stored.readPosition(text);
     EXPECT_EQ(position.top, -30);
@@ -148,55 +143,51 @@ TEST(Position, ReadsTopThenLeftAndKeepsTheTexts) {
     EXPECT_EQ(text.fl, "abc");
 
     stored.writePosition(text);
-    EXPECT_EQ(desktop.files[positionPath], "  -30\r\nabc\r\n");
+    EXPECT_EQ(desktop.files()[positionPath], "  -30\r\nabc\r\n");
 }
 
-TEST(Position, MissingLinesReadAsZero) {
-    InMemoryDesktop desktop;
-    StoredFiles stored(desktop);
+TEST_F(PositionFile, MissingLinesReadAsZero) {
     PositionText text{"old", "old"};
 
-    desktop.files[positionPath] = "100\n";
+    desktop.files()[positionPath] = "100\n";
     Position position = stored.readPosition(text);
     EXPECT_EQ(position.top, 100);
     EXPECT_EQ(position.left, 0);
     EXPECT_EQ(text.fl, "");
 
-    desktop.files[positionPath] = "";
+    desktop.files()[positionPath] = "";
     position = stored.readPosition(text);
     EXPECT_EQ(position.top, 0);
     EXPECT_EQ(position.left, 0);
     EXPECT_EQ(text.ft, "");
 }
 
-TEST(Position, EmptyTextsWriteFourBytesAndFailuresThrow) {
-    InMemoryDesktop desktop;
-    StoredFiles stored(desktop);
+TEST_F(PositionFile, EmptyTextsWriteFourBytesAndFailuresThrow) {
     stored.writePosition({});
-    EXPECT_EQ(desktop.files[positionPath], "\r\n\r\n");
+    EXPECT_EQ(desktop.files()[positionPath], "\r\n\r\n");
 
-    desktop.files.clear();
+    desktop.files().clear();
     PositionText text{"kept", "kept"};
     EXPECT_EQ(errorTextOf([&] { stored.readPosition(text); }), "File not found");
     EXPECT_EQ(text.ft, "kept");
     EXPECT_EQ(text.fl, "kept");
 
-    desktop.replaceFailures[positionPath] = {FileFailure::tooManyOpenFiles, 24};
+    failOn(desktop, FileOperation::replace, positionPath, {FileFailure::tooManyOpenFiles, 24});
     EXPECT_EQ(errorTextOf([&] { stored.writePosition(text); }), "Too many open files");
 }
 
 // The files are read and written in one folder for the whole run, even when the program's own
 // folder fills up with files meanwhile.
 TEST(StoredFiles, FolderIsChosenOnceForTheRun) {
-    InMemoryDesktop desktop;
-    desktop.exePath = "dravix";
+    FakeDesktop desktop;
+    desktop.setExecutablePath("dravix");
     StoredFiles stored(desktop);
     stored.writePosition({"1", "2"});
-    desktop.exePath = "C:\\Dravix\\dravix.exe";
-    desktop.separator = '\\';
+    desktop.setExecutablePath("C:\\Dravix\\dravix.exe");
+    desktop.setPathSeparator('\\');
     stored.writePosition({"3", "4"});
-    EXPECT_EQ(desktop.files["dravix.ini"], "3\r\n4\r\n");
-    EXPECT_FALSE(desktop.files.contains("C:\\Dravix\\dravix.ini"));
+    EXPECT_EQ(desktop.files()["dravix.ini"], "3\r\n4\r\n");
+    EXPECT_FALSE(desktop.files().contains("C:\\Dravix\\dravix.ini"));
 }
 
 } // namespace

@@ -1,6 +1,6 @@
 #include "state/text_file.h"
 
-#include "tests/support/in_memory_desktop.h"
+#include "state/state_test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -10,7 +10,7 @@ namespace dravix {
 namespace {
 
 using testing::errorTextOf;
-using testing::InMemoryDesktop;
+using testing::failOn;
 
 std::vector<std::string> readLines(std::string_view bytes, int count) {
     LineReader reader(bytes);
@@ -72,11 +72,17 @@ TEST(FileErrorText, NamesEveryFailure) {
     EXPECT_EQ(fileErrorText({FileFailure::other, -7}), "I/O error -7");
 }
 
-TEST(TextFile, ReadsLinesOfTheWholeFile) {
-    InMemoryDesktop desktop;
-    desktop.files["/f"] = "one\r\ntwo";
-    TextFile file(desktop);
-    file.bind("/f");
+// A TextFile bound to "/f" on an in-memory disk.
+class BoundTextFile : public ::testing::Test {
+protected:
+    void SetUp() override { file.bind("/f"); }
+
+    FakeDesktop desktop;
+    TextFile file{desktop};
+};
+
+TEST_F(BoundTextFile, ReadsLinesOfTheWholeFile) {
+    desktop.files()["/f"] = "one\r\ntwo";
     file.openForReading();
     std::string line;
     file.readLine(line);
@@ -86,50 +92,46 @@ TEST(TextFile, ReadsLinesOfTheWholeFile) {
     file.close();
 }
 
-TEST(TextFile, FailingOpenThrowsTheUsersText) {
-    InMemoryDesktop desktop;
-    desktop.readFailures["/f"] = {FileFailure::other, 32};
-    TextFile file(desktop);
-    file.bind("/f");
+TEST_F(BoundTextFile, FailingOpenThrowsTheUsersText) {
+    failOn(desktop, FileOperation::read, "/f", {FileFailure::other, 32});
     EXPECT_EQ(errorTextOf([&] { file.openForReading(); }), "I/O error 32");
 }
 
-TEST(TextFile, WritesBytesExactlyAndReplacesOnlyAtClose) {
-    InMemoryDesktop desktop;
-    desktop.files["/f"] = "old";
-    TextFile file(desktop);
-    file.bind("/f");
+TEST_F(BoundTextFile, WritesBytesExactlyAndReplacesOnlyAtClose) {
+    int replaces = 0;
+    desktop.setFaultInjector([&](FileOperation operation, const std::string&) {
+        replaces += operation == FileOperation::replace;
+        return FileStatus{};
+    });
+    desktop.files()["/f"] = "old";
     file.openForWriting();
     file.writeLine(std::string_view("a\0\xE9", 3));
     file.writeLine("");
-    EXPECT_EQ(desktop.replaceCount, 0);
-    EXPECT_EQ(desktop.files["/f"], "old");
+    EXPECT_EQ(replaces, 0);
+    EXPECT_EQ(desktop.files()["/f"], "old");
     file.close();
-    EXPECT_EQ(desktop.replaceCount, 1);
-    EXPECT_EQ(desktop.files["/f"], std::string("a\0\xE9\r\n\r\n", 7));
+    EXPECT_EQ(replaces, 1);
+    EXPECT_EQ(desktop.files()["/f"], std::string("a\0\xE9\r\n\r\n", 7));
 }
 
-TEST(TextFile, FailingReplaceThrowsAtClose) {
-    InMemoryDesktop desktop;
-    desktop.replaceFailures["/f"] = {FileFailure::accessDenied, 13};
-    TextFile file(desktop);
-    file.bind("/f");
+TEST_F(BoundTextFile, FailingReplaceThrowsAtClose) {
+    failOn(desktop, FileOperation::replace, "/f", {FileFailure::accessDenied, 13});
     file.openForWriting();
     file.writeLine("x");
     EXPECT_EQ(errorTextOf([&] { file.close(); }), "File access denied");
 }
 
 TEST(ExecutableFolder, EndsAfterTheLastSeparator) {
-    InMemoryDesktop desktop;
-    desktop.exePath = "/opt/a:b/dravix";
+    FakeDesktop desktop;
+    desktop.setExecutablePath("/opt/a:b/dravix");
     EXPECT_EQ(executableFolder(desktop), "/opt/a:b/");
-    desktop.exePath = "dravix";
+    desktop.setExecutablePath("dravix");
     EXPECT_EQ(executableFolder(desktop), "");
 
-    desktop.separator = '\\';
-    desktop.exePath = "C:\\Tools\\Dravix\\dravix.exe";
+    desktop.setPathSeparator('\\');
+    desktop.setExecutablePath("C:\\Tools\\Dravix\\dravix.exe");
     EXPECT_EQ(executableFolder(desktop), "C:\\Tools\\Dravix\\");
-    desktop.exePath = "D:dravix.exe";
+    desktop.setExecutablePath("D:dravix.exe");
     EXPECT_EQ(executableFolder(desktop), "D:");
 }
 
