@@ -15,6 +15,7 @@ packages=(
     xvfb xauth xdotool xclip x11-utils         # end-to-end tests: a private X server and input
     imagemagick libxtst-dev                    #   screenshots and synthetic input from the tests
     openbox tint2 mutter dbus                  #   real window managers and a panel to test under
+    zenity                                     #   GTK's file dialog, which the program runs
     clang libclang-rt-14-dev valgrind          # fuzzing and memory checks
     g++-mingw-w64-x86-64-posix                 # the Windows build: MinGW-w64 cross compiler,
     binutils-mingw-w64-x86-64 googletest       #   windres, and GoogleTest's sources to cross-build

@@ -1,6 +1,6 @@
 #include "state/text_file.h"
 
-#include "state/state_test_support.h"
+#include "tests/support/state_test_support.h"
 
 #include <gtest/gtest.h>
 

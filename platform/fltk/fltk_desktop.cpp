@@ -1,8 +1,10 @@
 #include "platform/fltk/fltk_desktop.h"
 
+#include "platform/fltk/desktop_file_chooser.h"
 #include "platform/fltk/fltk_display.h"
 #include "platform/fltk/fltk_input.h"
 #include "platform/fltk/fltk_settings.h"
+#include "platform/fltk/fltk_tip.h"
 #include "platform/fltk/x11_folder_claim.h"
 #include "platform/fltk/x11_top_level.h"
 #include "platform/fltk/x11_work_area.h"
@@ -23,6 +25,9 @@
 
 #include <algorithm>
 #include <cassert>
+#include <cstdint>
+#include <cstdlib>
+#include <string_view>
 #include <unistd.h>
 #include <utility>
 
@@ -41,6 +46,19 @@ constexpr const char* iconPicture = "k1";
 
 // _NET_ACTIVE_WINDOW's word for a request that comes from the application itself.
 constexpr long sourceApplication = 1;
+
+// Sees every FLTK event before it is handled. FLTK 1.3.8's pop-up menus (the file chooser's
+// "Show:" list and its Favorites) crash on BackSpace and Shift+Tab while the pointer is off the
+// menu: they step back through a menu they number -1. While a menu holds the grab those two keys
+// go nowhere; elsewhere, in the file name field say, they keep their meaning.
+int dispatchAroundMenuCrash(int event, Fl_Window* window) {
+    if (event == FL_KEYBOARD && Fl::grab() != nullptr && Fl::grab()->menu_window()) {
+        const int key = Fl::event_key();
+        if (key == FL_BackSpace || (key == FL_Tab && Fl::event_shift()))
+            return 1;
+    }
+    return Fl::handle_(event, window);
+}
 
 } // namespace
 
@@ -67,7 +85,49 @@ public:
         callback(onClose);
     }
 
+    ~MainWindow() override { Fl::remove_timeout(onCaptureLost, this); }
+
     void setEvents(WindowEvents* events) { events_ = events; }
+
+    // While the desktop's own file chooser, another process, is up, the strip takes no input, as
+    // under a modal window of its own; the tick goes on.
+    void takeInput(bool take) { inputTaken_ = take; }
+
+    // The buttons held on the strip lose their release: a window of ours now takes the input, or
+    // an X grab took the pointer. The core hears it once, before any later input, and a release
+    // of those buttons that still comes here is dropped. Safe inside FLTK's X event handling: the
+    // core is called from the event loop.
+    void loseCapture() {
+        if (heldButtons_ == 0)
+            return;
+        heldButtons_ = 0;
+        if (Fl::pushed() == this)
+            Fl::pushed(nullptr);
+        captureLostPending_ = true;
+        Fl::add_timeout(0, onCaptureLost, this);
+    }
+
+    // Never over a dialog: the tip stays above every other window.
+    void showTip(const std::string& text, Place at) {
+        if (dialogUp())
+            return;
+        if (!tip_) {
+            Fl_Group::current(nullptr);
+            tip_ = std::make_unique<TipWindow>();
+        }
+        tip_->showText(text, at);
+    }
+
+    void hideTip() {
+        if (tip_)
+            tip_->hide();
+    }
+
+    // Fl::run goes on while any window is shown, so the tip goes with the strip.
+    void hide() override {
+        hideTip();
+        Fl_Window::hide();
+    }
 
     void showFrame(const Frame& frame) {
         assert(frame.rgb.size() >= static_cast<std::size_t>(frame.width) * frame.height * 3 &&
@@ -85,18 +145,57 @@ public:
             const std::optional<MouseButton> button = mouseButtonFromFltk(Fl::event_button());
             if (!button)
                 return 0;
-            if (event == FL_PUSH)
+            if (!inputTaken_)
+                return 1;
+            const unsigned bit = 1u << static_cast<unsigned>(*button);
+            if (event == FL_PUSH) {
+                // A second press of a held button: its release went to another window.
+                if ((heldButtons_ & bit) != 0)
+                    loseCapture();
+                reportCaptureLost();
+                heldButtons_ |= bit;
                 events_->mouseDown(pointerX(), pointerY(), *button);
-            else
+            } else if ((heldButtons_ & bit) != 0) {
+                reportCaptureLost();
+                heldButtons_ &= ~bit;
                 events_->mouseUp(pointerX(), pointerY(), *button);
+            }
             return 1;
         }
         case FL_MOVE:
         case FL_DRAG:
             // While any button is held the server sends every move to this window, inside it or
             // not, and FLTK passes them on as drags.
+            if (!inputTaken_)
+                return 1;
+            reportCaptureLost();
             events_->mouseMove(pointerX(), pointerY());
             return 1;
+        case FL_DND_ENTER:
+        case FL_DND_DRAG:
+            // A drop anywhere is taken: the core decides what a point means.
+            return dialogUp() ? 0 : 1;
+        case FL_DND_LEAVE:
+            return 1;
+        case FL_DND_RELEASE:
+            // The XdndDrop carries no place: the drop is where the last position report was.
+            if (dialogUp())
+                return 0;
+            dropPoint_ = {Fl::event_x_root(), Fl::event_y_root()};
+            return 1;
+        case FL_PASTE: {
+            // The dropped data, asked for by FLTK after the drop was taken.
+            if (!dropPoint_)
+                return 0;
+            const Place at = *std::exchange(dropPoint_, std::nullopt);
+            const std::optional<std::string> path = firstDroppedFile(
+                std::string_view(Fl::event_text(), static_cast<std::size_t>(Fl::event_length())));
+            if (!path || dialogUp())
+                return 1;
+            reportCaptureLost();
+            events_->fileDropped(at.left - x(), at.top - y(), *path);
+            return 1;
+        }
         case FL_ENTER:
         case FL_LEAVE:
         case FL_FOCUS:
@@ -108,6 +207,9 @@ public:
             // Keys reach the window as FL_KEYBOARD when it has the focus and as FL_SHORTCUT when
             // nothing has; consuming them also stops FLTK from closing the window on Escape.
             // Every key counts, modifiers on their own too, as Windows reports them all.
+            if (!inputTaken_)
+                return 1;
+            reportCaptureLost();
             events_->keyDown(keyCodeFromFltk(Fl::event_key()));
             return 1;
         }
@@ -155,6 +257,21 @@ private:
     int pointerX() const { return Fl::event_x_root() - x(); }
     int pointerY() const { return Fl::event_y_root() - y(); }
 
+    // A dialog of ours, or the desktop's chooser, is up. FLTK keeps the mouse from a window
+    // behind a modal one, but not a drop.
+    bool dialogUp() const {
+        return !inputTaken_ || (Fl::modal() != nullptr && Fl::modal() != this);
+    }
+
+    void reportCaptureLost() {
+        if (std::exchange(captureLostPending_, false))
+            events_->captureLost();
+    }
+
+    static void onCaptureLost(void* window) {
+        static_cast<MainWindow*>(window)->reportCaptureLost();
+    }
+
     // FLTK calls a window's callback for the window manager's close request and, unless a
     // handler took the key first, for Escape. Only the first ends the program: hiding the one
     // window makes Fl::run return.
@@ -167,6 +284,11 @@ private:
     WindowEvents* events_ = nullptr;
     Frame frame_;
     TopLevelLook look_;
+    std::unique_ptr<TipWindow> tip_; // made when first shown
+    bool inputTaken_ = true;
+    std::uint8_t heldButtons_ = 0; // one bit per MouseButton pressed here and not yet released
+    bool captureLostPending_ = false;
+    std::optional<Place> dropPoint_; // screen point of a drop whose data is on the way
 };
 
 FltkDesktop::FltkDesktop(std::string title) : title_(std::move(title)) {
@@ -181,9 +303,11 @@ FltkDesktop::FltkDesktop(std::string title) : title_(std::move(title)) {
         WindowGeometry{0, 0, 1, 1}, title_.c_str(),
         TopLevelLook{programName, programClass, storePicture(iconPicture)});
     Fl::add_system_handler(onXEvent, this);
+    Fl::event_dispatch(dispatchAroundMenuCrash);
 }
 
 FltkDesktop::~FltkDesktop() {
+    Fl::event_dispatch(nullptr);
     Fl::remove_system_handler(onXEvent);
     Fl::remove_timeout(onTick, this);
 }
@@ -226,6 +350,12 @@ int FltkDesktop::onXEvent(void* event, void* desktop) {
             self.comeToFront(*time);
         return 1;
     }
+    // A pointer grab that another window of ours (a pop-up menu) takes while a button is held
+    // here leaves the strip with mode NotifyGrab; the release will go to the grab. A plain move
+    // out of the window while the button is held leaves with NotifyNormal and changes nothing.
+    if (xevent.type == LeaveNotify && xevent.xcrossing.mode == NotifyGrab &&
+        self.window_->shown() && xevent.xany.window == fl_xid(self.window_.get()))
+        self.window_->loseCapture();
     // FLTK takes each report that the window moved or was reparented as a cue to ask the server
     // where the window is now. Under a window manager the server may not have the program's last
     // request yet: the manager carries it out a moment later. A report made before the server
@@ -292,22 +422,45 @@ void FltkDesktop::mapWindowIfHidden() {
         window_->show();
 }
 
+// A dialog takes the input from the strip: a button held there will not be released to it. The
+// tip goes first, as FLTK makes a new dialog transient for the window shown last.
+void FltkDesktop::prepareForDialog() {
+    window_->hideTip();
+    mapWindowIfHidden();
+    window_->loseCapture();
+}
+
 void FltkDesktop::showError(const std::string& text) {
     // fl_alert shows the error icon and runs a modal loop of its own in which timeouts go on
     // firing. The caption applies to the next box only, so it is set every time. FLTK makes a
     // new window transient for the one shown before it, here the strip.
-    mapWindowIfHidden();
+    prepareForDialog();
     fl_message_title(title_.c_str());
     fl_alert("%s", text.c_str());
 }
 
 std::optional<std::string> FltkDesktop::chooseFile(const std::string& initialName) {
-    // FLTK's own chooser rather than the native one: the native one hands over to GTK, whose
-    // loop stops our timer while the dialog is open.
+    prepareForDialog();
+    // The desktop's own dialog runs as a program of its own (FLTK's Fl_Native_File_Chooser would
+    // run GTK's loop in ours, which stops our timer while the dialog is open). Should it not
+    // work at all, FLTK's chooser stands in.
+    const char* currentDesktop = std::getenv("XDG_CURRENT_DESKTOP");
+    if (const std::optional<ChooserProgram> program =
+            pickDesktopChooser(currentDesktop != nullptr ? currentDesktop : "", findOnSearchPath)) {
+        window_->takeInput(false);
+        ChooserResult result =
+            runDesktopChooser(chooserCommand(*program, title_, initialName, fl_xid(window_.get())));
+        window_->takeInput(true);
+        if (result.outcome == ChooserResult::Outcome::chosen)
+            return std::move(result.path);
+        if (result.outcome == ChooserResult::Outcome::cancelled)
+            return std::nullopt;
+    }
     if (!chooser_) {
         // The file name field is the program's only text entry.
         openInputMethod();
-        chooser_ = std::make_unique<Fl_File_Chooser>(nullptr, allFiles, Fl_File_Chooser::SINGLE,
+        // CREATE: a name that does not exist yet is a valid choice too.
+        chooser_ = std::make_unique<Fl_File_Chooser>(nullptr, allFiles, Fl_File_Chooser::CREATE,
                                                      dialogTitle);
     }
     if (initialName.empty()) {
@@ -318,7 +471,6 @@ std::optional<std::string> FltkDesktop::chooseFile(const std::string& initialNam
     } else {
         chooser_->value(initialName.c_str());
     }
-    mapWindowIfHidden();
     chooser_->show();
     while (chooser_->shown())
         Fl::wait();
@@ -355,6 +507,14 @@ FileStatus FltkDesktop::replaceFile(const std::string& path, std::string_view co
 std::optional<std::string> FltkDesktop::launch(const std::string& path,
                                                const std::string& workingFolder) {
     return posix::launch(path, workingFolder);
+}
+
+void FltkDesktop::showTip(const std::string& text, Place at) {
+    window_->showTip(text, at);
+}
+
+void FltkDesktop::hideTip() {
+    window_->hideTip();
 }
 
 int FltkDesktop::millisecondOfDay() const {

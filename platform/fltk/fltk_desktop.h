@@ -24,8 +24,28 @@
 //  [X] activate delivered once, before the window is first shown and before any input
 //  [X] modal error box: caption from the title, error icon, one OK button, transient for the
 //      strip, which is shown first when the box comes during activate
-//  [X] modal open-file dialog (FLTK's own chooser): all files, the last name filled in,
-//      transient for the strip
+//  [X] open-file dialog of the desktop that runs, as a program of its own: kdialog under KDE,
+//      else zenity, taken from the absolute PATH entries only; the strip takes no input while it
+//      is up; output is the choice, status 1 a cancel
+//  [X] FLTK's own chooser where neither is installed or it fails: modal, all files, the last
+//      name filled in, names that do not exist yet taken, transient for the strip; BackSpace and
+//      Shift+Tab are kept from its pop-up menus, which FLTK 1.3.8 crashes on with the pointer off
+//      the menu
+//  [ ] zenity 3.44 ignores --attach in its file dialog, so that it is not transient for the
+//      strip; it and kdialog take only existing files
+//  [X] files dropped from a file manager (XDND through FLTK, XdndAware 4): the first local file
+//      of the text/uri-list, percent-decoded, at the last position report in window coordinates;
+//      refused behind a modal window
+//  [X] path tip: an override-redirect window in FLTK's tooltip look that lets the pointer through
+//      (an empty input shape), gone with the strip, never shown over a dialog
+//  [ ] a tip that would reach past the screen's right or bottom edge is moved onto the screen
+//      (by FLTK, when it is first shown), so it may cover part of the strip
+//  [X] capture loss, delivered once before any later input, the held buttons' later releases
+//      dropped: a dialog opening or a pointer grab of ours (a pop-up menu) while a button is held
+//      on the strip, or a second press of a button whose release went elsewhere; no other client
+//      can take the pointer from the implicit grab of a held button
+//  [ ] a grab of ours taken while the pointer is held outside the strip shows only at the next
+//      press
 //  [X] the X input method (compose sequences, input servers) opens with the first file dialog,
 //      the only window with a text field, instead of at start-up
 //  [X] one strip per folder: a second start from the folder brings the running strip (or its
@@ -33,7 +53,8 @@
 //  [X] closing by the window manager ends the event loop; Escape does not close the window
 //  [X] exit at once with a status
 //  [X] writes no toolkit preference files
-//  [X] launch, files, executable path and clock through the shared POSIX services
+//  [X] launch, files, executable path and clock through the shared POSIX services; launch fails
+//      at once or not at all, so launchFailed is never delivered
 //  [X] stored files: only a regular file of at most 1 MiB is read, a FIFO or device refused at
 //      once; a save goes through symbolic links, keeps mode, owner and extended attributes, leaves
 //      no temporary behind (O_TMPFILE) and refuses a read-only file; settings under XDG_CONFIG_HOME
@@ -42,7 +63,6 @@
 //      place asked for, not the one the window still has
 //  [ ] panels that no window manager lists (override-redirect ones) keep no part of the work area
 //  [ ] exact colours on visuals below 24 bits (FLTK dithers there)
-//  [ ] drag and drop
 
 #pragma once
 
@@ -81,9 +101,13 @@ public:
     WindowGeometry geometry() const override;
     void present(const Frame& frame) override;
     ScreenRect workAreaNear(const ScreenRect& area) const override;
+    // Every pixel shown once; screens of a higher density are not yet scaled up.
+    int scale() const override { return 1; }
 
     void showError(const std::string& text) override;
     std::optional<std::string> chooseFile(const std::string& initialName) override;
+    void showTip(const std::string& text, Place at) override;
+    void hideTip() override;
 
     std::string executablePath() const override;
     char pathSeparator() const override { return '/'; }
@@ -103,6 +127,7 @@ private:
     static int onXEvent(void* event, void* desktop);
     void comeToFront(unsigned long serverTime);
     void mapWindowIfHidden();
+    void prepareForDialog();
 
     std::string title_;
     std::unique_ptr<MainWindow> window_;

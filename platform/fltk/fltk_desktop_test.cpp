@@ -1,5 +1,6 @@
 #include "platform/fltk/fltk_desktop.h"
 
+#include "platform/fltk/desktop_file_chooser.h"
 #include "platform/fltk/fltk_input.h"
 
 // GoogleTest comes before Xlib, whose macros (None, Bool) would break its templates.
@@ -9,11 +10,13 @@
 #include "tests/support/x11/x_connection.h"
 
 #include <FL/Fl.H>
+#include <FL/Fl_Choice.H>
 #include <FL/Fl_File_Input.H>
 #include <FL/Fl_Group.H>
-#include <FL/Fl_Return_Button.H>
+#include <FL/Fl_Menu_Button.H>
 #include <FL/Fl_Window.H>
 #include <FL/fl_ask.H>
+#include <FL/x.H>
 #include <X11/keysym.h>
 
 #include <algorithm>
@@ -24,6 +27,8 @@
 #include <fstream>
 #include <functional>
 #include <optional>
+#include <set>
+#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -34,8 +39,11 @@ namespace fs = std::filesystem;
 using dravix::Frame;
 using dravix::MouseButton;
 using dravix::WindowGeometry;
+using dravix::fltk::ChooserKind;
+using dravix::fltk::ChooserProgram;
 using dravix::fltk::FltkDesktop;
 using dravix::fltk::keyCodeFromFltk;
+using dravix::fltk::pickDesktopChooser;
 using dravix::fltktest::ScriptedWindow;
 using dravix::x11test::Button;
 using dravix::x11test::Geometry;
@@ -44,7 +52,8 @@ using dravix::x11test::PrivateXServer;
 using dravix::x11test::XConnection;
 
 // A private X server with no window manager, so the backend has to place its window itself, and
-// an empty home folder, so anything the toolkit writes there shows up. The tests look at the
+// an empty home folder, so anything the toolkit writes there shows up; the home folder is also
+// the whole PATH, so that no desktop file chooser stands in for FLTK's. The tests look at the
 // screen and give input through an X connection of their own, as another program would.
 class PrivateDesktopSession : public testing::Environment {
 public:
@@ -55,6 +64,7 @@ public:
         ::setenv("HOME", home_.c_str(), 1);
         server_.emplace();
         x_.emplace();
+        ::setenv("PATH", home_.c_str(), 1);
     }
 
     void TearDown() override {
@@ -306,6 +316,67 @@ TEST(FltkDesktop, DeliversAKeyWithoutAWindowsCode) {
     EXPECT_FALSE(eacute >= 37 && eacute <= 40) << "é came as the arrow " << eacute;
 }
 
+// A button held on the strip loses its release when a grab of ours (a pop-up menu) takes the
+// pointer or a dialog opens: the window hears it once, at once, and the release that comes later
+// is dropped. The next press and release are delivered as ever.
+TEST(FltkDesktop, LosesTheCaptureOnceWhenAGrabOrADialogTakesThePointer) {
+    XConnection& x = session->x();
+    FltkDesktop desktop("Dravix");
+    desktop.setGeometry({100, 100, 50, 40});
+    ScriptedWindow* self = nullptr;
+    int ticksUnderBox = 0;
+    long lostBeforeTheBoxCloses = 0;
+    ScriptedWindow window({
+        [&] {
+            x.movePointer(110, 115);
+            x.pressButton(Button::left);
+            return true;
+        },
+        [&] { return self->logged("down 10 15 0"); },
+        [&] {
+            XGrabPointer(fl_display, RootWindow(fl_display, fl_screen), False, ButtonReleaseMask,
+                         GrabModeAsync, GrabModeAsync, None, None, CurrentTime);
+            return true;
+        },
+        [&] { return self->logged("capture lost"); },
+        [&] {
+            XUngrabPointer(fl_display, CurrentTime);
+            XFlush(fl_display);
+            x.releaseButton(Button::left); // now over the strip again, with no grab
+            x.pressButton(Button::left);
+            return true;
+        },
+        [&] { return std::count(self->log.begin(), self->log.end(), "down 10 15 0") == 2; },
+        [&] {
+            desktop.showError("File not found.");
+            return true;
+        },
+        [&] {
+            x.click(110, 115, Button::left);
+            return true;
+        },
+        [&] { return self->logged("up 10 15 0"); },
+    });
+    self = &window;
+    window.whileStepRuns = [&] {
+        if (++ticksUnderBox == 2)
+            x.releaseButton(Button::left);
+        if (ticksUnderBox == 4) {
+            lostBeforeTheBoxCloses = std::count(self->log.begin(), self->log.end(), "capture lost");
+            Fl::modal()->hide();
+        }
+    };
+
+    EXPECT_EQ(desktop.run(window), 0);
+    EXPECT_TRUE(window.finished());
+    const std::vector<std::string> expected{
+        "activate",     "down 10 15 0", "capture lost", "down 10 15 0",
+        "capture lost", "down 10 15 0", "up 10 15 0",
+    };
+    EXPECT_EQ(window.withoutMoves(), expected);
+    EXPECT_EQ(lostBeforeTheBoxCloses, 2);
+}
+
 TEST(FltkDesktop, ErrorBoxIsModalAndTheTickGoesOn) {
     XConnection& x = session->x();
     FltkDesktop desktop("Dravix");
@@ -365,17 +436,20 @@ TEST(FltkDesktop, FileDialogOffersTheLastNameAndTheTickGoesOn) {
     FltkDesktop desktop("Dravix");
     desktop.setGeometry({100, 100, 26, 23});
     // Each round opens the dialog with a name, waits three ticks under it, then checks the name
-    // field and presses a button.
+    // field and presses Return in it or the Cancel button. A name that does not exist yet is
+    // taken too.
     struct Round {
         std::string initialName;
         std::string shownName;
         bool accept;
         std::optional<std::string> result{"not run"};
     };
+    const std::string missing = (folder / "not yet.txt").string();
     std::vector<Round> rounds{
         {file, file, true},
         {file, file, false},
         {"", fs::current_path().string() + "/", false},
+        {missing, missing, true},
     };
     std::size_t round = 0;
     int ticksUnderDialog = 0;
@@ -397,10 +471,14 @@ TEST(FltkDesktop, FileDialogOffersTheLastNameAndTheTickGoesOn) {
         auto* name = findWidget<Fl_File_Input>(dialog);
         ASSERT_NE(name, nullptr);
         EXPECT_EQ(std::string(name->value()), rounds[round].shownName) << "round " << round;
-        Fl_Widget* button = rounds[round].accept ? findWidget<Fl_Return_Button>(dialog)
-                                                 : findVisibleLabel(dialog, fl_cancel);
-        ASSERT_NE(button, nullptr);
-        button->do_callback();
+        if (rounds[round].accept) {
+            session->x().focus(fl_xid(dialog));
+            session->x().tapKey(XK_Return);
+            return;
+        }
+        Fl_Widget* cancel = findVisibleLabel(dialog, fl_cancel);
+        ASSERT_NE(cancel, nullptr);
+        cancel->do_callback();
     };
 
     EXPECT_EQ(desktop.run(window), 0);
@@ -408,8 +486,133 @@ TEST(FltkDesktop, FileDialogOffersTheLastNameAndTheTickGoesOn) {
     EXPECT_EQ(rounds[0].result, file);
     EXPECT_EQ(rounds[1].result, std::nullopt);
     EXPECT_EQ(rounds[2].result, std::nullopt);
+    EXPECT_EQ(rounds[3].result, missing);
     std::error_code ignored;
     fs::remove_all(folder, ignored);
+}
+
+// KDE's own dialog under KDE, GTK's zenity elsewhere, each only where it is installed.
+TEST(DesktopChooser, FollowsTheDesktopThatRunsAndWhatIsInstalled) {
+    auto installed = [](std::set<std::string> names) {
+        return [names](const char* name) {
+            return names.contains(name) ? "/usr/bin/" + std::string(name) : std::string();
+        };
+    };
+    auto kind = [](const std::optional<ChooserProgram>& program) {
+        return program ? std::optional(program->kind) : std::nullopt;
+    };
+    const std::set<std::string> both{"kdialog", "zenity"};
+    EXPECT_EQ(kind(pickDesktopChooser("KDE", installed(both))), ChooserKind::kdialog);
+    EXPECT_EQ(kind(pickDesktopChooser("ubuntu:KDE", installed(both))), ChooserKind::kdialog);
+    EXPECT_EQ(kind(pickDesktopChooser("GNOME", installed(both))), ChooserKind::zenity);
+    EXPECT_EQ(kind(pickDesktopChooser("KDEX", installed(both))), ChooserKind::zenity);
+    EXPECT_EQ(kind(pickDesktopChooser("KDE", installed({"zenity"}))), ChooserKind::zenity);
+    EXPECT_EQ(kind(pickDesktopChooser("", installed({"kdialog"}))), std::nullopt);
+}
+
+// Where zenity is installed, the dialog is zenity, run beside the event loop: the tick goes on,
+// the dialog is given the title, the last name and the strip to stay above, and what it prints
+// is the choice; status 1 cancels. Should it fail, FLTK's chooser stands in.
+TEST(FltkDesktop, RunsTheDesktopChooserBesideTheTickAndFallsBackToFltksOwn) {
+    char pattern[] = "/tmp/dravix-zenity-XXXXXX";
+    ASSERT_NE(::mkdtemp(pattern), nullptr);
+    const fs::path folder = pattern;
+    const fs::path arguments = folder / "arguments";
+    std::ofstream(folder / "zenity") << "#!/bin/sh\nprintf '%s\\n' \"$@\" > '" << arguments.string()
+                                     << "'\n/bin/sleep 0.4\ncase $STAND_IN in\n"
+                                        "choose) printf '/chosen/file name\\n' ;;\n"
+                                        "cancel) exit 1 ;;\n*) exit 3 ;;\nesac\n";
+    fs::permissions(folder / "zenity", fs::perms::owner_all);
+    const std::string searchPath = std::getenv("PATH");
+    ::setenv("PATH", folder.c_str(), 1);
+
+    FltkDesktop desktop("Dravix");
+    desktop.setGeometry({100, 100, 26, 23});
+    std::vector<std::optional<std::string>> results;
+    int ticksUnderFirst = 0;
+    bool fellBack = false;
+    Window strip = 0;
+    std::vector<ScriptedWindow::Step> steps;
+    for (const char* mode : {"choose", "cancel", "fail"}) {
+        steps.push_back([&, mode] {
+            strip = session->x().windowsTitled("Dravix").at(0);
+            ::setenv("STAND_IN", mode, 1);
+            results.push_back(desktop.chooseFile("/start/name"));
+            return true;
+        });
+    }
+    ScriptedWindow window(steps);
+    window.whileStepRuns = [&] {
+        if (results.empty())
+            ++ticksUnderFirst;
+        if (results.size() == 2 && Fl::modal() != nullptr) {
+            fellBack = true;
+            findVisibleLabel(Fl::modal(), fl_cancel)->do_callback();
+        }
+    };
+
+    EXPECT_EQ(desktop.run(window), 0);
+    EXPECT_TRUE(window.finished());
+    const std::vector<std::optional<std::string>> expected{"/chosen/file name", std::nullopt,
+                                                           std::nullopt};
+    EXPECT_EQ(results, expected);
+    EXPECT_TRUE(fellBack) << "no FLTK chooser after zenity failed";
+    EXPECT_GE(ticksUnderFirst, 3) << "the tick stopped while the dialog was up";
+    std::ostringstream given;
+    given << std::ifstream(arguments).rdbuf();
+    EXPECT_EQ(given.str(), "--file-selection\n--title=Dravix\n--attach=" + std::to_string(strip) +
+                               "\n--filename=/start/name\n");
+    ::setenv("PATH", searchPath.c_str(), 1);
+    ::unsetenv("STAND_IN");
+    std::error_code ignored;
+    fs::remove_all(folder, ignored);
+}
+
+// FLTK 1.3.8's pop-up menus crash on BackSpace or Shift+Tab while the pointer is off the menu;
+// the dialog's "Show:" list and its Favorites menu are such menus.
+TEST(FltkDesktop, MenuKeysInTheFileDialogDoNotCrashIt) {
+    XConnection& x = session->x();
+    FltkDesktop desktop("Dravix");
+    desktop.setGeometry({100, 100, 26, 23});
+    std::optional<std::string> result{"not run"};
+    ScriptedWindow window({[&] {
+        result = desktop.chooseFile("");
+        return true;
+    }});
+    Fl_Window* dialog = nullptr;
+    std::vector<Fl_Widget*> menus;
+    int tick = 0;
+    window.whileStepRuns = [&] {
+        const int step = tick % 4;
+        const std::size_t menu = static_cast<std::size_t>(tick++ / 4);
+        if (tick == 1) {
+            dialog = Fl::modal();
+            ASSERT_NE(dialog, nullptr);
+            menus = {findWidget<Fl_Choice>(dialog), findWidget<Fl_Menu_Button>(dialog)};
+            ASSERT_NE(menus[0], nullptr);
+            ASSERT_NE(menus[1], nullptr);
+        }
+        if (menu == menus.size()) {
+            findVisibleLabel(dialog, fl_cancel)->do_callback();
+        } else if (step == 0) {
+            Fl_Widget& opener = *menus[menu];
+            x.click(dialog->x() + opener.x() + opener.w() / 2,
+                    dialog->y() + opener.y() + opener.h() / 2, Button::left);
+        } else if (step == 1) {
+            EXPECT_TRUE(Fl::grab() != nullptr && Fl::grab()->menu_window()) << "menu " << menu;
+            x.movePointer(5, 5);
+        } else if (step == 2) {
+            // A tick after the move: FLTK handles a move only after the keys that came with it.
+            x.tapKey(XK_BackSpace);
+            x.tapKeyWith(XK_Shift_L, XK_Tab);
+        } else {
+            x.tapKey(XK_Escape);
+        }
+    };
+
+    EXPECT_EQ(desktop.run(window), 0);
+    EXPECT_TRUE(window.finished());
+    EXPECT_EQ(result, std::nullopt);
 }
 
 } // namespace

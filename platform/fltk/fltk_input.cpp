@@ -2,8 +2,10 @@
 
 #include <FL/Enumerations.H>
 
+#include <algorithm>
 #include <cassert>
 #include <climits>
+#include <cstddef>
 
 namespace dravix::fltk {
 
@@ -11,6 +13,64 @@ namespace {
 
 // The Windows virtual-key codes of the arrows, the only keys the window tells apart.
 constexpr int arrowLeft = 37, arrowUp = 38, arrowRight = 39, arrowDown = 40;
+
+char lowerAscii(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool startsWithNoCase(std::string_view text, std::string_view prefix) {
+    if (text.size() < prefix.size())
+        return false;
+    for (std::size_t i = 0; i < prefix.size(); ++i) {
+        if (lowerAscii(text[i]) != prefix[i])
+            return false;
+    }
+    return true;
+}
+
+int hexDigit(char c) {
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    c = lowerAscii(c);
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    return -1;
+}
+
+// The path of a file: URI on this machine: file:///path, file://localhost/path or file:/path.
+std::optional<std::string> localPathOf(std::string_view uri) {
+    constexpr std::string_view scheme = "file:";
+    if (!startsWithNoCase(uri, scheme))
+        return std::nullopt;
+    uri.remove_prefix(scheme.size());
+    if (uri.starts_with("//")) {
+        uri.remove_prefix(2);
+        const std::size_t pathStart = uri.find('/');
+        if (pathStart == std::string_view::npos)
+            return std::nullopt;
+        const std::string_view host = uri.substr(0, pathStart);
+        if (!host.empty() && !(host.size() == 9 && startsWithNoCase(host, "localhost")))
+            return std::nullopt; // a file on another machine is no path here
+        uri.remove_prefix(pathStart);
+    }
+    if (!uri.starts_with('/'))
+        return std::nullopt;
+    std::string path;
+    for (std::size_t i = 0; i < uri.size(); ++i) {
+        if (uri[i] != '%') {
+            path += uri[i];
+            continue;
+        }
+        const int high = i + 2 < uri.size() ? hexDigit(uri[i + 1]) : -1;
+        const int low = i + 2 < uri.size() ? hexDigit(uri[i + 2]) : -1;
+        // A broken escape says the sender meant something else; %00 can be no path.
+        if (high < 0 || low < 0 || (high == 0 && low == 0))
+            return std::nullopt;
+        path += static_cast<char>(high * 16 + low);
+        i += 2;
+    }
+    return path;
+}
 
 } // namespace
 
@@ -41,6 +101,21 @@ std::optional<MouseButton> mouseButtonFromFltk(int fltkButton) {
     default:
         return std::nullopt;
     }
+}
+
+std::optional<std::string> firstDroppedFile(std::string_view uriList) {
+    while (!uriList.empty()) {
+        const std::size_t end = std::min(uriList.find('\n'), uriList.size());
+        std::string_view line = uriList.substr(0, end);
+        uriList.remove_prefix(std::min(end + 1, uriList.size()));
+        while (!line.empty() && (line.back() == '\r' || line.back() == '\0'))
+            line.remove_suffix(1);
+        if (line.starts_with('#'))
+            continue;
+        if (std::optional<std::string> path = localPathOf(line))
+            return path;
+    }
+    return std::nullopt;
 }
 
 } // namespace dravix::fltk

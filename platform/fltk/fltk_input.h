@@ -3,6 +3,8 @@
 #include "platform/desktop.h"
 
 #include <optional>
+#include <string>
+#include <string_view>
 
 // How FLTK's input codes translate into what the main window expects.
 namespace dravix::fltk {
@@ -20,5 +22,10 @@ int keyCodeFromFltk(int fltkKey);
 // The button of an FLTK mouse event (Fl::event_button()); buttons beyond the first three have no
 // meaning for the window.
 std::optional<MouseButton> mouseButtonFromFltk(int fltkButton);
+
+// The local path of the first file in a dropped text/uri-list (one URI a line, lines starting
+// with # ignored): the first file: URI whose host is empty or localhost, percent-decoded. Other
+// schemes, other hosts and malformed escapes are passed over; nothing when no line is a file.
+std::optional<std::string> firstDroppedFile(std::string_view uriList);
 
 } // namespace dravix::fltk

@@ -4,11 +4,14 @@
 #include <gtest/gtest.h>
 
 #include <iterator>
+#include <optional>
 #include <set>
+#include <string>
 
 namespace {
 
 using dravix::MouseButton;
+using dravix::fltk::firstDroppedFile;
 using dravix::fltk::keyCodeFromFltk;
 using dravix::fltk::mouseButtonFromFltk;
 
@@ -48,6 +51,28 @@ TEST(MouseButtons, FltkOrderBecomesLeftRightMiddle) {
     // Side buttons (back and forward) arrive as presses of buttons 8 and 9.
     EXPECT_FALSE(mouseButtonFromFltk(8));
     EXPECT_FALSE(mouseButtonFromFltk(0));
+}
+
+// A file manager sends text/uri-list: CR LF lines, comments, escaped bytes, sometimes other
+// schemes or files of other machines first.
+TEST(DroppedFiles, TheFirstLocalFileOfTheListIsDecodedOnce) {
+    const struct {
+        const char* list;
+        std::optional<std::string> path;
+    } cases[] = {
+        {"file:///home/me/My%20Notes%2541.txt\r\n", "/home/me/My Notes%41.txt"},
+        {"file:///tmp/caf%C3%A9", "/tmp/caf\xC3\xA9"},
+        {"# a comment\r\nhttps://example.org/x\r\nfile:///a\r\nfile:///b\r\n", "/a"},
+        {"FILE://localhost/srv/x\n", "/srv/x"},
+        {"file:/one/slash", "/one/slash"},
+        {"file://server/share/x\r\nfile:///mine\r\n", "/mine"},
+        {"file:///bad%2\r\nfile:///bad%zz\r\nfile:///nul%00\r\nfile:///good", "/good"},
+        {"file://server/share/x", std::nullopt},
+        {"relative/path\r\n", std::nullopt},
+        {"", std::nullopt},
+    };
+    for (const auto& drop : cases)
+        EXPECT_EQ(firstDroppedFile(drop.list), drop.path) << drop.list;
 }
 
 } // namespace

@@ -62,6 +62,11 @@ public:
         log.push_back("key " + std::to_string(virtualKey));
         keys.push_back(virtualKey);
     }
+    void fileDropped(int x, int y, const std::string& path) override {
+        log.push_back(describe("drop", x, y) + " " + path);
+    }
+    void captureLost() override { log.push_back("capture lost"); }
+    void launchFailed(const std::string& reason) override { log.push_back("failed " + reason); }
 
     void tick() override {
         ++ticks_;

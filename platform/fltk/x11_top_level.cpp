@@ -23,6 +23,7 @@ namespace dravix::fltk {
 namespace {
 
 constexpr int iconSizes[] = {16, 32, 48};
+constexpr Atom xdndVersion = 4; // XdndAware holds the version as an ATOM, as the protocol has it
 
 // The events FLTK 1.3.8 asks for on its own top-level windows (Fl_x.cxx, XEventMask).
 constexpr long toolkitEventMask = ExposureMask | StructureNotifyMask | KeyPressMask |
@@ -123,6 +124,11 @@ void mapTopLevel(Fl_Window& window, const TopLevelLook& look) {
     XChangeProperty(display, xid, motifHints, motifHints, 32, PropModeReplace,
                     reinterpret_cast<const unsigned char*>(motif), 5);
     setCardinals(display, xid, "_NET_WM_ICON", iconProperty(look.icon));
+    // Files dropped from a file manager come through XDND, which FLTK speaks up to version 4;
+    // FLTK marks the windows it makes itself the same way.
+    const Atom version = xdndVersion;
+    XChangeProperty(display, xid, XInternAtom(display, "XdndAware", False), XA_ATOM, 32,
+                    PropModeReplace, reinterpret_cast<const unsigned char*>(&version), 1);
 
     XMapWindow(display, xid);
 }

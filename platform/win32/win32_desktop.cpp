@@ -15,7 +15,10 @@
 
 #include <algorithm>
 #include <climits>
+#include <mutex>
 #include <stdexcept>
+#include <system_error>
+#include <thread>
 #include <utility>
 
 namespace dravix::win32 {
@@ -25,6 +28,12 @@ namespace {
 // The window class keeps the main window's class name, so that tools that look windows up by
 // class find it.
 constexpr const char* windowClassName = "TForm1";
+constexpr const wchar_t* tipClassName = L"DravixTip";
+// Room between the tip's border and its text.
+constexpr int tipPaddingX = 4;
+constexpr int tipPaddingY = 2;
+constexpr DWORD tipStyle = WS_POPUP | WS_BORDER;
+constexpr DWORD tipExtendedStyle = WS_EX_TOOLWINDOW | WS_EX_TOPMOST | WS_EX_NOACTIVATE;
 constexpr UINT_PTR tickTimer = 1;
 constexpr UINT tickMilliseconds = 100;
 // "*.*" is both the filter's description and its pattern; the list ends with an empty string.
@@ -63,7 +72,85 @@ ScreenRect screenRectOf(const RECT& rect) {
     return {rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top};
 }
 
+// The message by which a launch thread tells the window that a reason waits for it. Registered
+// rather than taken from WM_APP: the thread may post it after the strip is gone, when the handle
+// may name another window.
+UINT launchFailedMessage() {
+    static const UINT message = RegisterWindowMessageW(L"Dravix.LaunchFailed");
+    return message;
+}
+
+// The system's text for an error code as one clause: the core's error box adds the full stop.
+std::string systemMessage(DWORD code) {
+    wchar_t* buffer = nullptr;
+    const DWORD length = FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, code, 0, reinterpret_cast<LPWSTR>(&buffer), 0, nullptr);
+    std::wstring text(buffer != nullptr ? std::wstring_view(buffer, length) : std::wstring_view());
+    LocalFree(buffer);
+    while (!text.empty() && (text.back() == L'\r' || text.back() == L'\n' || text.back() == L' ' ||
+                             text.back() == L'.'))
+        text.pop_back();
+    if (text.empty())
+        return "Error " + std::to_string(code);
+    return utf8FromWide(text);
+}
+
+std::wstring windowText(HWND window) {
+    std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(window)) + 1, L'\0');
+    text.resize(static_cast<std::size_t>(
+        GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
+    return text;
+}
+
+// The tip draws its text (its window title) in the GUI font on the class's info background, and
+// lets every press and move through to what lies below, so that it never takes input from the
+// strip it describes.
+LRESULT CALLBACK tipProcedure(HWND tip, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_NCHITTEST:
+        return HTTRANSPARENT;
+    case WM_MOUSEACTIVATE:
+        return MA_NOACTIVATE;
+    case WM_PAINT: {
+        PAINTSTRUCT painting;
+        const HDC dc = BeginPaint(tip, &painting);
+        const std::wstring text = windowText(tip);
+        const HGDIOBJ oldFont = SelectObject(dc, GetStockObject(DEFAULT_GUI_FONT));
+        SetBkMode(dc, TRANSPARENT);
+        // The theme's tooltip text: black unless a high-contrast theme says otherwise.
+        SetTextColor(dc, GetSysColor(COLOR_INFOTEXT));
+        TextOutW(dc, tipPaddingX, tipPaddingY, text.c_str(), static_cast<int>(text.size()));
+        SelectObject(dc, oldFont);
+        EndPaint(tip, &painting);
+        return 0;
+    }
+    default:
+        return DefWindowProcW(tip, message, wParam, lParam);
+    }
+}
+
+// The window size that holds the text in the GUI font with the padding and the border around it.
+SIZE tipSizeFor(HWND tip, const std::wstring& text) {
+    const HDC dc = GetDC(tip);
+    const HGDIOBJ oldFont = SelectObject(dc, GetStockObject(DEFAULT_GUI_FONT));
+    SIZE extent{};
+    GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &extent);
+    TEXTMETRICW metrics{};
+    GetTextMetricsW(dc, &metrics);
+    SelectObject(dc, oldFont);
+    ReleaseDC(tip, dc);
+    RECT frame{0, 0, extent.cx + 2 * tipPaddingX, metrics.tmHeight + 2 * tipPaddingY};
+    AdjustWindowRectEx(&frame, tipStyle, FALSE, tipExtendedStyle);
+    return {frame.right - frame.left, frame.bottom - frame.top};
+}
+
 } // namespace
+
+struct Win32Desktop::LaunchFailures {
+    std::mutex lock;
+    std::vector<std::string> reasons;
+};
 
 struct Win32Desktop::Procedure {
     static LRESULT CALLBACK windowProcedure(HWND window, UINT message, WPARAM wParam,
@@ -81,7 +168,8 @@ struct Win32Desktop::Procedure {
     }
 };
 
-Win32Desktop::Win32Desktop(std::string title, std::uint64_t folderMark) : title_(std::move(title)) {
+Win32Desktop::Win32Desktop(std::string title, std::uint64_t folderMark)
+    : title_(std::move(title)), launchFailures_(std::make_shared<LaunchFailures>()) {
     // The shell's handlers and the file dialog expect a single-threaded apartment.
     comInitialized_ =
         SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE));
@@ -103,24 +191,36 @@ Win32Desktop::Win32Desktop(std::string title, std::uint64_t folderMark) : title_
     windowClass.lpszClassName = windowClassName;
     if (RegisterClassExA(&windowClass) == 0)
         throw std::runtime_error("The window class could not be registered");
+    // Without its class the tip is just never shown.
+    WNDCLASSEXW tipClass{};
+    tipClass.cbSize = sizeof tipClass;
+    tipClass.lpfnWndProc = tipProcedure;
+    tipClass.hInstance = instance;
+    tipClass.hCursor = windowClass.hCursor;
+    tipClass.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_INFOBK + 1));
+    tipClass.lpszClassName = tipClassName;
+    RegisterClassExW(&tipClass);
 
     // A popup has no frame at all, so its window and client areas are the same. WS_EX_APPWINDOW
     // gives it a taskbar entry.
     CreateWindowExA(WS_EX_APPWINDOW, windowClassName, title_.c_str(), WS_POPUP, 0, 0, 1, 1, nullptr,
                     nullptr, instance, this);
     if (window_ == nullptr) {
+        UnregisterClassW(tipClassName, instance);
         UnregisterClassA(windowClassName, instance);
         throw std::runtime_error("The window could not be created");
     }
     if (folderMark != 0)
         markWindow(window_, folderMark);
+    DragAcceptFiles(window_, TRUE);
 }
 
 Win32Desktop::~Win32Desktop() {
     if (window_ != nullptr) {
         KillTimer(window_, tickTimer);
-        DestroyWindow(window_);
+        DestroyWindow(window_); // and the tip it owns
     }
+    UnregisterClassW(tipClassName, GetModuleHandleA(nullptr));
     UnregisterClassA(windowClassName, GetModuleHandleA(nullptr));
     if (comInitialized_)
         CoUninitialize();
@@ -157,6 +257,10 @@ void Win32Desktop::deliverFirstActivation() {
 }
 
 LRESULT Win32Desktop::handleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == launchFailedMessage()) {
+        deliverLaunchFailures();
+        return 0;
+    }
     switch (message) {
     case WM_PAINT:
         paint();
@@ -213,19 +317,24 @@ LRESULT Win32Desktop::handleMessage(HWND window, UINT message, WPARAM wParam, LP
         return 0;
     }
     case WM_CAPTURECHANGED: {
-        // Another window took the pointer (a switch to another program while the button is
-        // held): the middle release will not come here, and a drag left running would make the
-        // strip follow the pointer whenever it crosses the window. It ends where the pointer is.
-        if (reinterpret_cast<HWND>(lParam) == window ||
-            !std::exchange(pressed_[static_cast<int>(MouseButton::middle)], false))
+        // Another window took the pointer while a button was held (a switch to another program, a
+        // box that came up): no release is due here any more, and a drag left running would make
+        // the strip follow the pointer whenever it crosses the window. The core ends the press
+        // and the drag; a release that still comes is dropped as one whose press was not seen,
+        // since the core would only swallow it. Our own ReleaseCapture comes here with every
+        // button already up.
+        if (reinterpret_cast<HWND>(lParam) == window)
             return 0;
-        POINT pointer{};
-        GetCursorPos(&pointer);
-        ScreenToClient(window, &pointer);
-        if (events_ != nullptr)
-            events_->mouseUp(pointer.x, pointer.y, MouseButton::middle);
+        const bool leftHeld = std::exchange(pressed_[static_cast<int>(MouseButton::left)], false);
+        const bool middleHeld =
+            std::exchange(pressed_[static_cast<int>(MouseButton::middle)], false);
+        if ((leftHeld || middleHeld) && events_ != nullptr)
+            events_->captureLost();
         return 0;
     }
+    case WM_DROPFILES:
+        deliverDrop(reinterpret_cast<HDROP>(wParam));
+        return 0;
     case WM_MOUSEMOVE:
         if (events_ != nullptr)
             events_->mouseMove(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
@@ -251,13 +360,41 @@ LRESULT Win32Desktop::handleMessage(HWND window, UINT message, WPARAM wParam, LP
             PostQuitMessage(0);
         return 0;
     case WM_NCDESTROY:
+        // The tip, an owned window, went before its owner.
         unmarkWindow(window);
         window_ = nullptr;
+        tip_ = nullptr;
         break;
     default:
         break;
     }
     return DefWindowProcA(window, message, wParam, lParam);
+}
+
+// The first file of the drop, at the drop point in client coordinates: for the popup those are
+// the window coordinates that the mouse messages carry too.
+void Win32Desktop::deliverDrop(HDROP drop) {
+    POINT at{};
+    DragQueryPoint(drop, &at);
+    const UINT length = DragQueryFileW(drop, 0, nullptr, 0);
+    std::wstring name(static_cast<std::size_t>(length) + 1, L'\0');
+    name.resize(DragQueryFileW(drop, 0, name.data(), length + 1));
+    // Freed before the core runs: an error box it may show runs a modal loop of its own.
+    DragFinish(drop);
+    if (!name.empty() && events_ != nullptr)
+        events_->fileDropped(at.x, at.y, utf8FromWide(name));
+}
+
+void Win32Desktop::deliverLaunchFailures() {
+    std::vector<std::string> reasons;
+    {
+        const std::lock_guard<std::mutex> hold(launchFailures_->lock);
+        reasons.swap(launchFailures_->reasons);
+    }
+    if (events_ == nullptr)
+        return;
+    for (const std::string& reason : reasons)
+        events_->launchFailed(reason);
 }
 
 void Win32Desktop::paint() {
@@ -365,14 +502,66 @@ FileStatus Win32Desktop::replaceFile(const std::string& path, std::string_view c
     return win32::replaceFile(path, contents);
 }
 
-void Win32Desktop::launch(const std::string& path, const std::string& workingFolder) {
+void Win32Desktop::showTip(const std::string& text, Place at) {
+    if (tip_ == nullptr) {
+        // Owned by the strip: it goes with the strip and stays above it.
+        tip_ = CreateWindowExW(tipExtendedStyle, tipClassName, L"", tipStyle, 0, 0, 1, 1, window_,
+                               nullptr, GetModuleHandleA(nullptr), nullptr);
+        if (tip_ == nullptr)
+            return;
+    }
+    const std::wstring wide = wideFromUtf8(text);
+    SetWindowTextW(tip_, wide.c_str());
+    const SIZE size = tipSizeFor(tip_, wide);
+    SetWindowPos(tip_, HWND_TOPMOST, at.left, at.top, size.cx, size.cy, SWP_NOACTIVATE);
+    InvalidateRect(tip_, nullptr, TRUE);
+    ShowWindow(tip_, SW_SHOWNOACTIVATE);
+}
+
+void Win32Desktop::hideTip() {
+    if (tip_ != nullptr)
+        ShowWindow(tip_, SW_HIDE);
+}
+
+// ShellExecuteExW may take seconds: a file on a share that is offline, a handler that starts
+// slowly, a DDE conversation. So it runs on a thread of its own, with copies of all it needs, and
+// the strip's slide and tick go on meanwhile. The thread may outlive the window, and the process
+// may end while it runs (the file then starts or not, as it happens).
+std::optional<std::string> Win32Desktop::launch(const std::string& path,
+                                                const std::string& workingFolder) {
     if (path.empty())
-        return;
-    // The default verb, no parameters; the result is not looked at.
-    const std::wstring file = wideFromUtf8(path);
-    const std::wstring folder = wideFromUtf8(workingFolder);
-    ShellExecuteW(window_, nullptr, file.c_str(), nullptr,
-                  folder.empty() ? nullptr : folder.c_str(), SW_RESTORE);
+        return std::nullopt;
+    auto start = [window = window_, failures = launchFailures_, path, file = wideFromUtf8(path),
+                  folder = wideFromUtf8(workingFolder)] {
+        // The shell's handlers expect a single-threaded apartment.
+        const bool comInitialized =
+            SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE));
+        SHELLEXECUTEINFOW request{};
+        request.cbSize = sizeof request;
+        // NOASYNC: the shell finishes before the thread ends. NO_UI: the strip tells the user.
+        request.fMask = SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI;
+        request.lpFile = file.c_str();
+        request.lpDirectory = folder.empty() ? nullptr : folder.c_str();
+        request.nShow = SW_RESTORE;
+        const bool started = ShellExecuteExW(&request);
+        const DWORD error = started ? ERROR_SUCCESS : GetLastError();
+        if (comInitialized)
+            CoUninitialize();
+        if (started)
+            return;
+        {
+            const std::lock_guard<std::mutex> hold(failures->lock);
+            failures->reasons.push_back(path + ": " + systemMessage(error));
+        }
+        // Fails, harmlessly, when the window is gone.
+        PostMessageW(window, launchFailedMessage(), 0, 0);
+    };
+    try {
+        std::thread(std::move(start)).detach();
+    } catch (const std::system_error& error) {
+        return error.code().message();
+    }
+    return std::nullopt;
 }
 
 int Win32Desktop::millisecondOfDay() const {

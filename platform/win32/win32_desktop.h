@@ -8,8 +8,9 @@
 //      the true screen point also while the window moves; a left or middle press captures the
 //      pointer, so its moves and release arrive also outside the window; left 0, right 1,
 //      middle 2; the side buttons are not delivered; a double click arrives as a second press
-//  [X] a middle button whose capture another window takes is released where the pointer is, so
-//      that a drag never outlives the button; a left one is not (its release would launch)
+//  [X] when another window takes the pointer while the left or middle button is held, the core
+//      hears captureLost once and the held buttons are forgotten: their releases, should they
+//      still come here, are dropped like any release whose press this window did not see
 //  [X] a release whose press did not reach this window is dropped, as X11 never delivers one
 //      (the release of a double click that closes the file dialog, for instance)
 //  [X] key down with the virtual-key code, repeats and Alt combinations included
@@ -27,7 +28,17 @@
 //      0 before it reads anything; copies in other folders run side by side
 //  [ ] one folder reached by two names (a subst drive, a share and the drive mapped to it)
 //      counts as two folders
-//  [X] launch through ShellExecuteW: default verb, working folder, SW_RESTORE
+//  [X] launch through ShellExecuteExW on a short-lived thread of its own (COM in a
+//      single-threaded apartment), so that a slow handler or an offline share never stops the
+//      strip: default verb, the file's folder as working folder, SW_RESTORE, no system error
+//      boxes; a failure comes back later as launchFailed with the system's text
+//  [ ] a launch still under way when the strip exits is cut off with the process
+//  [X] files dropped from Explorer (WM_DROPFILES): the first one, at the drop point
+//  [ ] drops onto a strip that runs as administrator: Windows blocks them from a normal Explorer
+//      (UIPI), and the strip does not open that door
+//  [X] a tip: a thin-bordered tool window in the system's tooltip colours and GUI font, sized to
+//      its text, owned by the strip, above every window, never active and transparent to the
+//      pointer; shown where asked, even where that runs off the screen
 //  [X] every path and text in UTF-8, handed to the W functions as UTF-16, so that any name
 //      works whatever the ANSI code page; the manifest also declares UTF-8 as the process's code
 //      page (heeded from Windows 10 version 1903 on)
@@ -49,18 +60,19 @@
 //      status (ExitProcess)
 //  [ ] minimise and maximise: refused, so that the window's geometry is always its real one
 //  [ ] screens above 96 pixels per inch: the program is not DPI-aware, so Windows scales it
-//  [ ] drag and drop
 
 #pragma once
 
 #include "platform/desktop.h"
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+struct HDROP__;
 struct HWND__;
 
 namespace dravix::win32 {
@@ -88,6 +100,8 @@ public:
 
     void showError(const std::string& text) override;
     std::optional<std::string> chooseFile(const std::string& initialName) override;
+    void showTip(const std::string& text, Place at) override;
+    void hideTip() override;
 
     std::string executablePath() const override;
     char pathSeparator() const override { return '\\'; }
@@ -97,19 +111,26 @@ public:
     FileStatus readFile(const std::string& path, std::string& contents) override;
     FileStatus replaceFile(const std::string& path, std::string_view contents) override;
 
-    void launch(const std::string& path, const std::string& workingFolder) override;
+    // Returns nothing at once; the start goes on in the background, and its failure arrives later
+    // as launchFailed from the message loop.
+    std::optional<std::string> launch(const std::string& path,
+                                      const std::string& workingFolder) override;
     int millisecondOfDay() const override;
     [[noreturn]] void exitProcess(int status) override;
 
 private:
-    struct Procedure; // the window procedure, which calls handleMessage
+    struct Procedure;      // the window procedure, which calls handleMessage
+    struct LaunchFailures; // reasons that launch threads leave for the window to deliver
     std::intptr_t handleMessage(HWND__* window, unsigned message, std::uintptr_t wParam,
                                 std::intptr_t lParam);
     void deliverFirstActivation();
+    void deliverDrop(HDROP__* drop);
+    void deliverLaunchFailures();
     void paint();
 
     std::string title_;
     HWND__* window_ = nullptr;
+    HWND__* tip_ = nullptr; // made at the first showTip
     WindowEvents* events_ = nullptr;
     bool activationDelivered_ = false;
     bool comInitialized_ = false;
@@ -117,6 +138,8 @@ private:
     int frameWidth_ = 0;
     int frameHeight_ = 0;
     std::vector<std::uint8_t> dibRows_;
+    // Shared with the launch threads, which may outlive this object.
+    std::shared_ptr<LaunchFailures> launchFailures_;
 };
 
 } // namespace dravix::win32

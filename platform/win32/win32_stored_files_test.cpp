@@ -27,6 +27,7 @@ public:
     FileStatus replaceFile(const std::string& path, std::string_view contents) override {
         return win32::replaceFile(path, contents);
     }
+    bool exists(const std::string& path) const override { return win32::exists(path); }
 };
 
 std::string slotList(int slot, const std::string& path, const std::string& name) {
@@ -97,7 +98,9 @@ TEST_F(CoreOnWindowsFiles, AssigningSavesTheSlotListAndLaunchingStartsInTheFiles
     openStrip();
 
     // A UTF-8 name is stored as it is and read back as it is at the next start.
-    const std::string chosen = "C:\\Program Files\\日本 Tools\\tool.v2.bat";
+    TemporaryFolder tools;
+    const std::string chosen = tools / "日本 Tools\\tool.v2.bat";
+    ASSERT_TRUE(win32::replaceFile(chosen, "@exit\r\n").ok());
     desktop.queueDialogAnswer(chosen);
     click("kn4", MouseButton::right);
     EXPECT_TRUE(desktop.errors().empty());
@@ -107,7 +110,7 @@ TEST_F(CoreOnWindowsFiles, AssigningSavesTheSlotListAndLaunchingStartsInTheFiles
     click("kn4", MouseButton::left);
     ASSERT_EQ(desktop.launches().size(), 1u);
     EXPECT_EQ(desktop.launches()[0].path, chosen);
-    EXPECT_EQ(desktop.launches()[0].workingFolder, "C:\\Program Files\\日本 Tools\\");
+    EXPECT_EQ(desktop.launches()[0].workingFolder, tools / "日本 Tools\\");
 
     start();
     EXPECT_EQ(form->slotRecords()[4].path, chosen);

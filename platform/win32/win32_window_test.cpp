@@ -7,9 +7,13 @@
 
 #include <windows.h>
 
+#include <shellapi.h>
+#include <shlobj.h>
+
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <cstring>
 #include <functional>
 #include <string>
 #include <vector>
@@ -31,16 +35,21 @@ const char* nameOf(MouseButton button) {
     return "?";
 }
 
-// Writes down every event but the ticks, which it counts; the third tick closes the window.
+// Writes down every event but the ticks, which it counts; the tick numbered closingTick and a
+// failed launch close the window.
 class Recorder : public WindowEvents {
 public:
     explicit Recorder(HWND window) : window_(window) {}
 
-    void activate() override { events.push_back("activate"); }
+    void activate() override {
+        events.push_back("activate");
+        if (onActivate)
+            onActivate();
+    }
     void mouseDown(int x, int y, MouseButton button) override {
         events.push_back(describe("down", x, y) + " " + nameOf(button));
-        if (button == MouseButton::middle && onMiddleDown)
-            onMiddleDown();
+        if (onDown)
+            onDown(button);
     }
     // The real pointer may move over the window meanwhile; only the posted moves are kept.
     void mouseMove(int x, int y) override {
@@ -52,13 +61,25 @@ public:
     }
     void keyDown(int virtualKey) override { events.push_back("key " + std::to_string(virtualKey)); }
     void tick() override {
-        if (++ticks == 3)
+        if (++ticks == closingTick)
             PostMessageA(window_, WM_CLOSE, 0, 0);
+    }
+    void fileDropped(int x, int y, const std::string& path) override {
+        events.push_back(describe("drop", x, y) + " " + path);
+    }
+    void captureLost() override { events.push_back("capture lost"); }
+    void launchFailed(const std::string& reason) override {
+        events.push_back("launch failed");
+        failure = reason;
+        PostMessageA(window_, WM_CLOSE, 0, 0);
     }
 
     std::vector<std::string> events;
     int ticks = 0;
-    std::function<void()> onMiddleDown;
+    int closingTick = 3;
+    std::string failure;
+    std::function<void()> onActivate;
+    std::function<void(MouseButton)> onDown;
 
 private:
     static std::string describe(const char* what, int x, int y) {
@@ -131,25 +152,142 @@ TEST(Win32Window, DeliversTheActivationFirstThenTheInputAndEndsWhenClosed) {
     EXPECT_EQ(recorder.ticks, 3);
 }
 
-// A drag must not outlive its button: when another window takes the pointer while the middle
-// button is held, its release will not come, so the strip's window makes it up where the pointer
-// is.
-TEST(Win32Window, AMiddleButtonWhoseCaptureIsTakenIsReleasedWhereThePointerIs) {
+// A press must not outlive the pointer: when another window takes it while the left button, or
+// the middle and the left, are held, the core hears it once, and releases that still come are not
+// passed on.
+TEST(Win32Window, APressWhoseCaptureIsTakenEndsOnceAndItsReleasesAreDropped) {
     Win32Desktop desktop(testTitle);
     desktop.setGeometry({40, 50, 26, 23});
     const HWND window = FindWindowA("TForm1", testTitle);
     const HWND other = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
                                        GetModuleHandleA(nullptr), nullptr);
     ASSERT_NE(other, nullptr);
-    SetCursorPos(40 + 100, 50 + 30);
 
+    PostMessageA(window, WM_LBUTTONDOWN, MK_LBUTTON, point(3, 4));
+    PostMessageA(window, WM_LBUTTONUP, 0, point(3, 4));
     PostMessageA(window, WM_MBUTTONDOWN, MK_MBUTTON, point(12, 13));
+    PostMessageA(window, WM_LBUTTONDOWN, MK_LBUTTON | MK_MBUTTON, point(12, 13));
+    PostMessageA(window, WM_LBUTTONUP, MK_MBUTTON, point(12, 13));
+    PostMessageA(window, WM_MBUTTONUP, 0, point(12, 13));
     Recorder recorder(window);
-    recorder.onMiddleDown = [&] { SetCapture(other); };
+    recorder.onDown = [&](MouseButton button) {
+        if (button == MouseButton::left)
+            SetCapture(other);
+    };
     desktop.run(recorder);
     DestroyWindow(other);
-    const std::vector<std::string> expected = {"activate", "down 12,13 middle", "up 100,30 middle"};
+    const std::vector<std::string> expected = {
+        "activate",          "down 3,4 left",   "capture lost",
+        "down 12,13 middle", "down 12,13 left", "capture lost",
+    };
     EXPECT_EQ(recorder.events, expected);
+}
+
+// Builds the drop that Explorer hands over: a DROPFILES header, then the UTF-16 names, each
+// ending in a NUL, and one more NUL at the end.
+HDROP dropOf(POINT at, const std::vector<std::wstring>& names) {
+    std::wstring list;
+    for (const std::wstring& name : names)
+        list += name + L'\0';
+    list += L'\0';
+    const std::size_t listBytes = list.size() * sizeof(wchar_t);
+    const HGLOBAL memory = GlobalAlloc(GHND, sizeof(DROPFILES) + listBytes);
+    auto* header = static_cast<DROPFILES*>(GlobalLock(memory));
+    header->pFiles = sizeof(DROPFILES);
+    header->pt = at;
+    header->fWide = TRUE;
+    std::memcpy(reinterpret_cast<char*>(header) + sizeof(DROPFILES), list.data(), listBytes);
+    GlobalUnlock(memory);
+    return static_cast<HDROP>(memory);
+}
+
+TEST(Win32Window, ADropDeliversItsFirstFileAtTheDropPoint) {
+    Win32Desktop desktop(testTitle);
+    desktop.setGeometry({40, 50, 244, 323});
+    const HWND window = FindWindowA("TForm1", testTitle);
+    ASSERT_NE(GetWindowLongPtrW(window, GWL_EXSTYLE) & WS_EX_ACCEPTFILES, 0)
+        << "Explorer drops nothing on a window that does not accept files";
+
+    const HDROP drop = dropOf({14, 150}, {L"C:\\Пример\\notes.txt", L"C:\\other.txt"});
+    PostMessageW(window, WM_DROPFILES, reinterpret_cast<WPARAM>(drop), 0);
+    Recorder recorder(window);
+    desktop.run(recorder);
+    const std::vector<std::string> expected = {"activate", "drop 14,150 C:\\Пример\\notes.txt"};
+    EXPECT_EQ(recorder.events, expected);
+}
+
+// The call returns nothing, and the failure comes back later through the message loop, naming the
+// file and the system's reason as one clause (the error box adds the full stop).
+TEST(Win32Window, ALaunchReturnsNothingAndItsFailureArrivesLaterThroughTheLoop) {
+    testing::TemporaryFolder folder;
+    const std::string missing = folder / "missing.exe";
+    Win32Desktop desktop(testTitle);
+    const HWND window = FindWindowA("TForm1", testTitle);
+    Recorder recorder(window);
+    recorder.closingTick = 100; // ten seconds for Wine's shell
+    recorder.onActivate = [&] {
+        EXPECT_EQ(desktop.launch(missing, folder.path()), std::nullopt);
+        recorder.events.push_back("returned");
+    };
+    desktop.run(recorder);
+
+    const std::vector<std::string> expected = {"activate", "returned", "launch failed"};
+    EXPECT_EQ(recorder.events, expected);
+    const std::string prefix = missing + ": ";
+    ASSERT_GT(recorder.failure.size(), prefix.size()) << recorder.failure;
+    EXPECT_TRUE(recorder.failure.starts_with(prefix)) << recorder.failure;
+    EXPECT_EQ(std::string(".\r\n ").find(recorder.failure.back()), std::string::npos)
+        << recorder.failure;
+}
+
+// The tips of this thread's windows: those the strip owns.
+std::vector<HWND> windowsOwnedBy(HWND owner) {
+    struct Search {
+        HWND owner;
+        std::vector<HWND> found;
+    } search{owner, {}};
+    EnumThreadWindows(
+        GetCurrentThreadId(),
+        [](HWND window, LPARAM data) -> BOOL {
+            auto* search = reinterpret_cast<Search*>(data);
+            if (GetWindow(window, GW_OWNER) == search->owner)
+                search->found.push_back(window);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+TEST(Win32Window, ATipShowsAtItsPlaceWithoutTakingTheFocusOrThePointer) {
+    Win32Desktop desktop(testTitle);
+    const HWND strip = FindWindowA("TForm1", testTitle);
+    const HWND activeBefore = GetActiveWindow();
+
+    desktop.showTip("notes", {300, 200});
+    const std::vector<HWND> tips = windowsOwnedBy(strip);
+    ASSERT_EQ(tips.size(), 1u);
+    const HWND tip = tips.front();
+    RECT shortTip{};
+    GetWindowRect(tip, &shortTip);
+    EXPECT_TRUE(IsWindowVisible(tip));
+    EXPECT_EQ(shortTip.left, 300);
+    EXPECT_EQ(shortTip.top, 200);
+    EXPECT_EQ(GetActiveWindow(), activeBefore);
+    EXPECT_NE(GetWindowLongPtrW(tip, GWL_EXSTYLE) & WS_EX_TOPMOST, 0);
+    EXPECT_EQ(SendMessageW(tip, WM_NCHITTEST, 0, MAKELPARAM(305, 205)), HTTRANSPARENT);
+
+    // A new text replaces the old one in the same window, which fits it.
+    desktop.showTip("C:\\Program Files\\Tools\\notes for the long winter.txt", {310, 220});
+    EXPECT_EQ(windowsOwnedBy(strip), tips);
+    RECT longTip{};
+    GetWindowRect(tip, &longTip);
+    EXPECT_EQ(longTip.left, 310);
+    EXPECT_EQ(longTip.top, 220);
+    EXPECT_GT(longTip.right - longTip.left, 3 * (shortTip.right - shortTip.left));
+    EXPECT_EQ(longTip.bottom - longTip.top, shortTip.bottom - shortTip.top);
+
+    desktop.hideTip();
+    EXPECT_FALSE(IsWindowVisible(tip));
 }
 
 // The work area comes from the monitor nearest the rectangle, wherever the rectangle lies. Wine

@@ -367,6 +367,31 @@ void DravixTest::tapKey(unsigned long keysym) {
     x().tapKey(keysym);
 }
 
+// No window manager gives the dialog the focus, so the harness does. The paste lands later than
+// the key, once the program has fetched the clipboard; the text showing up in the dialog tells it
+// has. Return goes once the dialog has finished redrawing.
+::testing::AssertionResult DravixTest::enterIntoDialog(Window dialog, const std::string& text) {
+    const std::optional<Geometry> place = x().geometry(dialog);
+    if (!place)
+        return ::testing::AssertionFailure() << "the dialog window vanished";
+    ClipboardText clipboard(text);
+    x().focus(dialog);
+    x().tapKeyWith(XK_Control_L, XK_a);
+    const std::optional<Screenshot> beforePaste = x().captureWhenStill(*place);
+    if (!beforePaste)
+        return ::testing::AssertionFailure() << "the dialog kept changing";
+    x().tapKeyWith(XK_Control_L, XK_v);
+    if (!waitUntil([&] { return compare(x().capture(*place), beforePaste->image).has_value(); },
+                   changeTimeout))
+        return ::testing::AssertionFailure() << "the paste did not change the dialog";
+    if (!x().captureWhenStill(*place))
+        return ::testing::AssertionFailure() << "the dialog kept changing";
+    x().tapKey(XK_Return);
+    if (!waitUntil([&] { return !x().geometry(dialog); }, changeTimeout))
+        return ::testing::AssertionFailure() << "the dialog did not close on Return";
+    return ::testing::AssertionSuccess();
+}
+
 // Without a window manager nobody gives the box the keyboard focus, so the harness does, as a
 // window manager would: the pointer goes over the box and XSetInputFocus names it. Return then
 // presses its default button. Should the box not take keys, its one button, at the bottom right

@@ -162,6 +162,10 @@ protected:
     // Gives the main window the keyboard focus (XSetInputFocus), then presses and releases the
     // key; the pointer stays where it is.
     void tapKey(unsigned long keysym);
+    // Enters the text into a dialog's focused text field, replacing what it holds, and presses
+    // Return; succeeds once the dialog has closed. The text goes in as a paste: file choosers
+    // complete names while they are typed, so fast synthetic keystrokes would garble it.
+    ::testing::AssertionResult enterIntoDialog(Window dialog, const std::string& text);
 
     // Right press on the toggle at this Top of the window; the process must end with status 0.
     void exitThroughTheToggle(int toggleTop);

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <optional>
 #include <set>
@@ -49,24 +50,32 @@ public:
     }
 
 private:
-    static void removeTree(const std::string& folder) {
-        WIN32_FIND_DATAA entry;
-        const HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &entry);
+    // Wide names throughout, so that names beyond the ANSI code page go too.
+    static void removeTree(const std::string& ansiFolder) {
+        const int length = MultiByteToWideChar(CP_ACP, 0, ansiFolder.c_str(), -1, nullptr, 0);
+        std::wstring folder(static_cast<std::size_t>(std::max(length, 1)), L'\0');
+        MultiByteToWideChar(CP_ACP, 0, ansiFolder.c_str(), -1, folder.data(), length);
+        folder.resize(folder.size() - 1);
+        removeTree(folder);
+    }
+    static void removeTree(const std::wstring& folder) {
+        WIN32_FIND_DATAW entry;
+        const HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &entry);
         if (search != INVALID_HANDLE_VALUE) {
             do {
-                const std::string name = entry.cFileName;
-                if (name == "." || name == "..")
+                const std::wstring name = entry.cFileName;
+                if (name == L"." || name == L"..")
                     continue;
-                const std::string path = folder + "\\" + name;
-                SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+                const std::wstring path = folder + L"\\" + name;
+                SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
                 if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
                     removeTree(path);
                 else
-                    DeleteFileA(path.c_str());
-            } while (FindNextFileA(search, &entry));
+                    DeleteFileW(path.c_str());
+            } while (FindNextFileW(search, &entry));
             FindClose(search);
         }
-        RemoveDirectoryA(folder.c_str());
+        RemoveDirectoryW(folder.c_str());
     }
 
     std::string path_;

@@ -174,6 +174,17 @@ std::vector<Window> XConnection::windowsOfProcess(pid_t pid) {
     return clientWindows(display_, hasOwner, ours);
 }
 
+bool XConnection::overrideRedirect(Window window) {
+    XWindowAttributes attributes;
+    return XGetWindowAttributes(display_, window, &attributes) != 0 &&
+           attributes.override_redirect != 0;
+}
+
+Window XConnection::transientFor(Window window) {
+    Window owner = None;
+    return XGetTransientForHint(display_, window, &owner) != 0 ? owner : None;
+}
+
 std::vector<long> XConnection::longs(Window window, const char* property) {
     Atom type = None;
     int format = 0;

@@ -55,6 +55,11 @@ public:
     // The window's rectangle in root coordinates; nothing when it no longer exists.
     std::optional<Geometry> geometry(Window window);
 
+    // Whether the window is override-redirect: a pop-up that no window manager handles.
+    bool overrideRedirect(Window window);
+    // The window it is transient for (WM_TRANSIENT_FOR); None when it names none.
+    Window transientFor(Window window);
+
     // A property of 32-bit items (CARDINAL, ATOM, WINDOW, ...), each widened to a long as Xlib
     // hands them over; empty when the window has no such property.
     std::vector<long> longs(Window window, const char* property);

@@ -1,11 +1,12 @@
 // dravix.exe under Wine, driven like a user through XTest: where the window appears and what it
-// shows, the slide, a launch through the shell, the open-file dialog while a slide goes on, the
-// arrow keys and the exit, and folders with names beyond the ANSI code page. Each test runs its
-// own copy of the program in a temporary folder.
+// shows, the slide, a launch through the shell, a file dropped from a file manager, the open-file
+// dialog while a slide goes on, the arrow keys and the exit, and folders with names beyond the
+// ANSI code page. Each test runs its own copy of the program in a temporary folder.
 
 #include "assets/picture_store.h"
 #include "tests/e2e/frames.h"
 #include "tests/e2e/harness.h"
+#include "tests/support/x11/xdnd_source.h"
 
 #include <X11/Xatom.h>
 #include <X11/keysym.h>
@@ -342,6 +343,29 @@ TEST_F(Slots, ALeftReleaseOutsideTheWindowStillLaunchesThePressedSlot) {
     EXPECT_TRUE(waitUntil([&] { return readTextFile(report) == "started\r\n"; }, windowTimeout))
         << "the release did not reach the slot";
     EXPECT_TRUE(waitForGeometry(closedAtStoredPlace));
+}
+
+// Wine takes the XDND drop of a file manager and hands the strip a WM_DROPFILES with the file's
+// Windows name.
+TEST_F(Slots, AFileDroppedOnASlotIsAssignedToIt) {
+    const std::filesystem::path dropped = app.folder() / "dropped notes.txt";
+    writeTextFile(dropped, "x");
+    startWith(positionFile(closedAtStoredPlace.top, closedAtStoredPlace.left), emptySlotList());
+    ASSERT_TRUE(waitForMainWindow(closedAtStoredPlace));
+    ASSERT_TRUE(openStrip());
+
+    const std::string uri = "file://" + (app.folder() / "dropped%20notes.txt").string() + "\r\n";
+    const x11test::DropOutcome outcome = x11test::dropOn(
+        x(), main, closedAtStoredPlace.left + slotButtonLeft + 10,
+        closedAtStoredPlace.top - 300 + slotButtonTops[4] + 6, "text/uri-list", uri);
+    EXPECT_TRUE(outcome.finished);
+    EXPECT_TRUE(waitUntil(
+        [&] {
+            return app.readFile("dravix.dat") ==
+                   slotList({{4, {windowsPath(dropped), "dropped notes"}}});
+        },
+        changeTimeout))
+        << "dravix.dat holds: " << app.readFile("dravix.dat").value_or("(nothing)");
 }
 
 // A right click on a slot while the strip closes: the open-file dialog comes up, and under it the

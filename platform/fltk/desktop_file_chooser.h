@@ -1,0 +1,50 @@
+#pragma once
+
+// The desktop's own open-file dialog, run as a program of its own: KDE's kdialog or GTK's zenity.
+// People know their desktop's dialog (its places, bookmarks and recent files), which FLTK's
+// chooser does not offer.
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace dravix::fltk {
+
+enum class ChooserKind { kdialog, zenity };
+
+struct ChooserProgram {
+    ChooserKind kind;
+    std::string path; // absolute
+};
+
+// The first executable file called name in the absolute folders of PATH (the shell's default
+// path when it is unset or empty), or an empty string. Relative entries are skipped: they name
+// whatever folder the program runs in.
+std::string findOnSearchPath(const char* name);
+
+// The chooser of the desktop that runs: kdialog when currentDesktop (XDG_CURRENT_DESKTOP, a
+// colon-separated list) names KDE and kdialog is installed, else zenity when it is installed,
+// else nothing. find looks a program up by name and gives its path or an empty string.
+std::optional<ChooserProgram>
+pickDesktopChooser(std::string_view currentDesktop,
+                   const std::function<std::string(const char*)>& find);
+
+// The command line that opens the program's open-file dialog with the title, the initial name
+// (when not empty) and the dialog transient for the X window.
+std::vector<std::string> chooserCommand(const ChooserProgram& program, const std::string& title,
+                                        const std::string& initialName, unsigned long xWindow);
+
+struct ChooserResult {
+    enum class Outcome { chosen, cancelled, failed };
+    Outcome outcome;
+    std::string path; // when chosen
+};
+
+// Runs the command and reads the chosen path from its standard output, while FLTK's event loop
+// goes on (timers, drawing, other windows' events). Exit status 1, or no output, is a cancel;
+// a program that does not start, ends on a signal or with another status has failed.
+ChooserResult runDesktopChooser(const std::vector<std::string>& command);
+
+} // namespace dravix::fltk

@@ -1,0 +1,78 @@
+#include "platform/fltk/fltk_tip.h"
+
+#include <FL/Enumerations.H>
+#include <FL/Fl.H>
+#include <FL/Fl_Tooltip.H>
+#include <FL/fl_draw.H>
+#include <FL/x.H>
+
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/extensions/shape.h>
+
+#include <cmath>
+#include <unistd.h>
+
+namespace dravix::fltk {
+
+namespace {
+
+constexpr int horizontalPadding = 4;
+constexpr int verticalPadding = 2;
+
+// What a compositor or a screen reader reads to know the window for a tooltip, and the process
+// it belongs to.
+void describeWindow(Display* display, Window window) {
+    const Atom type = XInternAtom(display, "_NET_WM_WINDOW_TYPE_TOOLTIP", False);
+    XChangeProperty(display, window, XInternAtom(display, "_NET_WM_WINDOW_TYPE", False), XA_ATOM,
+                    32, PropModeReplace, reinterpret_cast<const unsigned char*>(&type), 1);
+    const unsigned long pid = static_cast<unsigned long>(::getpid());
+    XChangeProperty(display, window, XInternAtom(display, "_NET_WM_PID", False), XA_CARDINAL, 32,
+                    PropModeReplace, reinterpret_cast<const unsigned char*>(&pid), 1);
+}
+
+// An empty input region: the pointer acts on whatever lies below the window, as if it were not
+// there, so the tip never takes a press or a move from the strip it describes.
+void letInputThrough(Display* display, Window window) {
+    int eventBase = 0;
+    int errorBase = 0;
+    if (!XShapeQueryExtension(display, &eventBase, &errorBase))
+        return;
+    XShapeCombineRectangles(display, window, ShapeInput, 0, 0, nullptr, 0, ShapeSet, Unsorted);
+}
+
+} // namespace
+
+TipWindow::TipWindow() : Fl_Window(0, 0, 1, 1) {
+    end();
+    set_override();
+    box(FL_NO_BOX);
+}
+
+void TipWindow::showText(const std::string& text, Place at) {
+    text_ = text;
+    fl_font(Fl_Tooltip::font(), Fl_Tooltip::size());
+    const int width =
+        static_cast<int>(std::ceil(fl_width(text_.c_str(), static_cast<int>(text_.size()))));
+    resize(at.left, at.top, width + 2 * horizontalPadding, fl_height() + 2 * verticalPadding);
+    if (shown()) {
+        redraw();
+        return;
+    }
+    show();
+    describeWindow(fl_display, fl_xid(this));
+    letInputThrough(fl_display, fl_xid(this));
+}
+
+void TipWindow::draw() {
+    fl_rectf(0, 0, w(), h(), Fl_Tooltip::color());
+    fl_color(FL_BLACK);
+    fl_rect(0, 0, w(), h());
+    fl_font(Fl_Tooltip::font(), Fl_Tooltip::size());
+    fl_color(Fl_Tooltip::textcolor());
+    // The plain form of fl_draw: a path is text, not FLTK's @-symbols or &-shortcuts.
+    fl_draw(text_.c_str(), static_cast<int>(text_.size()), horizontalPadding,
+            verticalPadding + fl_height() - fl_descent());
+}
+
+} // namespace dravix::fltk

@@ -1,0 +1,30 @@
+#pragma once
+
+#include "platform/desktop.h"
+
+#include <FL/Fl_Window.H>
+
+#include <string>
+
+namespace dravix::fltk {
+
+// A one-line note in FLTK's tooltip look (its font, size and colours, a thin black border):
+// an override-redirect window, so no window manager frames, moves or focuses it, that lets every
+// pointer event through to whatever lies below it. When it is first shown, FLTK moves it onto
+// the screen should it reach past an edge.
+class TipWindow final : public Fl_Window {
+public:
+    TipWindow();
+
+    // Shows the text with the window's top-left corner at the screen point; a shown tip takes
+    // the new text and place.
+    void showText(const std::string& text, Place at);
+
+protected:
+    void draw() override;
+
+private:
+    std::string text_;
+};
+
+} // namespace dravix::fltk
