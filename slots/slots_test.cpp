@@ -9,8 +9,8 @@ namespace dravix {
 namespace {
 
 using testing::CoreFixture;
-using testing::Point;
 using testing::emptySlotList;
+using testing::Point;
 using testing::slotListWith;
 
 TEST(SlotPaths, WorkingFolderIsEverythingUpToTheLastSeparator) {

@@ -19,16 +19,8 @@ namespace dravix::fltk {
 
 namespace {
 
-// The search path a shell uses when PATH is unset.
-constexpr std::string_view fallbackSearchPath = "/usr/local/bin:/usr/bin:/bin";
 // How often the loop looks whether the chooser has ended once its output is closed.
 constexpr double exitPollSeconds = 0.05;
-
-bool isExecutableFile(const std::string& path) {
-    struct stat info {};
-    return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
-           ::access(path.c_str(), X_OK) == 0;
-}
 
 bool namesKde(std::string_view currentDesktop) {
     while (!currentDesktop.empty()) {
@@ -57,25 +49,6 @@ void readOutput(int descriptor, void* data) {
 }
 
 } // namespace
-
-std::string findOnSearchPath(const char* name) {
-    const char* variable = std::getenv("PATH");
-    std::string_view folders =
-        variable != nullptr && *variable != '\0' ? std::string_view(variable) : fallbackSearchPath;
-    while (!folders.empty()) {
-        const std::size_t end = std::min(folders.find(':'), folders.size());
-        const std::string_view folder = folders.substr(0, end);
-        folders.remove_prefix(std::min(end + 1, folders.size()));
-        if (!folder.starts_with('/'))
-            continue;
-        std::string candidate(folder);
-        candidate += '/';
-        candidate += name;
-        if (isExecutableFile(candidate))
-            return candidate;
-    }
-    return {};
-}
 
 std::optional<ChooserProgram>
 pickDesktopChooser(std::string_view currentDesktop,

@@ -19,11 +19,6 @@ struct ChooserProgram {
     std::string path; // absolute
 };
 
-// The first executable file called name in the absolute folders of PATH (the shell's default
-// path when it is unset or empty), or an empty string. Relative entries are skipped: they name
-// whatever folder the program runs in.
-std::string findOnSearchPath(const char* name);
-
 // The chooser of the desktop that runs: kdialog when currentDesktop (XDG_CURRENT_DESKTOP, a
 // colon-separated list) names KDE and kdialog is installed, else zenity when it is installed,
 // else nothing. find looks a program up by name and gives its path or an empty string.

@@ -445,8 +445,8 @@ std::optional<std::string> FltkDesktop::chooseFile(const std::string& initialNam
     // run GTK's loop in ours, which stops our timer while the dialog is open). Should it not
     // work at all, FLTK's chooser stands in.
     const char* currentDesktop = std::getenv("XDG_CURRENT_DESKTOP");
-    if (const std::optional<ChooserProgram> program =
-            pickDesktopChooser(currentDesktop != nullptr ? currentDesktop : "", findOnSearchPath)) {
+    if (const std::optional<ChooserProgram> program = pickDesktopChooser(
+            currentDesktop != nullptr ? currentDesktop : "", posix::findOnSearchPath)) {
         window_->takeInput(false);
         ChooserResult result =
             runDesktopChooser(chooserCommand(*program, title_, initialName, fl_xid(window_.get())));

@@ -67,31 +67,6 @@ std::string absoluteFrom(const std::string& path) {
     return folder + path;
 }
 
-// The first executable file called name in the absolute folders of PATH, or an empty string.
-// Empty and relative entries are skipped: they name the current folder, and a handler planted
-// beside a document or in whatever folder we run in must never stand in for the real one.
-std::string findOnSearchPath(const char* name) {
-    const char* variable = std::getenv("PATH");
-    const std::string_view folders =
-        variable != nullptr && *variable != '\0' ? std::string_view(variable) : fallbackSearchPath;
-    std::size_t start = 0;
-    while (start <= folders.size()) {
-        std::size_t end = folders.find(':', start);
-        if (end == std::string_view::npos)
-            end = folders.size();
-        const std::string_view folder = folders.substr(start, end - start);
-        start = end + 1;
-        if (!folder.starts_with('/'))
-            continue;
-        std::string candidate(folder);
-        candidate += '/';
-        candidate += name;
-        if (isExecutableFile(candidate))
-            return candidate;
-    }
-    return {};
-}
-
 // The argument a handler gets: an existing file by its absolute path, anything else (a URL, a
 // name that does not exist) as given, except that a leading dash is defused so the handler
 // cannot read it as an option.
@@ -195,6 +170,28 @@ std::optional<std::string> readReport(int pipe) {
 }
 
 } // namespace
+
+std::string findOnSearchPath(const char* name) {
+    const char* variable = std::getenv("PATH");
+    const std::string_view folders =
+        variable != nullptr && *variable != '\0' ? std::string_view(variable) : fallbackSearchPath;
+    std::size_t start = 0;
+    while (start <= folders.size()) {
+        std::size_t end = folders.find(':', start);
+        if (end == std::string_view::npos)
+            end = folders.size();
+        const std::string_view folder = folders.substr(start, end - start);
+        start = end + 1;
+        if (!folder.starts_with('/'))
+            continue;
+        std::string candidate(folder);
+        candidate += '/';
+        candidate += name;
+        if (isExecutableFile(candidate))
+            return candidate;
+    }
+    return {};
+}
 
 std::optional<std::string> launch(const std::string& path, const std::string& workingFolder) {
     if (path.empty())

@@ -34,6 +34,11 @@ FileStatus replaceFile(const std::string& path, std::string_view contents);
 // Maps an errno value from a failed step on path onto the user's categories.
 FileStatus statusFromErrno(int errorNumber, const std::string& path);
 
+// The first executable file called name in the absolute folders of PATH, or an empty string.
+// Empty and relative entries are skipped: they name the current folder, and a program planted
+// beside a document or in whatever folder we run in must never stand in for the real one.
+std::string findOnSearchPath(const char* name);
+
 // The running executable's full path, from /proc/self/exe.
 std::string executablePath();
 
