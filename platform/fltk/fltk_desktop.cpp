@@ -75,13 +75,14 @@ class MainWindow : public Fl_Window {
 public:
     MainWindow(const WindowGeometry& geometry, const char* title, TopLevelLook look)
         : Fl_Window(geometry.left, geometry.top, geometry.width, geometry.height, title),
-          look_(std::move(look)) {
+          look_(std::move(look)), sizes_(geometry.width, geometry.height) {
         end();
         border(0);
         box(FL_NO_BOX);
         color(FL_BLACK);
-        // No resizable widget: FLTK then fixes the window manager's size hints to each size the
-        // program sets, so no minimum gets in the way of 26 x 23 and the user cannot resize it.
+        // Resizable as far as FLTK knows, so that its resize leaves the size hints alone (see
+        // SizeRange); the Motif hints keep the user from resizing the strip.
+        resizable(this);
         callback(onClose);
     }
 
@@ -218,6 +219,19 @@ public:
         }
     }
 
+    // One move-and-resize request, after the size hints have widened to take the new size; the
+    // serial of the request, when one was sent.
+    std::optional<unsigned long> placeAndSize(const WindowGeometry& geometry) {
+        if (shown() && sizes_.widenTo(geometry.width, geometry.height))
+            sizes_.write(*this);
+        const unsigned long nextRequest = shown() ? XNextRequest(fl_display) : 0;
+        resize(geometry.left, geometry.top, geometry.width, geometry.height);
+        // FLTK sends nothing when nothing changes.
+        if (shown() && XNextRequest(fl_display) != nextRequest)
+            return XNextRequest(fl_display) - 1;
+        return std::nullopt;
+    }
+
     // The first show makes and maps the X window through mapTopLevel instead of FLTK's own
     // path; a later one, as FLTK's, raises the window.
     void show() override {
@@ -226,8 +240,8 @@ public:
             return;
         }
         Fl_Group::current(nullptr);
-        size_range(w(), h(), w(), h());
-        mapTopLevel(*this, look_);
+        sizes_ = SizeRange(w(), h());
+        mapTopLevel(*this, look_, sizes_);
         set_visible();
         const int previousEvent = Fl::e_number;
         handle(Fl::e_number = FL_SHOW);
@@ -284,6 +298,7 @@ private:
     WindowEvents* events_ = nullptr;
     Frame frame_;
     TopLevelLook look_;
+    SizeRange sizes_;
     std::unique_ptr<TipWindow> tip_; // made when first shown
     bool inputTaken_ = true;
     std::uint8_t heldButtons_ = 0; // one bit per MouseButton pressed here and not yet released
@@ -395,11 +410,8 @@ void FltkDesktop::comeToFront(unsigned long serverTime) {
 void FltkDesktop::setGeometry(const WindowGeometry& geometry) {
     // FLTK sends a change of both place and size as one XMoveResizeWindow, so the window never
     // shows at the new place with the old size or the other way round.
-    const unsigned long nextRequest = window_->shown() ? XNextRequest(fl_display) : 0;
-    window_->resize(geometry.left, geometry.top, geometry.width, geometry.height);
-    // FLTK sends nothing when nothing changes; the last request is the move or resize otherwise.
-    if (window_->shown() && XNextRequest(fl_display) != nextRequest)
-        lastPlacementRequest_ = XNextRequest(fl_display) - 1;
+    if (const std::optional<unsigned long> request = window_->placeAndSize(geometry))
+        lastPlacementRequest_ = *request;
 }
 
 WindowGeometry FltkDesktop::geometry() const {

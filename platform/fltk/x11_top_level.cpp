@@ -13,6 +13,7 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
+#include <algorithm>
 #include <initializer_list>
 #include <string>
 #include <unistd.h>
@@ -31,8 +32,7 @@ constexpr long toolkitEventMask = ExposureMask | StructureNotifyMask | KeyPressM
                                   ButtonPressMask | ButtonReleaseMask | EnterWindowMask |
                                   LeaveWindowMask | PropertyChangeMask | PointerMotionMask;
 
-// The Motif hints FLTK itself writes for a fixed-size borderless window, so that its own rewrite
-// at each resize changes nothing: no decorations, and every function but resizing and maximizing.
+// The Motif hints: no decorations, and every function but resizing and maximizing.
 constexpr long motifFunctionsAndDecorations = 1 | 2;
 constexpr long motifAllButResizeAndMaximize = 1 | 2 | 16;
 
@@ -55,6 +55,34 @@ void setCardinals(Display* display, Window window, const char* property,
 
 } // namespace
 
+bool SizeRange::widenTo(int width, int height) {
+    const SizeRange before = *this;
+    minWidth_ = std::min(minWidth_, width);
+    minHeight_ = std::min(minHeight_, height);
+    maxWidth_ = std::max(maxWidth_, width);
+    maxHeight_ = std::max(maxHeight_, height);
+    return minWidth_ != before.minWidth_ || minHeight_ != before.minHeight_ ||
+           maxWidth_ != before.maxWidth_ || maxHeight_ != before.maxHeight_;
+}
+
+// The place and size are the program's; Static gravity makes the place that of the window itself
+// rather than of a frame around it.
+void SizeRange::write(Fl_Window& window) const {
+    XSizeHints* size = XAllocSizeHints();
+    size->flags = USPosition | PPosition | PSize | PMinSize | PMaxSize | PWinGravity;
+    size->x = window.x();
+    size->y = window.y();
+    size->width = window.w();
+    size->height = window.h();
+    size->min_width = minWidth_;
+    size->min_height = minHeight_;
+    size->max_width = maxWidth_;
+    size->max_height = maxHeight_;
+    size->win_gravity = StaticGravity;
+    XSetWMNormalHints(fl_display, fl_xid(&window), size);
+    XFree(size);
+}
+
 std::vector<unsigned long> iconProperty(const Picture& picture) {
     std::vector<unsigned long> property;
     for (const int size : iconSizes) {
@@ -66,7 +94,7 @@ std::vector<unsigned long> iconProperty(const Picture& picture) {
     return property;
 }
 
-void mapTopLevel(Fl_Window& window, const TopLevelLook& look) {
+void mapTopLevel(Fl_Window& window, const TopLevelLook& look, const SizeRange& sizes) {
     Display* const display = fl_display;
     const int width = window.w() > 0 ? window.w() : 1;
     const int height = window.h() > 0 ? window.h() : 1;
@@ -89,15 +117,6 @@ void mapTopLevel(Fl_Window& window, const TopLevelLook& look) {
         CWEventMask | CWColormap | CWBorderPixel | CWBackPixel | CWBitGravity, &attributes);
     Fl_X::set_xid(&window, xid);
 
-    // The place and size are the program's, the size fixed; Static gravity makes the place that
-    // of the window itself rather than of a frame around it.
-    XSizeHints* size = XAllocSizeHints();
-    size->flags = USPosition | PPosition | PSize | PMinSize | PMaxSize | PWinGravity;
-    size->x = window.x();
-    size->y = window.y();
-    size->width = size->min_width = size->max_width = width;
-    size->height = size->min_height = size->max_height = height;
-    size->win_gravity = StaticGravity;
     // Like any new window, it takes the input focus when it appears.
     XWMHints* hints = XAllocWMHints();
     hints->flags = InputHint | StateHint;
@@ -109,10 +128,10 @@ void mapTopLevel(Fl_Window& window, const TopLevelLook& look) {
     classes->res_name = instance.data();
     classes->res_class = className.data();
     // Also WM_CLIENT_MACHINE and WM_LOCALE_NAME, which make sense of _NET_WM_PID.
-    XSetWMProperties(display, xid, nullptr, nullptr, nullptr, 0, size, hints, classes);
+    XSetWMProperties(display, xid, nullptr, nullptr, nullptr, 0, nullptr, hints, classes);
     XFree(classes);
     XFree(hints);
-    XFree(size);
+    sizes.write(window);
     window.label(window.label(), window.iconlabel()); // WM_NAME, _NET_WM_NAME and icon names
 
     Atom closeRequest = XInternAtom(display, "WM_DELETE_WINDOW", False);

@@ -17,6 +17,26 @@ class Fl_Window;
 
 namespace dravix::fltk {
 
+// The sizes the window manager lets the window take (WM_NORMAL_HINTS). It only ever widens to
+// take every size the program has given the window: a window manager applies hints that exclude
+// the present size at once, at the present place, and may read them only after the program has
+// replaced them, so a range fixed to each new size before the move to the new place briefly
+// shows the new size at the old place. The user still cannot resize the window: the Motif hints
+// take that function away.
+class SizeRange {
+public:
+    SizeRange(int width, int height)
+        : minWidth_(width), minHeight_(height), maxWidth_(width), maxHeight_(height) {}
+
+    // Whether the range had to widen to take this size.
+    bool widenTo(int width, int height);
+    // Writes the range, with the window's place, to the window's hints.
+    void write(Fl_Window& window) const;
+
+private:
+    int minWidth_, minHeight_, maxWidth_, maxHeight_;
+};
+
 struct TopLevelLook {
     std::string instanceName; // WM_CLASS: the program's name, then its class
     std::string className;
@@ -29,8 +49,8 @@ std::vector<unsigned long> iconProperty(const Picture& picture);
 
 // Makes the X window of a top-level window that is not shown yet, at its place and size, maps it
 // and hands it to FLTK: a normal window with no frame and no taskbar exception, its name, class,
-// process, icon and fixed size, a black background, and the input focus welcome. The caller
-// then marks the window visible and shown as FLTK's own Fl_Window::show() would.
-void mapTopLevel(Fl_Window& window, const TopLevelLook& look);
+// process, icon and the sizes it may take, a black background, and the input focus welcome. The
+// caller then marks the window visible and shown as FLTK's own Fl_Window::show() would.
+void mapTopLevel(Fl_Window& window, const TopLevelLook& look, const SizeRange& sizes);
 
 } // namespace dravix::fltk
