@@ -25,7 +25,7 @@
 // Output, in milliseconds: one "sample VALUE" line per run and a "summary n=.. median=.. p25=..
 // p75=.. min=.. max=.." line; start-up adds the time to the first map of a window on each sample
 // line and in a "mapped ..." line of the same form. The rest mode prints "rest rss_kib=..
-// pss_kib=.. cpu_ticks=.. cpu_percent=.. cpu_ns=.. cpu_ns_percent=.. idle_s=..". A failure prints
+// pss_kib=.. cpu_ticks=.. cpu_percent=.. cpu_ns=.. cpu_ns_percent=.. wakeups_per_s=.. idle_s=..". A failure prints
 // "failed REASON" and ends with a non-zero status.
 
 #include "app/scene/scene.h"
@@ -46,6 +46,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <optional>
@@ -500,6 +501,27 @@ long long cpuNanoseconds(pid_t pid) {
     return nanoseconds;
 }
 
+// How often the process has gone to sleep of its own accord: voluntary_ctxt_switches from the
+// status of each of its threads, summed. Each is a wakeup for the CPU when the sleep ends.
+long long voluntarySwitches(pid_t pid) {
+    long long total = 0;
+    std::error_code error;
+    const std::filesystem::path tasks = "/proc/" + std::to_string(pid) + "/task";
+    for (const auto& task : std::filesystem::directory_iterator(tasks, error)) {
+        std::ifstream status(task.path() / "status");
+        std::string key;
+        while (status >> key) {
+            long long count = 0;
+            if (key == "voluntary_ctxt_switches:" && status >> count)
+                total += count;
+            status.ignore(1 << 16, '\n');
+        }
+    }
+    if (error)
+        fail("cannot read " + tasks.string());
+    return total;
+}
+
 int measureRest(const Options& options) {
     Screen screen;
     const FrameCheck check(options);
@@ -518,23 +540,25 @@ int measureRest(const Options& options) {
 
     const long ticksBefore = cpuTicks(program.pid());
     const long long nanosecondsBefore = cpuNanoseconds(program.pid());
+    const long long switchesBefore = voluntarySwitches(program.pid());
     const auto idleStart = Clock::now();
     std::this_thread::sleep_for(std::chrono::duration<double>(options.idleSeconds));
     if (const auto reason = endOf(program))
         fail("the program " + *reason + " while at rest");
     const long ticks = cpuTicks(program.pid()) - ticksBefore;
     const long long nanoseconds = cpuNanoseconds(program.pid()) - nanosecondsBefore;
+    const long long switches = voluntarySwitches(program.pid()) - switchesBefore;
     const double idleSeconds = millisecondsBetween(idleStart, Clock::now()) / 1000;
     const double ticksPerSecond = static_cast<double>(::sysconf(_SC_CLK_TCK));
 
     std::printf("rest rss_kib=%ld pss_kib=%ld cpu_ticks=%ld cpu_percent=%.4f cpu_ns=%lld "
-                "cpu_ns_percent=%.4f idle_s=%.1f\n",
+                "cpu_ns_percent=%.4f wakeups_per_s=%.3f idle_s=%.1f\n",
                 footprint.rssKib, footprint.pssKib, ticks,
                 100.0 * static_cast<double>(ticks) / ticksPerSecond / idleSeconds, nanoseconds,
                 nanosecondsBefore < 0
                     ? -1.0
                     : 100.0 * static_cast<double>(nanoseconds) * 1e-9 / idleSeconds,
-                idleSeconds);
+                static_cast<double>(switches) / idleSeconds, idleSeconds);
     return 0;
 }
 

@@ -6,15 +6,17 @@
 #     pixel for pixel; for the others, their first window mapped and showing content), median and
 #     quartiles of DRAVIX_BENCH_RUNS runs after one warm-up run;
 #   - resident memory 5 s after the start: RSS and PSS from /proc/PID/smaps_rollup;
-#   - CPU over the idle period at rest (utime + stime from /proc/PID/stat) as % of one core;
+#   - CPU over the idle period at rest (utime + stime from /proc/PID/stat) as % of one core, and
+#     wakeups per second over it (voluntary context switches of all its threads, from
+#     /proc/PID/task/*/status);
 #   - launch latency: left release on slot 0 (XTest) to the first instruction of the program it
 #     starts, a static program that appends its start time to a file;
 #   - inside the process (Google Benchmark, fake desktop): a slide tick and a hover redraw.
 #
 # Dravix runs from a temporary folder holding both of its stored files. A bare Xlib window with a
 # 100 ms timer (bench/xlib_floor.cpp) gives the floor. Nothing here is a test; it runs by hand.
-# It installs the Debian packages it needs (the peers among them) when they are missing, builds
-# the Release targets in build/ and takes about three minutes.
+# It installs the Debian packages it needs (scripts/install-deps.sh run bench, the peers among
+# them) when they are missing, builds the Release targets in build/ and takes about three minutes.
 #
 # Settings, for development only; the defaults are the full measurement:
 #   DRAVIX_BENCH_RUNS=20            start-up and launch runs per program
@@ -32,36 +34,15 @@ source_dir="${DRAVIX_BENCH_SOURCE_DIR:-$PWD}"
 build_dir="${DRAVIX_BENCH_BUILD_DIR:-$PWD/build}"
 
 # --- Packages: what the build and the measurement need, and the programs compared --------------
-# Only these, not the whole development set of scripts/install-deps.sh (cross compilers, Wine).
-bench_packages=(
-    build-essential cmake pkg-config libfltk1.3-dev   # the program
-    libxinerama-dev libxcursor-dev                     #   FLTK linked statically needs these too
-    libgtest-dev                                       #   the build's tests are configured too
-    libbenchmark-dev                                   # the in-process benchmark
-    xvfb libx11-dev libxtst-dev libxdamage-dev         # the probe: a private server, XTest, XDamage
-    suckless-tools rofi plank x11-apps                 # dmenu, rofi, plank, xclock
-)
-missing=()
-for package in "${bench_packages[@]}"; do
-    status="$(dpkg-query -W -f='${db:Status-Status}' "$package" 2>/dev/null || true)"
-    [[ "$status" == installed ]] || missing+=("$package")
-done
-if [[ ${#missing[@]} -gt 0 ]]; then
-    as_root=()
-    [[ $EUID -eq 0 ]] || as_root=(sudo)
-    echo "bench: installing ${missing[*]}" >&2
-    # A peer that cannot be installed shows up in the table as one that cannot run; a missing
-    # build package stops the build below.
-    "${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=300 \
-        update -q >&2 || true
-    "${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=300 \
-        install -y -q --no-install-recommends "${missing[@]}" >&2 ||
-        echo "bench: some packages could not be installed" >&2
-fi
+# The run and bench groups of scripts/install-deps.sh, not the test or Windows ones. A peer that
+# cannot be installed shows up in the table as one that cannot run; a missing build package
+# stops the build below.
+scripts/install-deps.sh run bench >&2 || echo "bench: some packages could not be installed" >&2
 
 # --- Build --------------------------------------------------------------------------------------
 targets=(dravix dravix_probe dravix_launch_stamp dravix_xlib_floor dravix_core_bench)
-cmake -S "$source_dir" -B "$build_dir" -DCMAKE_BUILD_TYPE=Release -DDRAVIX_BENCH=ON >/dev/null
+cmake -S "$source_dir" -B "$build_dir" -DCMAKE_BUILD_TYPE=Release -DDRAVIX_TESTS=OFF \
+    -DDRAVIX_BENCH=ON >/dev/null
 if ! cmake --build "$build_dir" -j"$(nproc)" --target "${targets[@]}" >"$build_dir/bench-build.log" 2>&1;
 then
     tail -n 30 "$build_dir/bench-build.log" >&2
@@ -212,7 +193,7 @@ ratio() { # Dravix's figure as a multiple of another's
 }
 mib() { awk -v k="$1" 'BEGIN { if (k == "") print ""; else printf "%.2f", k / 1024 }'; }
 
-declare -A startup startup_p25 startup_p75 mapped rss pss cpu cpu_ns failure
+declare -A startup startup_p25 startup_p75 mapped rss pss cpu cpu_ns wakeups failure
 for name in "${programs[@]}"; do
     file="$work/startup-$name.txt"
     startup[$name]="$(field "$file" summary median)"
@@ -224,6 +205,7 @@ for name in "${programs[@]}"; do
     pss[$name]="$(field "$rest_file" rest pss_kib)"
     cpu[$name]="$(field "$rest_file" rest cpu_percent)"
     cpu_ns[$name]="$(field "$rest_file" rest cpu_ns_percent)"
+    wakeups[$name]="$(field "$rest_file" rest wakeups_per_s)"
     failure[$name]="$(grep -h '^failed' "$file" "$rest_file" | head -n 1 | cut -c8- || true)"
 done
 
@@ -238,12 +220,12 @@ echo "CPU over ${idle_seconds} s at rest, counted in clock ticks of 10 ms (one t
     "$(awk -v s="$idle_seconds" 'BEGIN { printf "%.3f", 1 / s }') % here)."
 echo "Ratios are Dravix's figure divided by the program's."
 echo
-echo "| Program | Start-up to first frame, median (p25–p75) | Mapped | RSS | PSS | Idle CPU | Dravix start-up | Dravix RSS | Dravix idle CPU |"
-echo "|---|---|---|---|---|---|---|---|---|"
+echo "| Program | Start-up to first frame, median (p25–p75) | Mapped | RSS | PSS | Idle CPU | Wakeups at rest | Dravix start-up | Dravix RSS | Dravix idle CPU |"
+echo "|---|---|---|---|---|---|---|---|---|---|"
 for name in "${programs[@]}"; do
     label="$(program_label "$name")"
     if [[ -z "${startup[$name]}" && -z "${rss[$name]}" ]]; then
-        echo "| $label | could not run under Xvfb: ${failure[$name]:-no output} | | | | | | | |"
+        echo "| $label | could not run under Xvfb: ${failure[$name]:-no output} | | | | | | | | |"
         continue
     fi
     startup_cell="–"
@@ -255,15 +237,17 @@ for name in "${programs[@]}"; do
     rss_cell="–"
     pss_cell="–"
     cpu_cell="–"
+    wakeups_cell="–"
     if [[ -n "${rss[$name]}" ]]; then
         rss_cell="$(mib "${rss[$name]}") MiB"
         pss_cell="$(mib "${pss[$name]}") MiB"
         cpu_cell="$(printf '%.3f %%' "${cpu[$name]}")"
+        wakeups_cell="$(printf '%.2f /s' "${wakeups[$name]}")"
     fi
     if [[ "$name" == dravix ]]; then
-        echo "| **$label** | **$startup_cell** | $mapped_cell | **$rss_cell** | $pss_cell | **$cpu_cell** | | | |"
+        echo "| **$label** | **$startup_cell** | $mapped_cell | **$rss_cell** | $pss_cell | **$cpu_cell** | **$wakeups_cell** | | | |"
     else
-        echo "| $label | $startup_cell | $mapped_cell | $rss_cell | $pss_cell | $cpu_cell |" \
+        echo "| $label | $startup_cell | $mapped_cell | $rss_cell | $pss_cell | $cpu_cell | $wakeups_cell |" \
             "$(ratio "${startup[dravix]}" "${startup[$name]}") |" \
             "$(ratio "${rss[dravix]}" "${rss[$name]}") |" \
             "$(ratio "${cpu[dravix]}" "${cpu[$name]}") |"
@@ -289,7 +273,7 @@ echo "| Idle CPU from the scheduler's nanosecond count (/proc/PID/schedstat) | $
 echo
 
 # --- Against the targets ------------------------------------------------------------------------
-verdict() { awk -v v="$1" -v limit="$2" 'BEGIN { if (v == "") print "not measured";
+verdict() { awk -v v="$1" -v limit="$2" 'BEGIN { if (v !~ /^[0-9.]+$/) print "not measured";
     else if (v + 0 <= limit + 0) print "met"; else print "missed" }'; }
 peer_verdict() { # whether Dravix's figure is below every peer's that was measured
     local key="$1" name worst="met"
@@ -308,6 +292,11 @@ echo "| Start-up ≤ 8 ms median | ${startup[dravix]:-?} ms | $(verdict "${start
 echo "| RSS at rest ≤ 5 MiB | ${rss_mib:-?} MiB | $(verdict "$rss_mib" 5) |"
 echo "| Start-up and RSS ahead of every peer | | start-up $(peer_verdict startup), RSS $(peer_verdict rss) |"
 echo "| Idle CPU ≤ 0.1 % | ${cpu[dravix]:-?} % | $(verdict "${cpu[dravix]:-}" 0.1) |"
+echo "| Wakeups at rest < 0.1 a second | ${wakeups[dravix]:-?} /s | $(verdict "${wakeups[dravix]:-}" 0.099) |"
+startup_floor="$(ratio "${startup[dravix]:-}" "${startup[floor]:-}")"
+rss_floor="$(ratio "${rss[dravix]:-}" "${rss[floor]:-}")"
+echo "| Start-up ≤ 2× the bare Xlib floor | $startup_floor | $(verdict "${startup_floor%×}" 2) |"
+echo "| RSS ≤ 1.9× the bare Xlib floor | $rss_floor | $(verdict "${rss_floor%×}" 1.9) |"
 echo "| Slide tick ≤ 200 µs | ${full_us:-?} µs (full frame) | $(verdict "$full_us" 200) |"
 echo "| Launch latency ≤ 10 ms | ${launch_median:-?} ms | $(verdict "$launch_median" 10) |"
 echo

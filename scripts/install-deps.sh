@@ -1,33 +1,76 @@
 #!/usr/bin/env bash
-# Installs the Debian 12 packages that building, running and testing Dravix need, and only those
-# that are missing: when everything is there it changes nothing and needs no rights. Installs as
-# root, or through sudo for another user.
+# Installs the Debian 12 packages of the named groups, and only those that are missing: when
+# everything is there it changes nothing and needs no rights. Installs as root, or through sudo
+# for another user.
+#
+#   scripts/install-deps.sh [group ...]     with no group, every group
+#
+#   run       building Dravix and running it (scripts/run.sh, scripts/install.sh)
+#   test      the Linux tests: GoogleTest, a private X server, window managers, sanitizers,
+#             fuzzing, valgrind (scripts/test.sh, with run and windows)
+#   windows   the Windows build and its tests under Wine
+#   bench     the benchmark and the launchers it compares with (scripts/bench.sh, with run)
+#   picture   what the scripts/take-*-picture.sh scripts drive the program and crop with
 set -euo pipefail
 
-packages=(
-    build-essential cmake pkg-config           # the build
-    libfltk1.3-dev                             # the window toolkit, linked statically with the
-    libxinerama-dev libxcursor-dev             #   static archives of the X libraries it uses
-    libgtest-dev libbenchmark-dev              # unit tests and benchmarks
-    libxdamage-dev                             #   the start-up probe watches for the first frame
-    xdg-utils                                  # xdg-open, which opens the slots' documents
-    libglib2.0-bin                             # gio, which starts the slots' desktop entries
-    xvfb xauth xdotool xclip x11-utils         # end-to-end tests: a private X server and input
-    imagemagick libxtst-dev                    #   screenshots and synthetic input from the tests
-    openbox tint2 mutter dbus                  #   real window managers and a panel to test under
-    zenity                                     #   GTK's file dialog, which the program runs
-    clang libclang-rt-14-dev valgrind          # fuzzing and memory checks
-    g++-mingw-w64-x86-64-posix                 # the Windows build: MinGW-w64 cross compiler,
-    binutils-mingw-w64-x86-64 googletest       #   windres, and GoogleTest's sources to cross-build
-    wine wine64                                # its tests run under Wine
-)
+group_packages() {
+    case "$1" in
+    run)
+        echo build-essential cmake pkg-config      # the build
+        echo libfltk1.3-dev                         # the window toolkit, linked statically with the
+        echo libxinerama-dev libxcursor-dev         #   static archives of the X libraries it uses
+        echo libpng-dev                             # the icon theme's PNG files, drawn by the build
+        echo xdg-utils                              # xdg-open, which opens the slots' documents
+        echo libglib2.0-bin                         # gio, which starts the slots' desktop entries
+        ;;
+    test)
+        echo libgtest-dev                           # unit tests
+        echo libbenchmark-dev libxdamage-dev        # the benchmarks, built by the test command
+        echo xvfb xauth xclip x11-utils libxtst-dev # end-to-end tests: a private X server, input
+        echo openbox tint2 mutter dbus              #   real window managers and a panel
+        echo zenity                                 #   GTK's file dialog, which the program runs
+        echo desktop-file-utils                     #   checks the installed desktop entry
+        echo clang libclang-rt-14-dev valgrind      # sanitizers, fuzzing and memory checks
+        ;;
+    windows)
+        echo g++-mingw-w64-x86-64-posix             # the MinGW-w64 cross compiler,
+        echo binutils-mingw-w64-x86-64 googletest   #   windres, and GoogleTest's sources
+        echo wine wine64 xvfb xauth                 # its tests run under Wine, on a private Xvfb
+        ;;
+    bench)
+        echo libbenchmark-dev                       # the in-process benchmark
+        echo xvfb libx11-dev libxtst-dev libxdamage-dev # the probe: a server, XTest, XDamage
+        echo suckless-tools rofi plank x11-apps     # dmenu, rofi, plank, xclock
+        ;;
+    picture)
+        echo xvfb xauth xdotool x11-utils imagemagick
+        ;;
+    *)
+        return 1
+        ;;
+    esac
+}
+
+groups=("$@")
+[[ ${#groups[@]} -gt 0 ]] || groups=(run test windows bench picture)
+
+declare -A wanted=()
+for group in "${groups[@]}"; do
+    if ! list="$(group_packages "$group")"; then
+        echo "install-deps: no group \"$group\"; the groups are run, test, windows, bench" \
+            "and picture" >&2
+        exit 2
+    fi
+    for package in $list; do wanted[$package]=1; done
+done
 
 missing=()
-for package in "${packages[@]}"; do
+for package in "${!wanted[@]}"; do
     status="$(dpkg-query -W -f='${db:Status-Status}' "$package" 2>/dev/null || true)"
     [[ "$status" == installed ]] || missing+=("$package")
 done
 [[ ${#missing[@]} -eq 0 ]] && exit 0
+mapfile -t missing < <(printf '%s\n' "${missing[@]}" | sort)
 
 if [[ $EUID -eq 0 ]]; then
     as_root=()
@@ -38,7 +81,7 @@ else
     exit 1
 fi
 
-echo "install-deps: installing ${missing[*]}"
-"${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -q
-"${as_root[@]}" env DEBIAN_FRONTEND=noninteractive \
-    apt-get install -y -q --no-install-recommends "${missing[@]}"
+echo "install-deps: installing for ${groups[*]}: ${missing[*]}"
+apt=(env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=300)
+"${as_root[@]}" "${apt[@]}" update -q
+"${as_root[@]}" "${apt[@]}" install -y -q --no-install-recommends "${missing[@]}"

@@ -11,6 +11,7 @@
 
 #include <clocale>
 #include <cstdio>
+#include <cstdlib>
 #include <iterator>
 
 namespace dravix::fltk {
@@ -62,6 +63,21 @@ int endOnLostConnection(Display*) {
 
 void ignoreWarning(const char*, ...) {}
 
+// One line for someone who started the program where no desktop session runs (a text console, ssh
+// without X forwarding): the display it tried, or that none is named, and what it needs.
+void reportNoDisplay() {
+    const char* const name = std::getenv("DISPLAY");
+    if (name == nullptr || *name == '\0')
+        std::fputs("dravix: cannot open the X display: DISPLAY is not set. Dravix needs an X11 or "
+                   "XWayland desktop session.\n",
+                   stderr);
+    else
+        std::fprintf(stderr,
+                     "dravix: cannot open the X display \"%s\". Dravix needs an X11 or XWayland "
+                     "desktop session.\n",
+                     name);
+}
+
 } // namespace
 
 void openDisplayWithoutInputMethod() {
@@ -71,8 +87,10 @@ void openDisplayWithoutInputMethod() {
     XSetIOErrorHandler(endOnLostConnection);
     XSetErrorHandler(reportXError);
     Display* display = XOpenDisplay(nullptr);
-    if (display == nullptr)
-        Fl::fatal("Can't open display: %s", XDisplayName(nullptr));
+    if (display == nullptr) {
+        reportNoDisplay();
+        std::exit(1);
+    }
 
     Atom atoms[std::size(knownAtoms)];
     XInternAtoms(display, const_cast<char**>(knownAtoms), std::size(knownAtoms), False, atoms);

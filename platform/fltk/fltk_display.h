@@ -12,7 +12,9 @@ namespace dravix::fltk {
 // Opens the display as FLTK's own fl_open_display() does (the locale's character type, FLTK's
 // X error handlers, the connection named by DISPLAY), asks for all of FLTK's atoms in one
 // round trip instead of one each, and leaves the input method closed until openInputMethod().
-// Call once, before the first window is created; does nothing when the display is already open.
+// When there is no display to open, says so in one line on stderr, naming the display it tried,
+// and ends the program with status 1. Call once, before the first window is created; does nothing
+// when the display is already open.
 void openDisplayWithoutInputMethod();
 
 // Opens the input method FLTK uses for typed text (compose sequences, input servers), the first

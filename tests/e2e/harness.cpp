@@ -81,6 +81,12 @@ std::optional<std::string> DravixProcess::readFile(const std::string& name) cons
 
 void DravixProcess::setEnvironment(const std::string& name, const std::string& value) {
     environment_[name] = value;
+    unsetEnvironment_.erase(name);
+}
+
+void DravixProcess::unsetEnvironment(const std::string& name) {
+    environment_.erase(name);
+    unsetEnvironment_.insert(name);
 }
 
 void DravixProcess::runAsOrdinaryUser() {
@@ -133,6 +139,9 @@ void DravixProcess::start() {
     std::map<std::string, std::string> changes = environment_;
     changes["HOME"] = elsewhere().string();
     options.environment = x11test::environmentWith(changes);
+    std::erase_if(*options.environment, [this](const std::string& entry) {
+        return unsetEnvironment_.contains(entry.substr(0, entry.find('=')));
+    });
     options.folder = elsewhere();
     options.output.path = (folder_ / "stdout.txt").string();
     options.errors.path = (folder_ / "stderr.txt").string();

@@ -13,6 +13,7 @@
 #include <functional>
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -83,6 +84,8 @@ public:
     // Gives the next start() this environment variable in place of the caller's (PATH, say).
     // HOME is always the folder elsewhere().
     void setEnvironment(const std::string& name, const std::string& value);
+    // Gives the next start() no such environment variable (DISPLAY, say).
+    void unsetEnvironment(const std::string& name);
 
     // Starts the copied binary with the caller's environment (DISPLAY) and a bare argv[0], with
     // stdout and stderr going to files in the folder. It may be started again once it has ended.
@@ -112,6 +115,7 @@ private:
     std::filesystem::path folder_;
     std::optional<x11test::ChildProcess> process_;
     std::map<std::string, std::string> environment_;
+    std::set<std::string> unsetEnvironment_;
     bool ordinaryUser_ = false;
 };
 

@@ -4,7 +4,10 @@
 #include "tests/e2e/frames.h"
 #include "tests/e2e/harness.h"
 
+#include <sys/wait.h>
+
 #include <thread>
+#include <utility>
 
 namespace dravix::e2e {
 namespace {
@@ -26,6 +29,28 @@ TEST_F(StartUp, WithBothStoredFilesShowsOnlyTheClosedToggleAtTheStoredPlace) {
     std::this_thread::sleep_for(300ms);
     EXPECT_EQ(app.windows().size(), 1u) << app.describeWindows();
     EXPECT_TRUE(app.running());
+}
+
+// Where no X server can be reached (a text console, ssh without X forwarding), the program says
+// so in one line that names the display it tried, and ends with an error status.
+TEST_F(StartUp, WithoutAnXDisplaySaysSoInOneLineAndEndsWithAnError) {
+    const std::string needs = " Dravix needs an X11 or XWayland desktop session.\n";
+    const std::pair<std::optional<std::string>, std::string> cases[] = {
+        {std::nullopt, "dravix: cannot open the X display: DISPLAY is not set." + needs},
+        {":999", "dravix: cannot open the X display \":999\"." + needs},
+    };
+    for (const auto& [display, expected] : cases) {
+        SCOPED_TRACE(display.value_or("DISPLAY unset"));
+        if (display)
+            app.setEnvironment("DISPLAY", *display);
+        else
+            app.unsetEnvironment("DISPLAY");
+        app.start();
+        const std::optional<int> status = app.waitForExit(windowTimeout);
+        ASSERT_TRUE(status) << "dravix still runs";
+        EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) != 0) << describeWaitStatus(*status);
+        EXPECT_EQ(app.errorOutput(), expected);
+    }
 }
 
 TEST_F(StartUp, WithNeitherStoredFileShowsOneErrorBoxAndThenTheToggleWhereTheStripFits) {

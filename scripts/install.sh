@@ -1,0 +1,191 @@
+#!/usr/bin/env bash
+# Installs Dravix for the current user, or uninstalls it:
+#
+#   scripts/install.sh [--autostart]   build in build/ and install; --autostart also starts it at
+#                                      every login (installing again without it stops that)
+#   scripts/install.sh --uninstall     remove everything the install made
+#   scripts/install.sh --from DIR ...  install the program and icons already built in DIR, without
+#                                      installing packages or building (for tests)
+#
+# What it makes, under the XDG base folders:
+#   $XDG_DATA_HOME/dravix/dravix                  the program, in a folder of its own that the user
+#                                                 may write, so its stored files (dravix.dat,
+#                                                 dravix.ini) are kept beside it
+#   ~/.local/bin/dravix                           a symbolic link to it, the command on PATH
+#   $XDG_DATA_HOME/applications/dravix.desktop    the entry in the application menu
+#   $XDG_DATA_HOME/icons/hicolor/*/apps/dravix.png   its icon at the sizes the build drew
+#   $XDG_CONFIG_HOME/autostart/dravix.desktop     with --autostart
+# XDG_DATA_HOME is ~/.local/share and XDG_CONFIG_HOME ~/.config unless they are set. Uninstalling
+# leaves the stored files where they are.
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+
+usage() {
+    echo "usage: $0 [--autostart] | --uninstall   (and --from BUILD-FOLDER for tests)" >&2
+    exit 2
+}
+action=install
+autostart=""
+from=""
+while [[ $# -gt 0 ]]; do
+    case "$1" in
+    --autostart) autostart=1 ;;
+    --uninstall) action=uninstall ;;
+    --from)
+        [[ $# -ge 2 ]] || usage
+        from="$2"
+        shift
+        ;;
+    *) usage ;;
+    esac
+    shift
+done
+[[ "$action" == install || -z "$autostart" ]] || usage
+
+# An XDG variable that is unset, empty or not an absolute path means its default.
+absolute_or() { if [[ "${1:-}" == /* ]]; then echo "$1"; else echo "$2"; fi; }
+data="$(absolute_or "${XDG_DATA_HOME:-}" "$HOME/.local/share")"
+config="$(absolute_or "${XDG_CONFIG_HOME:-}" "$HOME/.config")"
+folder="$data/dravix"
+program="$folder/dravix"
+command_link="$HOME/.local/bin/dravix"
+menu_entry="$data/applications/dravix.desktop"
+login_entry="$config/autostart/dravix.desktop"
+icons="$data/icons/hicolor"
+
+# Refreshes the caches the desktop keeps of these folders, where it keeps them: a cache that
+# does not exist yet is not made, so that uninstalling leaves nothing behind. Never fails.
+refresh_caches() {
+    if [[ -f "$data/applications/mimeinfo.cache" ]] && command -v update-desktop-database >/dev/null
+    then
+        update-desktop-database -q "$data/applications" 2>/dev/null || true
+    fi
+    if [[ -f "$icons/icon-theme.cache" ]] && command -v gtk-update-icon-cache >/dev/null; then
+        gtk-update-icon-cache -q -t -f "$icons" 2>/dev/null || true
+    elif [[ -d "$icons" ]]; then
+        touch "$icons" 2>/dev/null || true
+    fi
+}
+
+if [[ "$action" == uninstall ]]; then
+    removed=0
+    remove() {
+        if [[ -e "$1" || -L "$1" ]]; then
+            rm -f "$1"
+            removed=$((removed + 1))
+        fi
+    }
+    # The command is removed only while it is the install's own link.
+    if [[ -L "$command_link" && "$(readlink "$command_link")" == "$program" ]]; then
+        remove "$command_link"
+    fi
+    remove "$program"
+    remove "$menu_entry"
+    remove "$login_entry"
+    for icon in "$icons"/*/apps/dravix.png; do
+        remove "$icon"
+    done
+    # The folders the install may have made, once empty.
+    for size in "$icons"/*/; do
+        rmdir "$size/apps" "$size" 2>/dev/null || true
+    done
+    rmdir "$icons" "$data/icons" "$data/applications" "$config/autostart" "$HOME/.local/bin" \
+        2>/dev/null || true
+    refresh_caches
+    if [[ $removed -eq 0 ]]; then
+        echo "install: Dravix is not installed here; nothing to remove"
+    else
+        echo "install: removed Dravix ($removed files)"
+    fi
+    # The folder stays while it holds the stored files.
+    rmdir "$folder" 2>/dev/null || true
+    if [[ -d "$folder" ]]; then
+        echo "install: your slots and position stay in $folder (dravix.dat, dravix.ini);" \
+            "delete that folder to remove them too"
+    fi
+    exit 0
+fi
+
+if [[ -z "$from" ]]; then
+    "$root/scripts/install-deps.sh" run
+    from="$root/build"
+    cmake -S "$root" -B "$from" -DCMAKE_BUILD_TYPE=Release -DDRAVIX_TESTS=OFF >/dev/null
+    cmake --build "$from" --target dravix dravix_icons -j"$(nproc)"
+fi
+built_icons=("$from"/icons/*x*/apps/dravix.png)
+if [[ ! -x "$from/dravix" || ! -f "${built_icons[0]}" ]]; then
+    echo "install: $from holds no built dravix and icons" >&2
+    exit 1
+fi
+if [[ -e "$command_link" && ! -L "$command_link" ]]; then
+    echo "install: $command_link is a file of its own; move it away first" >&2
+    exit 1
+fi
+
+# Exec's value: the program's path, quoted by the desktop entry's rules when it holds anything
+# but plain characters, then escaped as a string value (a backslash doubled).
+exec_value() {
+    local path="$1"
+    if [[ "$path" =~ [^A-Za-z0-9_./+-] ]]; then
+        path="${path//\\/\\\\}"
+        path="${path//\"/\\\"}"
+        path="${path//\`/\\\`}"
+        path="${path//\$/\\\$}"
+        path="\"$path\""
+    fi
+    path="${path//%/%%}"
+    printf '%s' "${path//\\/\\\\}"
+}
+if [[ "$program" == *$'\n'* ]]; then
+    echo "install: $program holds a line break, which a desktop entry cannot name" >&2
+    exit 1
+fi
+entry() {
+    cat <<EOF
+[Desktop Entry]
+Type=Application
+Name=Dravix
+Comment=A strip of ten slots that start programs, scripts, documents and folders
+Exec=$(exec_value "$program")
+Icon=dravix
+Terminal=false
+Categories=Utility;
+StartupWMClass=Dravix
+EOF
+}
+
+# Each file goes in under a temporary name and is then renamed over the old one, so that a
+# running strip keeps its executable and a reader never sees half a file.
+put() { # put <source file> <target> <mode>
+    mkdir -p "$(dirname "$2")"
+    cp "$1" "$2.new"
+    chmod "$3" "$2.new"
+    mv -f "$2.new" "$2"
+}
+entry_file="$(mktemp)"
+trap 'rm -f "$entry_file"' EXIT
+entry >"$entry_file"
+
+put "$from/dravix" "$program" 755
+mkdir -p "$(dirname "$command_link")"
+ln -sfn "$program" "$command_link"
+for icon in "${built_icons[@]}"; do
+    size="$(basename "$(dirname "$(dirname "$icon")")")"
+    put "$icon" "$icons/$size/apps/dravix.png" 644
+done
+put "$entry_file" "$menu_entry" 644
+if [[ -n "$autostart" ]]; then
+    put "$entry_file" "$login_entry" 644
+else
+    rm -f "$login_entry"
+fi
+refresh_caches
+
+echo "install: Dravix is in $folder, in the application menu and on PATH as dravix"
+if [[ -n "$autostart" ]]; then
+    echo "install: it starts at every login ($login_entry)"
+fi
+case ":$PATH:" in
+*":$HOME/.local/bin:"*) ;;
+*) echo "install: $HOME/.local/bin is not on PATH yet; it is after the next login on Debian" ;;
+esac

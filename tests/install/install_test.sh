@@ -1,0 +1,105 @@
+#!/usr/bin/env bash
+# Installs the built Dravix with scripts/install.sh into a temporary home folder whose paths hold
+# spaces, with XDG_DATA_HOME and XDG_CONFIG_HOME elsewhere, checks every file it makes, installs
+# again without --autostart, uninstalls, and checks that only the stored files and what was there
+# before are left.
+#
+#   install_test.sh <scripts/install.sh> <build folder>
+set -euo pipefail
+install_script="$1"
+build="$2"
+
+work="$(mktemp -d "${TMPDIR:-/tmp}/dravix-install-XXXXXX")"
+trap 'rm -rf "$work"' EXIT
+home="$work/home of a user"
+data="$work/data home"
+config="$work/config home"
+# What a desktop user has before: the home's .local, the XDG folders, another program's entry.
+mkdir -p "$home/.local" "$config" "$data/applications"
+echo "[Desktop Entry]" >"$data/applications/other.desktop"
+
+failures=0
+fail() {
+    echo "FAILED: $*" >&2
+    failures=$((failures + 1))
+}
+run_install() {
+    env HOME="$home" XDG_DATA_HOME="$data" XDG_CONFIG_HOME="$config" PATH=/usr/bin:/bin \
+        "$install_script" --from "$build" "$@"
+}
+# The width and height in a PNG file's header, as "WxH".
+png_size() {
+    od -An -tu1 -j16 -N8 "$1" |
+        awk '{ printf "%dx%d", (($1 * 256 + $2) * 256 + $3) * 256 + $4,
+                               (($5 * 256 + $6) * 256 + $7) * 256 + $8 }'
+}
+
+# --- Install with --autostart ------------------------------------------------------------------
+run_install --autostart
+program="$data/dravix/dravix"
+{ cmp -s "$build/dravix" "$program" && [[ -x "$program" ]]; } || fail "the program is not $program"
+[[ "$(readlink -f "$home/.local/bin/dravix")" == "$program" ]] ||
+    fail "$home/.local/bin/dravix does not lead to $program"
+# The command runs the program: with no display it says so and ends.
+if env -u DISPLAY HOME="$home" "$home/.local/bin/dravix" 2>"$work/stderr.txt" >/dev/null; then
+    fail "the command on PATH ran without a display"
+fi
+grep -q "DISPLAY is not set" "$work/stderr.txt" ||
+    fail "the command on PATH did not start dravix: $(cat "$work/stderr.txt")"
+
+entry="$data/applications/dravix.desktop"
+for line in "Name=Dravix" "Exec=\"$program\"" "Icon=dravix" "Categories=Utility;"; do
+    grep -qxF "$line" "$entry" || fail "the menu entry has no line $line"
+done
+if command -v desktop-file-validate >/dev/null; then
+    desktop-file-validate "$entry" || fail "desktop-file-validate rejects the menu entry"
+fi
+cmp -s "$entry" "$config/autostart/dravix.desktop" || fail "no autostart entry like the menu's"
+
+icon_count=0
+for built_icon in "$build"/icons/*/apps/dravix.png; do
+    size="$(basename "$(dirname "$(dirname "$built_icon")")")"
+    icon="$data/icons/hicolor/$size/apps/dravix.png"
+    icon_count=$((icon_count + 1))
+    cmp -s "$built_icon" "$icon" || fail "the $size icon is not installed"
+    [[ "$(png_size "$icon")" == "$size" ]] || fail "the $size icon is $(png_size "$icon")"
+done
+[[ $icon_count -ge 5 ]] || fail "the build drew $icon_count icon sizes"
+
+# --- Stored files, then an install over the first one without --autostart -------------------
+printf '600\r\n300\r\n' >"$data/dravix/dravix.ini"
+printf '/usr/bin/xterm\r\nxterm\r\n' >"$data/dravix/dravix.dat"
+cp "$data/dravix/dravix.ini" "$data/dravix/dravix.dat" "$work/"
+run_install
+[[ ! -e "$config/autostart/dravix.desktop" ]] ||
+    fail "the autostart entry stays without --autostart"
+[[ -x "$program" && -f "$entry" ]] || fail "installing again lost the program or its entry"
+
+# --- Uninstall ---------------------------------------------------------------------------------
+run_install --uninstall >"$work/uninstall.txt"
+grep -qF "$data/dravix" "$work/uninstall.txt" ||
+    fail "uninstalling does not say where the stored files stay: $(cat "$work/uninstall.txt")"
+for stored in dravix.ini dravix.dat; do
+    cmp -s "$work/$stored" "$data/dravix/$stored" || fail "$stored changed"
+done
+left="$(cd "$work" && find "home of a user" "data home" "config home" | LC_ALL=C sort)"
+expected="$(LC_ALL=C sort <<EOF
+home of a user
+home of a user/.local
+data home
+data home/applications
+data home/applications/other.desktop
+data home/dravix
+data home/dravix/dravix.dat
+data home/dravix/dravix.ini
+config home
+EOF
+)"
+[[ "$left" == "$expected" ]] || fail "uninstalling left other files than the stored ones:" \
+    "$(diff <(echo "$expected") <(echo "$left"))"
+run_install --uninstall >/dev/null || fail "a second uninstall fails"
+
+if [[ $failures -gt 0 ]]; then
+    exit 1
+fi
+echo "installed, installed again and uninstalled in $home"
