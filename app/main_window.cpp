@@ -196,11 +196,24 @@ template <class Handler> void TForm1::runHandler(Handler&& handler) {
         showErrorBox(error.what());
     }
     presentIfChanged();
+    askForTicksAsNeeded();
 }
 
+// A slide that the handler started goes on under the box.
 void TForm1::showErrorBox(const std::string& message) {
     presentIfChanged();
+    askForTicksAsNeeded();
     desktop_.showError(errorBoxText(message));
+}
+
+// The program sleeps while nothing moves: the tick is needed only by a slide, and by the rest
+// of the pointer on a slot before its tip shows.
+void TForm1::askForTicksAsNeeded() {
+    const bool needed = strip_.moving() || (strip_.panelOpen() == Strip::open && tip_.waiting());
+    if (needed == ticking_)
+        return;
+    ticking_ = needed;
+    desktop_.setTicking(needed);
 }
 
 // Composes only when something visible changed: the tick runs all day, mostly idle.

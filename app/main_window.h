@@ -56,6 +56,7 @@ private:
     template <class Handler> void runHandler(Handler&& handler);
     void showErrorBox(const std::string& message);
     void presentIfChanged();
+    void askForTicksAsNeeded();
 
     Desktop& desktop_;
     Scene scene_;
@@ -70,6 +71,7 @@ private:
     PointerRouter pointer_;
     ElementIndex toggle_;
     bool activated_ = false;
+    bool ticking_ = false; // what the desktop was last told
 
     Frame frame_;
     std::uint64_t presentedRevision_ = 0;

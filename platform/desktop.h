@@ -97,7 +97,7 @@ public:
     // of `area`, or of the nearest monitor when none holds any of it.
     virtual ScreenRect workAreaNear(const ScreenRect& area) const = 0;
 
-    // Modal dialogs; the 100 ms tick keeps arriving while they are up.
+    // Modal dialogs; the 100 ms tick, when asked for, keeps arriving while they are up.
     virtual void showError(const std::string& text) = 0;
     // Returns the chosen path, or nothing when the user cancels. The name need not exist yet.
     virtual std::optional<std::string> chooseFile(const std::string& initialName) = 0;
@@ -133,6 +133,10 @@ public:
     virtual std::optional<std::string> launch(const std::string& path,
                                               const std::string& workingFolder) = 0;
     virtual int millisecondOfDay() const = 0; // 0 to 999
+    // Whether the program needs the 100 ms tick: only while something moves. A desktop that is
+    // not asked for it lets the program sleep; asked again, it ticks on the grid of
+    // tick_grid.h. No ticks until the program asks.
+    virtual void setTicking(bool ticking) = 0;
     virtual void exitProcess(int status) = 0;
 };
 
@@ -152,7 +156,7 @@ public:
     // Every key press, repeats included. The arrows come as their Windows virtual-key codes, 37
     // left, 38 up, 39 right and 40 down; any other key as some other non-zero code.
     virtual void keyDown(int virtualKey) = 0;
-    virtual void tick() = 0; // every 100 ms
+    virtual void tick() = 0; // every 100 ms while the program asks for it (setTicking)
     // A file dropped on the window at this point (the first one when several were dropped).
     virtual void fileDropped(int x, int y, const std::string& path) = 0;
     // Another window took the pointer away while a button was held: no release will come.

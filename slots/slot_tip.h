@@ -22,6 +22,8 @@ public:
     void tick();
     // Takes the tip away; it shows again only after another full rest.
     void hide();
+    // Whether the pointer rests on a slot whose tip is not shown yet: the ticks count the rest.
+    bool waiting() const { return !shown_ && !path_.empty(); }
 
 private:
     Desktop& desktop_;

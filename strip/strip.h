@@ -48,6 +48,8 @@ public:
     void dragTo(Place pointer);
     void endDrag() { drag_.reset(); }
 
+    // Whether a slide runs and needs the tick.
+    bool moving() const { return verticalPhase_ != idle || widthPhase_ != idle; }
     int panelOpen() const { return panelOpen_; }
     int verticalPhase() const { return verticalPhase_; }
     int widthPhase() const { return widthPhase_; }

@@ -166,6 +166,42 @@ TEST_F(Slide, FirstTickAtMillisecondZeroIsSkipped) {
     EXPECT_EQ(form->strip().animating(), 0);
 }
 
+// The same afternoon on a desktop that ticks all day and on one that lets the program sleep
+// while nothing moves: the program asks for the tick only from a press until the slide ends and
+// while the pointer rests on a slot before its tip shows, and the slide lands on the same ticks.
+TEST_F(Slide, TicksAreAskedForOnlyWhileSomethingMovesAndKeepTheirGridThroughASleep) {
+    const auto afternoon = [this](bool tickAlways) {
+        desktop.startNewProcess();
+        start(testing::slotListWith(4, existing("/home/me/notes.txt"), "notes"));
+        std::vector<WindowGeometry> seen;
+        const auto watch = [&](int milliseconds) {
+            for (int waited = 0; waited < milliseconds; waited += 50) {
+                desktop.passTime(*form, 50, tickAlways);
+                seen.push_back(desktop.geometry());
+            }
+        };
+        EXPECT_FALSE(desktop.ticking()) << "at rest after the start";
+        watch(1200);
+        desktop.passTime(*form, 34, tickAlways);
+        click("ProcBMP");
+        EXPECT_TRUE(desktop.ticking()) << "from the press on";
+        watch(1000);
+        EXPECT_FALSE(desktop.ticking()) << "open and at rest";
+        hover("kn4");
+        EXPECT_TRUE(desktop.ticking()) << "the pointer rests on a slot";
+        watch(1000);
+        EXPECT_TRUE(desktop.tip());
+        EXPECT_FALSE(desktop.ticking()) << "the tip shows";
+        click("ProcBMP");
+        watch(1000);
+        EXPECT_FALSE(desktop.ticking()) << "closed and at rest";
+        return seen;
+    };
+    const std::vector<WindowGeometry> sleeping = afternoon(false);
+    EXPECT_EQ(sleeping, afternoon(true));
+    EXPECT_EQ(sleeping.back(), (WindowGeometry{196, 532, 26, 23}));
+}
+
 TEST_F(Slide, CloseWhileRaisingLowersFromWhereThePanelGot) {
     start();
     openStrip();

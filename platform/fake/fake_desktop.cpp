@@ -1,5 +1,7 @@
 #include "platform/fake/fake_desktop.h"
 
+#include "platform/tick_grid.h"
+
 #include "assets/bmp.h"
 
 #include <fstream>
@@ -114,6 +116,25 @@ void FakeDesktop::startNewProcess() {
     launches_.clear();
     tip_.reset();
     exitStatus_.reset();
+    elapsed_ = 0;
+    lastTickAt_ = -1;
+    ticking_ = false;
+}
+
+void FakeDesktop::passTime(WindowEvents& events, long long milliseconds, bool tickAlways) {
+    const long long end = elapsed_ + milliseconds;
+    while (ticking_ || tickAlways) {
+        long long next = elapsed_ + millisecondsToNextTick(elapsed_);
+        if (next == lastTickAt_)
+            next += tickMilliseconds;
+        if (next > end)
+            break;
+        elapsed_ = lastTickAt_ = next;
+        millisecond_ = static_cast<int>(elapsed_ % 1000);
+        events.tick();
+    }
+    elapsed_ = end;
+    millisecond_ = static_cast<int>(elapsed_ % 1000);
 }
 
 void FakeDesktop::queueDialogAnswer(std::optional<std::string> answer) {

@@ -7,7 +7,7 @@
 //   [X] clock, set by the test                         [X] exit, recorded
 //   [X] monitors and panels, set by the test           [X] window-manager moves, on request
 //   [X] tips, the one shown kept                       [X] failing launches, on request
-//   [ ] real timer: a test calls tick() itself
+//   [X] tick grid, on request (passTime)             [ ] real timer: a test calls tick() itself
 
 #include "platform/desktop.h"
 #include "platform/monitors.h"
@@ -55,6 +55,7 @@ public:
     std::optional<std::string> launch(const std::string& path,
                                       const std::string& workingFolder) override;
     int millisecondOfDay() const override { return millisecond_; }
+    void setTicking(bool ticking) override { ticking_ = ticking; }
     void exitProcess(int status) override;
 
     // Set up by the test.
@@ -63,6 +64,11 @@ public:
     // A folder (ending in its separator) in which the user may not create or replace files.
     void makeFolderReadOnly(std::string folder) { readOnlyFolders_.insert(std::move(folder)); }
     void setMillisecond(int millisecond) { millisecond_ = millisecond; }
+    // Lets time pass on a clock that starts with the process, delivering a tick at each point
+    // of the tick grid on the way while the program asks for the tick, or at every point when
+    // tickAlways (a desktop that never lets the program sleep). The millisecond of the day
+    // follows the clock.
+    void passTime(WindowEvents& events, long long milliseconds, bool tickAlways = false);
     void setScale(int scale) { scale_ = scale; }
     // One 1280 x 1024 monitor without panels until a test says otherwise.
     void setMonitors(std::vector<Monitor> monitors) { monitors_ = std::move(monitors); }
@@ -98,6 +104,7 @@ public:
     };
     const std::optional<Tip>& tip() const { return tip_; }
     const std::optional<int>& exitStatus() const { return exitStatus_; }
+    bool ticking() const { return ticking_; } // what the program last asked for
     const Frame& lastFrame() const { return lastFrame_; }
     int frameCount() const { return frameCount_; }
 
@@ -129,6 +136,9 @@ private:
     std::string executablePath_ = "/opt/dravix/dravix";
     char separator_ = '/';
     int millisecond_ = 1;
+    long long elapsed_ = 0;     // milliseconds since the process started
+    long long lastTickAt_ = -1; // on the same clock
+    bool ticking_ = false;
     int scale_ = 1;
 };
 

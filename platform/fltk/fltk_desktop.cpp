@@ -6,10 +6,12 @@
 #include "platform/fltk/fltk_settings.h"
 #include "platform/fltk/fltk_tip.h"
 #include "platform/fltk/x11_folder_claim.h"
+#include "platform/fltk/x11_scale.h"
 #include "platform/fltk/x11_top_level.h"
 #include "platform/fltk/x11_work_area.h"
 #include "platform/monitors.h"
 #include "platform/posix/posix_services.h"
+#include "platform/tick_grid.h"
 
 #include "assets/picture_store.h"
 
@@ -35,7 +37,7 @@ namespace dravix::fltk {
 
 namespace {
 
-constexpr double tickSeconds = 0.1;
+constexpr double tickSeconds = tickMilliseconds / 1000.0;
 constexpr const char* dialogTitle = "Open";
 constexpr const char* allFiles = "*";
 
@@ -60,10 +62,18 @@ int dispatchAroundMenuCrash(int event, Fl_Window* window) {
     return Fl::handle_(event, window);
 }
 
+// Screen pixels from the window's corner as the program's pixels, rounded down: a point left of
+// or above the window, where moves with a held button go on, falls in the pixel that holds it.
+int programPixels(int screenPixels, int scale) {
+    const int quotient = screenPixels / scale;
+    return quotient * scale > screenPixels ? quotient - 1 : quotient;
+}
+
 } // namespace
 
-// The one top-level window: shows the last frame the core presented and passes the mouse and the
-// keyboard on. It has no child widgets; the core does its own hit-testing.
+// The one top-level window: shows the last frame the core presented, each of its pixels a square
+// of scale x scale, and passes the mouse and the keyboard on in the frame's pixels. It has no
+// child widgets; the core does its own hit-testing. Its FLTK size is the size on the screen.
 //
 // Every draw covers the whole window with one image and, where the frame does not reach, black,
 // so a back buffer would add nothing but a copy per frame, a server pixmap, and, at the first
@@ -73,9 +83,9 @@ int dispatchAroundMenuCrash(int event, Fl_Window* window) {
 // replaces it, as with a back buffer.
 class MainWindow : public Fl_Window {
 public:
-    MainWindow(const WindowGeometry& geometry, const char* title, TopLevelLook look)
+    MainWindow(const WindowGeometry& geometry, const char* title, TopLevelLook look, int scale)
         : Fl_Window(geometry.left, geometry.top, geometry.width, geometry.height, title),
-          look_(std::move(look)), sizes_(geometry.width, geometry.height) {
+          look_(std::move(look)), sizes_(geometry.width, geometry.height), scale_(scale) {
         end();
         border(0);
         box(FL_NO_BOX);
@@ -194,7 +204,8 @@ public:
             if (!path || dialogUp())
                 return 1;
             reportCaptureLost();
-            events_->fileDropped(at.left - x(), at.top - y(), *path);
+            events_->fileDropped(programPixels(at.left - x(), scale_),
+                                 programPixels(at.top - y(), scale_), *path);
             return 1;
         }
         case FL_ENTER:
@@ -220,7 +231,7 @@ public:
     }
 
     // One move-and-resize request, after the size hints have widened to take the new size; the
-    // serial of the request, when one was sent.
+    // serial of the request, when one was sent. The size is the size on the screen.
     std::optional<unsigned long> placeAndSize(const WindowGeometry& geometry) {
         if (shown() && sizes_.widenTo(geometry.width, geometry.height))
             sizes_.write(*this);
@@ -251,11 +262,11 @@ public:
 
 protected:
     void draw() override {
-        const int frameWidth = std::min(frame_.width, w());
-        const int frameHeight = std::min(frame_.height, h());
+        const int frameWidth = std::min(frame_.width * scale_, w());
+        const int frameHeight = std::min(frame_.height * scale_, h());
         if (frameWidth > 0 && frameHeight > 0) {
-            // The row stride keeps the frame's own width when the window is narrower.
-            fl_draw_image(frame_.rgb.data(), 0, 0, frameWidth, frameHeight, 3, frame_.width * 3);
+            // FLTK asks for the enlarged frame a line at a time, so no enlarged copy is kept.
+            fl_draw_image(enlargedLine, this, 0, 0, frameWidth, frameHeight, 3);
         }
         // Between a resize and the next frame, whatever the frame does not cover is black.
         if (frameWidth < w())
@@ -265,11 +276,22 @@ protected:
     }
 
 private:
+    // Pixels x to x + width - 1 of line y of the window, from the frame enlarged by nearest
+    // neighbour: each frame pixel fills scale x scale window pixels.
+    static void enlargedLine(void* window, int x, int y, int width, std::uint8_t* line) {
+        const auto& self = *static_cast<const MainWindow*>(window);
+        const std::uint8_t* row = self.frame_.rgb.data() +
+                                  static_cast<std::size_t>(y / self.scale_) * self.frame_.width * 3;
+        for (int column = x; column < x + width; ++column, line += 3)
+            std::copy_n(row + static_cast<std::size_t>(column / self.scale_) * 3, 3, line);
+    }
+
     // The pointer against the window's place as geometry() reports it, from the pointer's place on
-    // the screen. The event's own window coordinates are against where the window was when the
-    // server made the event, which is out of date once the program has moved the window since.
-    int pointerX() const { return Fl::event_x_root() - x(); }
-    int pointerY() const { return Fl::event_y_root() - y(); }
+    // the screen, in the frame's pixels. The event's own window coordinates are against where the
+    // window was when the server made the event, which is out of date once the program has moved
+    // the window since.
+    int pointerX() const { return programPixels(Fl::event_x_root() - x(), scale_); }
+    int pointerY() const { return programPixels(Fl::event_y_root() - y(), scale_); }
 
     // A dialog of ours, or the desktop's chooser, is up. FLTK keeps the mouse from a window
     // behind a modal one, but not a drop.
@@ -299,6 +321,8 @@ private:
     Frame frame_;
     TopLevelLook look_;
     SizeRange sizes_;
+    // Each frame pixel is shown as scale_ x scale_ screen pixels.
+    const int scale_;
     std::unique_ptr<TipWindow> tip_; // made when first shown
     bool inputTaken_ = true;
     std::uint8_t heldButtons_ = 0; // one bit per MouseButton pressed here and not yet released
@@ -314,9 +338,11 @@ FltkDesktop::FltkDesktop(std::string title) : title_(std::move(title)) {
     // The error box and the file dialog belong to the program too, for a taskbar that groups
     // windows by their class.
     Fl_Window::default_xclass(programName);
+    // The resources as they were when the display was opened: the desktop's scale at the start.
+    scale_ = scaleFromResources(XResourceManagerString(fl_display));
     window_ = std::make_unique<MainWindow>(
         WindowGeometry{0, 0, 1, 1}, title_.c_str(),
-        TopLevelLook{programName, programClass, storePicture(iconPicture)});
+        TopLevelLook{programName, programClass, storePicture(iconPicture)}, scale_);
     Fl::add_system_handler(onXEvent, this);
     Fl::event_dispatch(dispatchAroundMenuCrash);
 }
@@ -337,9 +363,6 @@ bool FltkDesktop::claimFolder() {
 int FltkDesktop::run(WindowEvents& events) {
     events_ = &events;
     window_->setEvents(&events);
-    // The tick runs from here to the end, so that it already runs under an error box that the
-    // start-up load may show.
-    Fl::add_timeout(tickSeconds, onTick, this);
     // FLTK handles no event before Fl::run, so the start-up load runs before any input. The
     // window is mapped only after it, at the place and size it set and with the frame it
     // presented, unless an error box needed it shown earlier.
@@ -350,10 +373,28 @@ int FltkDesktop::run(WindowEvents& events) {
     return 0;
 }
 
+void FltkDesktop::setTicking(bool ticking) {
+    if (ticking == ticking_)
+        return;
+    ticking_ = ticking;
+    if (!ticking) {
+        Fl::remove_timeout(onTick, this);
+        return;
+    }
+    const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(
+        std::chrono::steady_clock::now() - started_);
+    Fl::add_timeout(static_cast<double>(millisecondsToNextTick(elapsed.count())) / 1000, onTick,
+                    this);
+}
+
+// FLTK's repeat keeps the grid: it counts from when the tick was due, not from when it ran.
 void FltkDesktop::onTick(void* desktop) {
-    // Rescheduled first: a tick that opens a modal box must not hold up the ticks behind it.
+    // Rescheduled first: a tick that opens a modal box must not hold up the ticks behind it. A
+    // tick that ends the movement takes the timeout away again.
     Fl::repeat_timeout(tickSeconds, onTick, desktop);
-    static_cast<FltkDesktop*>(desktop)->events_->tick();
+    auto& self = *static_cast<FltkDesktop*>(desktop);
+    if (self.events_ != nullptr)
+        self.events_->tick();
 }
 
 // Sees every X event before FLTK does.
@@ -410,12 +451,14 @@ void FltkDesktop::comeToFront(unsigned long serverTime) {
 void FltkDesktop::setGeometry(const WindowGeometry& geometry) {
     // FLTK sends a change of both place and size as one XMoveResizeWindow, so the window never
     // shows at the new place with the old size or the other way round.
-    if (const std::optional<unsigned long> request = window_->placeAndSize(geometry))
+    const WindowGeometry onScreen{geometry.left, geometry.top, geometry.width * scale_,
+                                  geometry.height * scale_};
+    if (const std::optional<unsigned long> request = window_->placeAndSize(onScreen))
         lastPlacementRequest_ = *request;
 }
 
 WindowGeometry FltkDesktop::geometry() const {
-    return {window_->x(), window_->y(), window_->w(), window_->h()};
+    return {window_->x(), window_->y(), window_->w() / scale_, window_->h() / scale_};
 }
 
 void FltkDesktop::present(const Frame& frame) {

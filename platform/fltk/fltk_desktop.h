@@ -5,15 +5,20 @@
 //      with the place in the size hints (USPosition, PPosition), so that window managers that
 //      honour only a window's first place put it right
 //  [X] a taskbar citizen from the first map: no taskbar exception, WM_CLASS "dravix", "Dravix"
-//      (the error box and the file dialog too), _NET_WM_PID, a 16, 32 and 48 pixel icon drawn
-//      from the closed toggle, and WM_HINTS that take the focus like any new window
+//      (the error box and the file dialog too), _NET_WM_PID, a 16, 24, 32, 48 and 256 pixel icon
+//      drawn from the closed toggle, and WM_HINTS that take the focus like any new window
 //  [X] geometry changes take effect at once, a move with a resize as one request; no minimum
 //      size (26 x 23 works); a black background where no frame is drawn yet
 //  [X] geometry() follows moves by the window manager or the user: the window's own top-left
 //      corner in root coordinates, not its frame's
 //  [X] the work area of each monitor (FLTK's list of them): less the struts of the panels the
 //      window manager lists, read afresh on each call; the whole monitor with no window manager
-//  [X] frames shown opaque and unscaled at the window's top-left corner
+//  [X] frames shown opaque at the window's top-left corner, each pixel a square of scale() x
+//      scale() screen pixels (nearest neighbour); the scale is Xft.dpi / 96 from the X resources
+//      at the start, rounded half up to a whole number; window sizes, the size hints and the
+//      pointer follow it
+//  [ ] a change of Xft.dpi while the program runs shows at the next start; the path tip, the
+//      error box and FLTK's own file chooser keep FLTK's unscaled look
 //  [X] mouse press, move and release in window coordinates against geometry(), so that they stay
 //      true while the window moves; also outside the window while any button is held; left 0,
 //      right 1, middle 2; side buttons are not delivered
@@ -68,6 +73,7 @@
 
 #include "platform/desktop.h"
 
+#include <chrono>
 #include <memory>
 #include <optional>
 #include <string>
@@ -93,16 +99,16 @@ public:
     // false; the caller then ends without reading or writing anything. Call before run().
     bool claimFolder();
 
-    // Starts the 100 ms tick, delivers activate, shows the window where activate left it and
-    // handles events until the window is closed. Returns the process's exit status.
+    // Delivers activate, shows the window where activate left it and handles events until the
+    // window is closed. Returns the process's exit status.
     int run(WindowEvents& events);
 
     void setGeometry(const WindowGeometry& geometry) override;
     WindowGeometry geometry() const override;
     void present(const Frame& frame) override;
     ScreenRect workAreaNear(const ScreenRect& area) const override;
-    // Every pixel shown once; screens of a higher density are not yet scaled up.
-    int scale() const override { return 1; }
+    // From Xft.dpi in the X resources as the program started (see scaleFromResources).
+    int scale() const override { return scale_; }
 
     void showError(const std::string& text) override;
     std::optional<std::string> chooseFile(const std::string& initialName) override;
@@ -120,6 +126,8 @@ public:
     std::optional<std::string> launch(const std::string& path,
                                       const std::string& workingFolder) override;
     int millisecondOfDay() const override;
+    // An FLTK timeout runs only while the program asks for the tick.
+    void setTicking(bool ticking) override;
     [[noreturn]] void exitProcess(int status) override;
 
 private:
@@ -134,6 +142,9 @@ private:
     std::unique_ptr<Fl_File_Chooser> chooser_; // made on first use: it is slow to build
     std::unique_ptr<FolderClaim> claim_;
     WindowEvents* events_ = nullptr;
+    int scale_ = 1;
+    std::chrono::steady_clock::time_point started_ = std::chrono::steady_clock::now();
+    bool ticking_ = false;
     // The request number of the last move or resize the program asked for: the server's reports
     // about the window made before it was handled are out of date.
     unsigned long lastPlacementRequest_ = 0;

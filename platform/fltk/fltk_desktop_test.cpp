@@ -215,7 +215,7 @@ TEST(FltkDesktop, PlacesTheWindowExactlyShowsFramesOneToOneAndClosesOnRequest) {
         desktop.present(closed);
     };
 
-    EXPECT_EQ(desktop.run(window), 0);
+    EXPECT_EQ(play(desktop, window), 0);
     EXPECT_FALSE(window.timedOut());
     EXPECT_EQ(Fl::first_window(), nullptr);
     ASSERT_FALSE(window.log.empty());
@@ -270,7 +270,7 @@ TEST(FltkDesktop, DeliversMouseAndKeysInWindowCoordinates) {
     });
     self = &window;
 
-    EXPECT_EQ(desktop.run(window), 0);
+    EXPECT_EQ(play(desktop, window), 0);
     EXPECT_TRUE(window.finished());
     const std::vector<std::string> expected{
         "activate",
@@ -309,7 +309,7 @@ TEST(FltkDesktop, DeliversAKeyWithoutAWindowsCode) {
     });
     self = &window;
 
-    EXPECT_EQ(desktop.run(window), 0);
+    EXPECT_EQ(play(desktop, window), 0);
     ASSERT_EQ(window.keys.size(), 2u) << "é gave no key down before Down's";
     const int eacute = window.keys[0];
     EXPECT_NE(eacute, 0);
@@ -367,7 +367,7 @@ TEST(FltkDesktop, LosesTheCaptureOnceWhenAGrabOrADialogTakesThePointer) {
         }
     };
 
-    EXPECT_EQ(desktop.run(window), 0);
+    EXPECT_EQ(play(desktop, window), 0);
     EXPECT_TRUE(window.finished());
     const std::vector<std::string> expected{
         "activate",     "down 10 15 0", "capture lost", "down 10 15 0",
@@ -418,12 +418,43 @@ TEST(FltkDesktop, ErrorBoxIsModalAndTheTickGoesOn) {
         }
     };
 
-    EXPECT_EQ(desktop.run(window), 0);
+    EXPECT_EQ(play(desktop, window), 0);
     EXPECT_TRUE(window.finished());
     EXPECT_EQ(ticksUnderBox, 12);
     EXPECT_GT(tenTicks, std::chrono::milliseconds(800));
     EXPECT_LT(tenTicks, std::chrono::milliseconds(2500));
     EXPECT_EQ(window.withoutMoves(), std::vector<std::string>{"activate"});
+}
+
+// Told that nothing moves, the backend arms no timer: the step after the sleep runs only once
+// the program asks for the tick again, half a second later.
+TEST(FltkDesktop, TheTickSleepsUntilTheProgramAsksAgain) {
+    FltkDesktop desktop("Dravix");
+    desktop.setGeometry({100, 100, 26, 23});
+    struct Sleep {
+        FltkDesktop* desktop;
+        bool over = false;
+    } sleep{&desktop};
+    ScriptedWindow window({
+        [&] {
+            desktop.setTicking(false);
+            Fl::add_timeout(
+                0.5,
+                [](void* data) {
+                    auto* sleep = static_cast<Sleep*>(data);
+                    sleep->over = true;
+                    sleep->desktop->setTicking(true);
+                },
+                &sleep);
+            return true;
+        },
+        [&] {
+            EXPECT_TRUE(sleep.over) << "a tick came while the program slept";
+            return true;
+        },
+    });
+    EXPECT_EQ(play(desktop, window), 0);
+    EXPECT_TRUE(window.finished());
 }
 
 TEST(FltkDesktop, FileDialogOffersTheLastNameAndTheTickGoesOn) {
@@ -481,7 +512,7 @@ TEST(FltkDesktop, FileDialogOffersTheLastNameAndTheTickGoesOn) {
         cancel->do_callback();
     };
 
-    EXPECT_EQ(desktop.run(window), 0);
+    EXPECT_EQ(play(desktop, window), 0);
     EXPECT_TRUE(window.finished());
     EXPECT_EQ(rounds[0].result, file);
     EXPECT_EQ(rounds[1].result, std::nullopt);
@@ -551,7 +582,7 @@ TEST(FltkDesktop, RunsTheDesktopChooserBesideTheTickAndFallsBackToFltksOwn) {
         }
     };
 
-    EXPECT_EQ(desktop.run(window), 0);
+    EXPECT_EQ(play(desktop, window), 0);
     EXPECT_TRUE(window.finished());
     const std::vector<std::optional<std::string>> expected{"/chosen/file name", std::nullopt,
                                                            std::nullopt};
@@ -610,7 +641,7 @@ TEST(FltkDesktop, MenuKeysInTheFileDialogDoNotCrashIt) {
         }
     };
 
-    EXPECT_EQ(desktop.run(window), 0);
+    EXPECT_EQ(play(desktop, window), 0);
     EXPECT_TRUE(window.finished());
     EXPECT_EQ(result, std::nullopt);
 }

@@ -98,33 +98,38 @@ std::uint32_t argb(Rgb colour) {
     return 0xff000000u | colour.red << 16 | colour.green << 8 | colour.blue;
 }
 
-// _NET_WM_ICON holds the closed toggle at 16, 32 and 48 pixels square: as it is in the middle of
-// the two larger ones, shrunk whole into the smallest, transparent around it.
+// _NET_WM_ICON holds the closed toggle at 16, 24, 32, 48 and 256 pixels square: in the middle of
+// the larger ones, each of its pixels a square block (one pixel at 32 and 48, 9 x 9 at 256),
+// shrunk whole into the smaller ones, transparent around it.
 void expectToggleIcons(const std::vector<long>& icon) {
     const dravix::Picture& toggle = dravix::storePicture("k1");
     std::size_t at = 0;
-    for (const long size : {16L, 32L, 48L}) {
+    for (const long size : {16L, 24L, 32L, 48L, 256L}) {
         ASSERT_GE(icon.size(), at + 2 + size * size) << "no " << size << " pixel icon";
         EXPECT_EQ(icon[at], size);
         EXPECT_EQ(icon[at + 1], size);
         const std::vector<std::uint32_t> pixels(icon.begin() + at + 2,
                                                 icon.begin() + at + 2 + size * size);
         at += 2 + size * size;
-        if (size == 16) {
-            // 26 x 23 shrinks to 16 x 14, one transparent row above and below.
+        if (size < toggle.width()) {
+            // 26 x 23 shrinks to 16 x 14 or 24 x 21, a transparent row above and below.
+            const long height = toggle.height() * size / toggle.width();
+            const long top = (size - height) / 2;
             EXPECT_EQ(pixels[0], 0u);
-            EXPECT_EQ(pixels[16], argb(toggle.pixel(0, 0)));
-            EXPECT_EQ(pixels[14 * 16 + 15], argb(toggle.pixel(25, 22)));
-            EXPECT_EQ(pixels[15 * 16 + 15], 0u);
+            EXPECT_EQ(pixels[top * size], argb(toggle.pixel(0, 0)));
+            EXPECT_EQ(pixels[(top + height - 1) * size + size - 1], argb(toggle.pixel(25, 22)));
+            EXPECT_EQ(pixels[size * size - 1], 0u);
             continue;
         }
-        const long left = (size - toggle.width()) / 2;
-        const long top = (size - toggle.height()) / 2;
+        const long block = size / toggle.width();
+        const long left = (size - block * toggle.width()) / 2;
+        const long top = (size - block * toggle.height()) / 2;
         for (long y = 0; y < size; ++y) {
             for (long x = 0; x < size; ++x) {
-                const bool inside =
-                    x >= left && x < left + toggle.width() && y >= top && y < top + toggle.height();
-                const std::uint32_t expected = inside ? argb(toggle.pixel(x - left, y - top)) : 0;
+                const bool inside = x >= left && x < left + block * toggle.width() && y >= top &&
+                                    y < top + block * toggle.height();
+                const std::uint32_t expected =
+                    inside ? argb(toggle.pixel((x - left) / block, (y - top) / block)) : 0;
                 ASSERT_EQ(pixels[y * size + x], expected)
                     << size << " px icon at " << x << ", " << y;
             }
@@ -202,7 +207,7 @@ TEST(FltkWindowManager, MapsOnceWhereActivateLeftItAsATaskbarCitizenOnBlack) {
         desktop.present(grey);
     };
 
-    EXPECT_EQ(desktop.run(window), 0);
+    EXPECT_EQ(play(desktop, window), 0);
     EXPECT_TRUE(window.finished());
     XSelectInput(x, root, NoEventMask);
 }
@@ -236,7 +241,7 @@ TEST(FltkWindowManager, AnErrorBoxDuringActivateBelongsToTheStripShownBeforeIt) 
         desktop.showError("File not found.");
     };
 
-    EXPECT_EQ(desktop.run(window), 0);
+    EXPECT_EQ(play(desktop, window), 0);
     EXPECT_TRUE(window.finished());
 }
 
@@ -277,7 +282,7 @@ TEST(FltkWindowManager, PointerAndPlaceStayTrueWhileTheWindowMoves) {
     });
     self = &window;
 
-    EXPECT_EQ(desktop.run(window), 0);
+    EXPECT_EQ(play(desktop, window), 0);
     EXPECT_TRUE(window.finished());
 }
 
@@ -334,7 +339,7 @@ TEST(FltkWindowManager, ASecondStartFromTheFolderBringsTheStripForwardAndEnds) {
         },
     });
 
-    EXPECT_EQ(desktop.run(window), 0);
+    EXPECT_EQ(play(desktop, window), 0);
     EXPECT_TRUE(window.finished());
     EXPECT_EQ(secondStart, 0) << "the second start did not give way and end with status 0";
     XSelectInput(x, root, NoEventMask);

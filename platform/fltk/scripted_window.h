@@ -124,4 +124,12 @@ private:
     bool timedOut_ = false;
 };
 
+// Runs the backend until the script ends. The script moves on ticks, asked for a tenth of a second
+// into the run, so that the window is on the screen before the first step gives it input.
+template <class Backend> int play(Backend& desktop, ScriptedWindow& window) {
+    Fl::add_timeout(
+        0.1, [](void* backend) { static_cast<Backend*>(backend)->setTicking(true); }, &desktop);
+    return desktop.run(window);
+}
+
 } // namespace dravix::fltktest

@@ -23,7 +23,8 @@ namespace dravix::fltk {
 
 namespace {
 
-constexpr int iconSizes[] = {16, 32, 48};
+// The sizes panels, window switchers and docks ask for, up to a dense screen's dock.
+constexpr int iconSizes[] = {16, 24, 32, 48, 256};
 constexpr Atom xdndVersion = 4; // XdndAware holds the version as an ATOM, as the protocol has it
 
 // The events FLTK 1.3.8 asks for on its own top-level windows (Fl_x.cxx, XEventMask).
@@ -65,8 +66,8 @@ bool SizeRange::widenTo(int width, int height) {
            maxWidth_ != before.maxWidth_ || maxHeight_ != before.maxHeight_;
 }
 
-// The place and size are the program's; Static gravity makes the place that of the window itself
-// rather than of a frame around it.
+// The place and size are the window's on the screen; Static gravity makes the place that of the
+// window itself rather than of a frame around it.
 void SizeRange::write(Fl_Window& window) const {
     XSizeHints* size = XAllocSizeHints();
     size->flags = USPosition | PPosition | PSize | PMinSize | PMaxSize | PWinGravity;

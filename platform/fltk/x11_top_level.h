@@ -17,12 +17,12 @@ class Fl_Window;
 
 namespace dravix::fltk {
 
-// The sizes the window manager lets the window take (WM_NORMAL_HINTS). It only ever widens to
-// take every size the program has given the window: a window manager applies hints that exclude
-// the present size at once, at the present place, and may read them only after the program has
-// replaced them, so a range fixed to each new size before the move to the new place briefly
-// shows the new size at the old place. The user still cannot resize the window: the Motif hints
-// take that function away.
+// The sizes the window manager lets the window take (WM_NORMAL_HINTS), in screen pixels (the
+// program's own times the scale). It only ever widens to take every size the program has given
+// the window: a window manager applies hints that exclude the present size at once, at the
+// present place, and may read them only after the program has replaced them, so a range fixed to
+// each new size before the move to the new place briefly shows the new size at the old place.
+// The user still cannot resize the window: the Motif hints take that function away.
 class SizeRange {
 public:
     SizeRange(int width, int height)
@@ -43,8 +43,9 @@ struct TopLevelLook {
     Picture icon; // drawn at each icon size (see iconProperty)
 };
 
-// _NET_WM_ICON for a picture: the picture at 16, 32 and 48 pixels square (see squareIcon), each
-// as its width, its height and its 0xAARRGGBB pixels, one long per value as Xlib takes them.
+// _NET_WM_ICON for a picture: the picture at 16, 24, 32, 48 and 256 pixels square (see
+// squareIcon), each as its width, its height and its 0xAARRGGBB pixels, one long per value as Xlib
+// takes them.
 std::vector<unsigned long> iconProperty(const Picture& picture);
 
 // Makes the X window of a top-level window that is not shown yet, at its place and size, maps it

@@ -1,10 +1,13 @@
 // The strip on whatever desktop runs on DISPLAY: a bare X server, openbox with a tint2 panel, or
 // mutter (tests/desktops/session.sh starts them). A taskbar entry of its own, stored places that
 // would hide part of the open strip brought back, a slide that keeps the toggle under the
-// pointer and returns it exactly, the arrows, the middle-button drag and a second copy.
+// pointer and returns it exactly, the arrows, the middle-button drag and a second copy. On a
+// screen of twice the density, the same strip twice as large.
 
+#include "tests/e2e/frames.h"
 #include "tests/e2e/harness.h"
 
+#include <X11/Xatom.h>
 #include <X11/Xutil.h>
 #include <X11/keysym.h>
 #include <sys/wait.h>
@@ -54,8 +57,8 @@ protected:
     // milliseconds until it shows `until`; each sighting must keep the toggle where it rests.
     ::testing::AssertionResult slideKeepingTheToggleAt(const Geometry& toggle,
                                                        const Geometry& until) {
-        const int pressTop = mainGeometry()->height == openHeight ? openToggleTop : 0;
-        clickAt(toggleX, pressTop + toggleY, Button::left);
+        const int pressTop = mainGeometry()->height == openHeight * scale ? openToggleTop : 0;
+        clickAt(toggleX * scale, (pressTop + toggleY) * scale, Button::left);
         std::vector<Geometry> sightings;
         const bool arrived = waitUntil(
             [&] {
@@ -67,7 +70,8 @@ protected:
             },
             2000ms);
         for (const Geometry& seen : sightings) {
-            if (seen.left != toggle.left || seen.top + seen.height - closedHeight != toggle.top) {
+            if (seen.left != toggle.left ||
+                seen.top + seen.height - closedHeight * scale != toggle.top) {
                 return ::testing::AssertionFailure()
                        << "the toggle left its place: window at " << describe(seen);
             }
@@ -77,6 +81,9 @@ protected:
         }
         return ::testing::AssertionSuccess();
     }
+
+    // Screen pixels per pixel of the program.
+    int scale = 1;
 };
 
 TEST_F(OnTheDesktop, IsATaskbarEntryWithItsClassIconAndPid) {
@@ -97,7 +104,7 @@ TEST_F(OnTheDesktop, IsATaskbarEntryWithItsClassIconAndPid) {
         EXPECT_EQ(icon[at], icon[at + 1]) << "square icons";
         sizes.insert(icon[at]);
     }
-    EXPECT_EQ(sizes, (std::set<long>{16, 32, 48}));
+    EXPECT_EQ(sizes, (std::set<long>{16, 24, 32, 48, 256}));
 
     const Atom skipTaskbar = XInternAtom(x().display(), "_NET_WM_STATE_SKIP_TASKBAR", False);
     for (long state : x().longs(main, "_NET_WM_STATE")) {
@@ -185,6 +192,95 @@ TEST_F(OnTheDesktop, ASecondCopyFromTheSameFolderEndsAndLeavesTheFirstAndItsFile
     EXPECT_EQ(app.readFile("dravix.ini"), storedBefore);
     exitThroughTheToggle(0);
     EXPECT_EQ(app.readFile("dravix.ini"), storedBefore);
+}
+
+// The server's resources (RESOURCE_MANAGER on the root window, which Xlib reads as a program
+// connects) replaced for as long as this lives, then put back as they were.
+class ServerResources {
+public:
+    explicit ServerResources(const std::string& resources) {
+        Atom type = None;
+        int format = 0;
+        unsigned long count = 0;
+        unsigned long left = 0;
+        unsigned char* data = nullptr;
+        if (XGetWindowProperty(display(), root(), XA_RESOURCE_MANAGER, 0, 1 << 20, False, XA_STRING,
+                               &type, &format, &count, &left, &data) == Success &&
+            data != nullptr) {
+            if (type == XA_STRING && format == 8)
+                before_ = std::string(reinterpret_cast<const char*>(data), count);
+            XFree(data);
+        }
+        set(resources);
+    }
+    ~ServerResources() {
+        if (before_) {
+            set(*before_);
+            return;
+        }
+        XDeleteProperty(display(), root(), XA_RESOURCE_MANAGER);
+        XSync(display(), False);
+    }
+    ServerResources(const ServerResources&) = delete;
+    ServerResources& operator=(const ServerResources&) = delete;
+
+private:
+    static Display* display() { return xServer().display(); }
+    static Window root() { return DefaultRootWindow(display()); }
+
+    // Synchronised, so that a program started next already finds the resources.
+    void set(const std::string& resources) {
+        XChangeProperty(display(), root(), XA_RESOURCE_MANAGER, XA_STRING, 8, PropModeReplace,
+                        reinterpret_cast<const unsigned char*>(resources.data()),
+                        static_cast<int>(resources.size()));
+        XSync(display(), False);
+    }
+
+    std::optional<std::string> before_;
+};
+
+// A desktop at a scale of 2, as GNOME and KDE set it on a dense screen, for this test only.
+class OnADenseScreen : public OnTheDesktop {
+protected:
+    OnADenseScreen() { scale = 2; }
+
+private:
+    ServerResources resources_{"Xft.antialias:\t1\nXft.dpi:\t192\n"};
+};
+
+// Each pixel of the image as a square block of scale x scale pixels.
+Image enlarged(const Image& image, int scale) {
+    Image large(image.width() * scale, image.height() * scale);
+    for (int y = 0; y < large.height(); ++y) {
+        for (int x = 0; x < large.width(); ++x)
+            large.set(x, y, image.at(x / scale, y / scale));
+    }
+    return large;
+}
+
+TEST_F(OnADenseScreen, TheStripIsTwiceAsLargeEveryPixelABlockAndClicksLandWhereTheyPoint) {
+    const std::filesystem::path script = app.folder() / "mark.sh";
+    const std::filesystem::path mark = app.folder() / "ran";
+    writeTextFile(script, "#!/bin/sh\n: > '" + mark.string() + "'\n", true);
+    startWith(positionFile(600, 300), slotList({{3, {script.string(), "mark"}}}));
+    const Geometry toggle{300, 600, 2 * closedWidth, 2 * closedHeight};
+    const Geometry open{300, 0, 2 * openWidth, 2 * openHeight};
+    ASSERT_TRUE(waitForMainWindow(toggle));
+    EXPECT_TRUE(waitForImage(enlarged(closedFrame(), 2), "closed"));
+
+    ASSERT_TRUE(slideKeepingTheToggleAt(toggle, open));
+    EXPECT_TRUE(waitForImage(enlarged(openFrame(), 2), "open"));
+    ASSERT_TRUE(slideKeepingTheToggleAt(toggle, toggle));
+    EXPECT_TRUE(waitForImage(enlarged(closedFrame(), 2), "closed-again"));
+
+    // Slot 3's middle, (14, 74), at twice the distance and a pixel more: the unscaled point lies
+    // right of the slot buttons (x 4 to 24). The slot's script runs and the strip closes.
+    ASSERT_TRUE(slideKeepingTheToggleAt(toggle, open));
+    clickAt(2 * 14 + 1, 2 * (slotButtonTops[3] + 6) + 1, Button::left);
+    EXPECT_TRUE(waitUntil([&] { return std::filesystem::exists(mark); }, changeTimeout))
+        << "the click did not start slot 3";
+    EXPECT_TRUE(waitForGeometry(toggle));
+    EXPECT_TRUE(waitForImage(enlarged(closedFrame(), 2), "closed-after-launch"));
 }
 
 } // namespace
