@@ -96,7 +96,10 @@ public:
         callback(onClose);
     }
 
-    ~MainWindow() override { Fl::remove_timeout(onCaptureLost, this); }
+    ~MainWindow() override {
+        Fl::remove_timeout(onCaptureLost, this);
+        Fl::remove_timeout(onFirstFrameDrawn, this);
+    }
 
     void setEvents(WindowEvents* events) { events_ = events; }
 
@@ -262,9 +265,16 @@ public:
 
 protected:
     void draw() override {
+        if (!largeIconAdded_) {
+            largeIconAdded_ = true;
+            Fl::add_timeout(0, onFirstFrameDrawn, this);
+        }
         const int frameWidth = std::min(frame_.width * scale_, w());
         const int frameHeight = std::min(frame_.height * scale_, h());
-        if (frameWidth > 0 && frameHeight > 0) {
+        if (frameWidth > 0 && frameHeight > 0 && scale_ == 1) {
+            // The row stride keeps the frame's own width when the window is narrower.
+            fl_draw_image(frame_.rgb.data(), 0, 0, frameWidth, frameHeight, 3, frame_.width * 3);
+        } else if (frameWidth > 0 && frameHeight > 0) {
             // FLTK asks for the enlarged frame a line at a time, so no enlarged copy is kept.
             fl_draw_image(enlargedLine, this, 0, 0, frameWidth, frameHeight, 3);
         }
@@ -276,6 +286,12 @@ protected:
     }
 
 private:
+    // Runs once the first frame has gone to the server.
+    static void onFirstFrameDrawn(void* window) {
+        auto& self = *static_cast<MainWindow*>(window);
+        addLargeIcon(self, self.look_);
+    }
+
     // Pixels x to x + width - 1 of line y of the window, from the frame enlarged by nearest
     // neighbour: each frame pixel fills scale x scale window pixels.
     static void enlargedLine(void* window, int x, int y, int width, std::uint8_t* line) {
@@ -321,6 +337,7 @@ private:
     Frame frame_;
     TopLevelLook look_;
     SizeRange sizes_;
+    bool largeIconAdded_ = false;
     // Each frame pixel is shown as scale_ x scale_ screen pixels.
     const int scale_;
     std::unique_ptr<TipWindow> tip_; // made when first shown

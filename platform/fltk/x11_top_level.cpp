@@ -15,6 +15,7 @@
 
 #include <algorithm>
 #include <initializer_list>
+#include <span>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -23,8 +24,10 @@ namespace dravix::fltk {
 
 namespace {
 
-// The sizes panels, window switchers and docks ask for, up to a dense screen's dock.
+// The sizes panels, window switchers and docks ask for, up to a dense screen's dock; the map sets
+// the first four.
 constexpr int iconSizes[] = {16, 24, 32, 48, 256};
+constexpr std::size_t iconSizesAtMap = 4;
 constexpr Atom xdndVersion = 4; // XdndAware holds the version as an ATOM, as the protocol has it
 
 // The events FLTK 1.3.8 asks for on its own top-level windows (Fl_x.cxx, XEventMask).
@@ -84,15 +87,30 @@ void SizeRange::write(Fl_Window& window) const {
     XFree(size);
 }
 
-std::vector<unsigned long> iconProperty(const Picture& picture) {
+namespace {
+
+// Each size as its width, its height and its 0xAARRGGBB pixels, one long per value as Xlib takes
+// them.
+void setIcon(Display* display, Window window, const Picture& picture, std::span<const int> sizes) {
+    std::size_t length = 0;
+    for (const int size : sizes)
+        length += 2 + static_cast<std::size_t>(size) * size;
     std::vector<unsigned long> property;
-    for (const int size : iconSizes) {
+    property.reserve(length);
+    for (const int size : sizes) {
         property.push_back(static_cast<unsigned long>(size));
         property.push_back(static_cast<unsigned long>(size));
         for (const std::uint32_t pixel : squareIcon(picture, size))
             property.push_back(pixel);
     }
-    return property;
+    setCardinals(display, window, "_NET_WM_ICON", property);
+}
+
+} // namespace
+
+void addLargeIcon(Fl_Window& window, const TopLevelLook& look) {
+    if (window.shown())
+        setIcon(fl_display, fl_xid(&window), look.icon, iconSizes);
 }
 
 void mapTopLevel(Fl_Window& window, const TopLevelLook& look, const SizeRange& sizes) {
@@ -143,7 +161,7 @@ void mapTopLevel(Fl_Window& window, const TopLevelLook& look, const SizeRange& s
     const long motif[5] = {motifFunctionsAndDecorations, motifAllButResizeAndMaximize, 0, 0, 0};
     XChangeProperty(display, xid, motifHints, motifHints, 32, PropModeReplace,
                     reinterpret_cast<const unsigned char*>(motif), 5);
-    setCardinals(display, xid, "_NET_WM_ICON", iconProperty(look.icon));
+    setIcon(display, xid, look.icon, std::span(iconSizes).first(iconSizesAtMap));
     // Files dropped from a file manager come through XDND, which FLTK speaks up to version 4;
     // FLTK marks the windows it makes itself the same way.
     const Atom version = xdndVersion;

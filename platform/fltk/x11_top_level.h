@@ -43,10 +43,11 @@ struct TopLevelLook {
     Picture icon; // drawn at each icon size (see iconProperty)
 };
 
-// _NET_WM_ICON for a picture: the picture at 16, 24, 32, 48 and 256 pixels square (see
-// squareIcon), each as its width, its height and its 0xAARRGGBB pixels, one long per value as Xlib
-// takes them.
-std::vector<unsigned long> iconProperty(const Picture& picture);
+// The window's icon (_NET_WM_ICON) at 16, 24, 32, 48 and 256 pixels square (see squareIcon). The
+// map sets only the sizes up to 48, which panels read at once; drawing and sending the 256-pixel
+// one, for the docks and switchers of dense screens, takes longer than the rest of the start, so
+// it comes with this call once the first frame is up.
+void addLargeIcon(Fl_Window& window, const TopLevelLook& look);
 
 // Makes the X window of a top-level window that is not shown yet, at its place and size, maps it
 // and hands it to FLTK: a normal window with no frame and no taskbar exception, its name, class,

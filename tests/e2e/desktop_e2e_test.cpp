@@ -98,13 +98,19 @@ TEST_F(OnTheDesktop, IsATaskbarEntryWithItsClassIconAndPid) {
     XFree(hint.res_class);
 
     EXPECT_EQ(x().longs(main, "_NET_WM_PID"), std::vector<long>{app.pid()});
-    const std::vector<long> icon = x().longs(main, "_NET_WM_ICON");
-    std::set<long> sizes;
-    for (std::size_t at = 0; at + 2 <= icon.size(); at += 2 + icon[at] * icon[at + 1]) {
-        EXPECT_EQ(icon[at], icon[at + 1]) << "square icons";
-        sizes.insert(icon[at]);
-    }
-    EXPECT_EQ(sizes, (std::set<long>{16, 24, 32, 48, 256}));
+    // The small sizes come with the map, the 256-pixel one once the first frame is up.
+    const auto iconSizes = [&] {
+        const std::vector<long> icon = x().longs(main, "_NET_WM_ICON");
+        std::set<long> sizes;
+        for (std::size_t at = 0; at + 2 <= icon.size(); at += 2 + icon[at] * icon[at + 1]) {
+            EXPECT_EQ(icon[at], icon[at + 1]) << "square icons";
+            sizes.insert(icon[at]);
+        }
+        return sizes;
+    };
+    const std::set<long> allSizes{16, 24, 32, 48, 256};
+    EXPECT_TRUE(waitUntil([&] { return iconSizes() == allSizes; }, windowTimeout));
+    EXPECT_EQ(iconSizes(), allSizes);
 
     const Atom skipTaskbar = XInternAtom(x().display(), "_NET_WM_STATE_SKIP_TASKBAR", False);
     for (long state : x().longs(main, "_NET_WM_STATE")) {
