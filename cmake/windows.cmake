@@ -26,5 +26,7 @@ add_subdirectory(${dravix_googletest_source} ${PROJECT_BINARY_DIR}/googletest EX
 # (tests/win32). CTest puts the emulator before every test command that names a built program.
 find_program(DRAVIX_WINE wine REQUIRED)
 set(DRAVIX_WINEPREFIX ${PROJECT_BINARY_DIR}/wineprefix)
+# A second prefix whose screen has 192 DPI, twice the usual density, for the tests of scaling.
+set(DRAVIX_DENSE_WINEPREFIX ${PROJECT_BINARY_DIR}/wineprefix-192dpi)
 set(CMAKE_CROSSCOMPILING_EMULATOR ${PROJECT_SOURCE_DIR}/tests/win32/wine-run.sh
                                   ${DRAVIX_WINEPREFIX})

@@ -16,7 +16,7 @@ set -euo pipefail
 group_packages() {
     case "$1" in
     run)
-        echo build-essential cmake pkg-config      # the build
+        echo build-essential cmake pkg-config      # the build (with dpkg-dev: the Debian package)
         echo libfltk1.3-dev                         # the window toolkit, linked statically with the
         echo libxinerama-dev libxcursor-dev         #   static archives of the X libraries it uses
         echo libpng-dev                             # the icon theme's PNG files, drawn by the build

@@ -140,18 +140,14 @@ if [[ "$program" == *$'\n'* ]]; then
     echo "install: $program holds a line break, which a desktop entry cannot name" >&2
     exit 1
 fi
+# The menu entry of the Debian package (packaging/dravix.desktop), with this install's program in
+# Exec in place of the command on PATH.
 entry() {
-    cat <<EOF
-[Desktop Entry]
-Type=Application
-Name=Dravix
-Comment=A strip of ten slots that start programs, scripts, documents and folders
-Exec=$(exec_value "$program")
-Icon=dravix
-Terminal=false
-Categories=Utility;
-StartupWMClass=Dravix
-EOF
+    local line
+    while IFS= read -r line; do
+        [[ "$line" == Exec=* ]] && line="Exec=$(exec_value "$program")"
+        printf '%s\n' "$line"
+    done <"$root/packaging/dravix.desktop"
 }
 
 # Each file goes in under a temporary name and is then renamed over the old one, so that a

@@ -2,13 +2,15 @@
 # Installs what is missing (scripts/install-deps.sh run test windows), then builds and runs every
 # test in four stages:
 #   1. a release build in build/, with the picture generator and the benchmarks: unit tests, the
-#      layering check, the randomized soak and the end-to-end tests, which start their own Xvfb;
+#      layering check, the randomized soak, the end-to-end tests, which start their own Xvfb, the
+#      per-user install and the Debian package, made with CPack and run unpacked;
 #   2. the same suite built with AddressSanitizer and UndefinedBehaviorSanitizer in
 #      build-sanitize/, together with a few seconds of each fuzz target;
 #   3. the end-to-end tests once more with the real binary under valgrind's memcheck;
 #   4. the Windows build, cross-compiled with MinGW-w64 in build-win/: dravix.exe and the tests
 #      as Windows programs, all run under Wine on a private Xvfb (a fresh Wine prefix first, then
-#      the core's unit tests and soak, the Win32 backend's tests and the end-to-end tests).
+#      the core's unit tests and soak, the Win32 backend's tests and the end-to-end tests), and
+#      the release archive, made with CPack.
 # Stops at the first failure, names the stage that failed and exits non-zero.
 set -euo pipefail
 cd "$(dirname "$0")/.."

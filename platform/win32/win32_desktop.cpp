@@ -1,5 +1,7 @@
 #include "platform/win32/win32_desktop.h"
 
+#include "platform/scale.h"
+#include "platform/tick_grid.h"
 #include "platform/win32/win32_folder_claim.h"
 #include "platform/win32/win32_frame.h"
 #include "platform/win32/win32_resources.h"
@@ -11,6 +13,7 @@
 #include <commdlg.h>
 #include <objbase.h>
 #include <shellapi.h>
+#include <shellscalingapi.h>
 #include <windowsx.h>
 
 #include <algorithm>
@@ -32,10 +35,17 @@ constexpr const wchar_t* tipClassName = L"DravixTip";
 // Room between the tip's border and its text.
 constexpr int tipPaddingX = 4;
 constexpr int tipPaddingY = 2;
+// The tip's window words: the font of its text and the DPI that its padding follows, both those
+// of the strip's monitor, set by showTip.
+constexpr int tipFontWord = 0;
+constexpr int tipDpiWord = sizeof(LONG_PTR);
+// The DPI at which Windows shows every pixel once.
+constexpr int usualDpi = 96;
+// The sizes of the images in the program icon (make_icon.cmake).
+constexpr int programIconSizes[] = {16, 24, 32, 48, 256};
 constexpr DWORD tipStyle = WS_POPUP | WS_BORDER;
 constexpr DWORD tipExtendedStyle = WS_EX_TOOLWINDOW | WS_EX_TOPMOST | WS_EX_NOACTIVATE;
 constexpr UINT_PTR tickTimer = 1;
-constexpr UINT tickMilliseconds = 100;
 // "*.*" is both the filter's description and its pattern; the list ends with an empty string.
 constexpr const wchar_t allFilesFilter[] = L"*.*\0*.*\0";
 // Room for the longest path Windows knows, in UTF-16 units.
@@ -70,6 +80,89 @@ LONG edgeOf(long long coordinate) {
 
 ScreenRect screenRectOf(const RECT& rect) {
     return {rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top};
+}
+
+// A window coordinate in the program's pixels: the block of scale pixels it falls in, counted
+// from -1 left of and above the window, so that a drag steps evenly across the window's edge.
+int programPixel(int windowPixel, int scale) {
+    const int block = windowPixel / scale;
+    return windowPixel % scale < 0 ? block - 1 : block;
+}
+
+// A function that older versions of Windows lack, from one of its libraries; nullptr there. The
+// DPI functions came with Windows 8.1 and 10, and the program still starts on Windows 7.
+template <typename FunctionPointer>
+FunctionPointer systemFunction(const wchar_t* library, const char* name) {
+    HMODULE module = GetModuleHandleW(library);
+    if (module == nullptr)
+        module = LoadLibraryExW(library, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    if (module == nullptr)
+        return nullptr;
+    return reinterpret_cast<FunctionPointer>(
+        reinterpret_cast<void (*)()>(GetProcAddress(module, name)));
+}
+
+// The DPI of the window's monitor (Windows 10 from version 1607; 8.1 through the shell's
+// scaling API); before that the system's, which the manifest's dpiAware makes true there too.
+unsigned dpiOfWindow(HWND window) {
+    static const auto forWindow =
+        systemFunction<decltype(&GetDpiForWindow)>(L"user32.dll", "GetDpiForWindow");
+    if (forWindow != nullptr)
+        return forWindow(window);
+    static const auto forMonitor =
+        systemFunction<decltype(&GetDpiForMonitor)>(L"shcore.dll", "GetDpiForMonitor");
+    UINT dpiX = 0;
+    UINT dpiY = 0;
+    if (forMonitor != nullptr &&
+        SUCCEEDED(forMonitor(MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST), MDT_EFFECTIVE_DPI,
+                             &dpiX, &dpiY)))
+        return dpiY;
+    const HDC screen = GetDC(nullptr);
+    const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(nullptr, screen);
+    return static_cast<unsigned>(dpi);
+}
+
+int systemMetricForDpi(int index, unsigned dpi) {
+    static const auto forDpi =
+        systemFunction<decltype(&GetSystemMetricsForDpi)>(L"user32.dll", "GetSystemMetricsForDpi");
+    return forDpi != nullptr ? forDpi(index, dpi) : GetSystemMetrics(index);
+}
+
+// The largest image of the program icon no larger than the size Windows asks for (the smallest
+// when all are larger): an image of its own size, never one stretched by this program.
+int programIconSizeFor(int wanted) {
+    int chosen = programIconSizes[0];
+    for (const int size : programIconSizes) {
+        if (size <= wanted)
+            chosen = size;
+    }
+    return chosen;
+}
+
+// The font Windows draws tooltips in (the status font), at the DPI; nullptr when there is none.
+HFONT tooltipFont(unsigned dpi) {
+    static const auto forDpi = systemFunction<decltype(&SystemParametersInfoForDpi)>(
+        L"user32.dll", "SystemParametersInfoForDpi");
+    NONCLIENTMETRICSW metrics{};
+    metrics.cbSize = sizeof metrics;
+    const bool found =
+        forDpi != nullptr
+            ? forDpi(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0, dpi)
+            : SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0);
+    return found ? CreateFontIndirectW(&metrics.lfStatusFont) : nullptr;
+}
+
+HGDIOBJ tipFontOf(HWND tip) {
+    const auto font = reinterpret_cast<HGDIOBJ>(GetWindowLongPtrW(tip, tipFontWord));
+    return font != nullptr ? font : GetStockObject(DEFAULT_GUI_FONT);
+}
+
+// The room between the tip's border and its text at the tip's DPI.
+SIZE tipPadding(HWND tip) {
+    const auto dpi = static_cast<int>(GetWindowLongPtrW(tip, tipDpiWord));
+    const int scaledBy = dpi > 0 ? dpi : usualDpi;
+    return {MulDiv(tipPaddingX, scaledBy, usualDpi), MulDiv(tipPaddingY, scaledBy, usualDpi)};
 }
 
 // The message by which a launch thread tells the window that a reason waits for it. Registered
@@ -116,11 +209,12 @@ LRESULT CALLBACK tipProcedure(HWND tip, UINT message, WPARAM wParam, LPARAM lPar
         PAINTSTRUCT painting;
         const HDC dc = BeginPaint(tip, &painting);
         const std::wstring text = windowText(tip);
-        const HGDIOBJ oldFont = SelectObject(dc, GetStockObject(DEFAULT_GUI_FONT));
+        const HGDIOBJ oldFont = SelectObject(dc, tipFontOf(tip));
         SetBkMode(dc, TRANSPARENT);
         // The theme's tooltip text: black unless a high-contrast theme says otherwise.
         SetTextColor(dc, GetSysColor(COLOR_INFOTEXT));
-        TextOutW(dc, tipPaddingX, tipPaddingY, text.c_str(), static_cast<int>(text.size()));
+        const SIZE padding = tipPadding(tip);
+        TextOutW(dc, padding.cx, padding.cy, text.c_str(), static_cast<int>(text.size()));
         SelectObject(dc, oldFont);
         EndPaint(tip, &painting);
         return 0;
@@ -133,14 +227,15 @@ LRESULT CALLBACK tipProcedure(HWND tip, UINT message, WPARAM wParam, LPARAM lPar
 // The window size that holds the text in the GUI font with the padding and the border around it.
 SIZE tipSizeFor(HWND tip, const std::wstring& text) {
     const HDC dc = GetDC(tip);
-    const HGDIOBJ oldFont = SelectObject(dc, GetStockObject(DEFAULT_GUI_FONT));
+    const HGDIOBJ oldFont = SelectObject(dc, tipFontOf(tip));
     SIZE extent{};
     GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &extent);
     TEXTMETRICW metrics{};
     GetTextMetricsW(dc, &metrics);
     SelectObject(dc, oldFont);
     ReleaseDC(tip, dc);
-    RECT frame{0, 0, extent.cx + 2 * tipPaddingX, metrics.tmHeight + 2 * tipPaddingY};
+    const SIZE padding = tipPadding(tip);
+    RECT frame{0, 0, extent.cx + 2 * padding.cx, metrics.tmHeight + 2 * padding.cy};
     AdjustWindowRectEx(&frame, tipStyle, FALSE, tipExtendedStyle);
     return {frame.right - frame.left, frame.bottom - frame.top};
 }
@@ -169,7 +264,8 @@ struct Win32Desktop::Procedure {
 };
 
 Win32Desktop::Win32Desktop(std::string title, std::uint64_t folderMark)
-    : title_(std::move(title)), launchFailures_(std::make_shared<LaunchFailures>()) {
+    : title_(std::move(title)), startedAt_(GetTickCount64()),
+      launchFailures_(std::make_shared<LaunchFailures>()) {
     // The shell's handlers and the file dialog expect a single-threaded apartment.
     comInitialized_ =
         SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE));
@@ -181,11 +277,7 @@ Win32Desktop::Win32Desktop(std::string title, std::uint64_t folderMark)
     windowClass.style = CS_HREDRAW | CS_VREDRAW;
     windowClass.lpfnWndProc = Procedure::windowProcedure;
     windowClass.hInstance = instance;
-    windowClass.hIcon = static_cast<HICON>(LoadImageA(
-        instance, MAKEINTRESOURCEA(DRAVIX_PROGRAM_ICON), IMAGE_ICON, 0, 0, LR_DEFAULTSIZE));
-    windowClass.hIconSm = static_cast<HICON>(
-        LoadImageA(instance, MAKEINTRESOURCEA(DRAVIX_PROGRAM_ICON), IMAGE_ICON,
-                   GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0));
+    // The icons are the window's own (setIcons), in the sizes for its monitor's DPI.
     windowClass.hCursor = LoadCursorA(nullptr, MAKEINTRESOURCEA(32512)); // IDC_ARROW
     windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
     windowClass.lpszClassName = windowClassName;
@@ -195,6 +287,7 @@ Win32Desktop::Win32Desktop(std::string title, std::uint64_t folderMark)
     WNDCLASSEXW tipClass{};
     tipClass.cbSize = sizeof tipClass;
     tipClass.lpfnWndProc = tipProcedure;
+    tipClass.cbWndExtra = 2 * sizeof(LONG_PTR); // tipFontWord, tipDpiWord
     tipClass.hInstance = instance;
     tipClass.hCursor = windowClass.hCursor;
     tipClass.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_INFOBK + 1));
@@ -213,6 +306,9 @@ Win32Desktop::Win32Desktop(std::string title, std::uint64_t folderMark)
     if (folderMark != 0)
         markWindow(window_, folderMark);
     DragAcceptFiles(window_, TRUE);
+    dpi_ = dpiOfWindow(window_);
+    scale_ = scaleForDpi(dpi_);
+    setIcons();
 }
 
 Win32Desktop::~Win32Desktop() {
@@ -220,6 +316,12 @@ Win32Desktop::~Win32Desktop() {
         KillTimer(window_, tickTimer);
         DestroyWindow(window_); // and the tip it owns
     }
+    for (HICON icon : icons_) {
+        if (icon != nullptr)
+            DestroyIcon(icon);
+    }
+    if (tipFont_ != nullptr)
+        DeleteObject(tipFont_);
     UnregisterClassW(tipClassName, GetModuleHandleA(nullptr));
     UnregisterClassA(windowClassName, GetModuleHandleA(nullptr));
     if (comInitialized_)
@@ -228,9 +330,6 @@ Win32Desktop::~Win32Desktop() {
 
 int Win32Desktop::run(WindowEvents& events) {
     events_ = &events;
-    // The tick runs from here to the end, so that it already runs under an error box that the
-    // start-up load may show.
-    SetTimer(window_, tickTimer, tickMilliseconds, nullptr);
     // Showing activates the window. A shortcut set to start minimised or maximised would have
     // its way with this first ShowWindow; the strip is only ever shown at its own size.
     ShowWindow(window_, SW_SHOWNORMAL);
@@ -298,7 +397,8 @@ LRESULT Win32Desktop::handleMessage(HWND window, UINT message, WPARAM wParam, LP
         if (capturesPointer(button))
             SetCapture(window);
         if (events_ != nullptr)
-            events_->mouseDown(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam), button);
+            events_->mouseDown(programPixel(GET_X_LPARAM(lParam), scale_),
+                               programPixel(GET_Y_LPARAM(lParam), scale_), button);
         return 0;
     }
     case WM_LBUTTONUP:
@@ -313,7 +413,8 @@ LRESULT Win32Desktop::handleMessage(HWND window, UINT message, WPARAM wParam, LP
         if (!pressedHere)
             return 0;
         if (events_ != nullptr)
-            events_->mouseUp(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam), button);
+            events_->mouseUp(programPixel(GET_X_LPARAM(lParam), scale_),
+                             programPixel(GET_Y_LPARAM(lParam), scale_), button);
         return 0;
     }
     case WM_CAPTURECHANGED: {
@@ -335,9 +436,20 @@ LRESULT Win32Desktop::handleMessage(HWND window, UINT message, WPARAM wParam, LP
     case WM_DROPFILES:
         deliverDrop(reinterpret_cast<HDROP>(wParam));
         return 0;
+    case WM_DPICHANGED: {
+        // The window went to a monitor of another density, or its monitor's scale was changed.
+        // Windows suggests the window scaled by the ratio of the two DPIs, which from 150 % to
+        // 200 % would be no whole factor: only the suggested place is taken, and the size is the
+        // program's at the new factor. When our own setGeometry moved the window there, the place
+        // it asked for stands.
+        const auto* suggested = reinterpret_cast<const RECT*>(lParam);
+        followDpi(HIWORD(wParam), placing_.value_or(Place{suggested->left, suggested->top}));
+        return 0;
+    }
     case WM_MOUSEMOVE:
         if (events_ != nullptr)
-            events_->mouseMove(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
+            events_->mouseMove(programPixel(GET_X_LPARAM(lParam), scale_),
+                               programPixel(GET_Y_LPARAM(lParam), scale_));
         return 0;
     case WM_KEYDOWN:
     case WM_SYSKEYDOWN:
@@ -350,6 +462,9 @@ LRESULT Win32Desktop::handleMessage(HWND window, UINT message, WPARAM wParam, LP
     case WM_TIMER:
         if (wParam != tickTimer)
             break;
+        // Set again first: a tick that opens a modal box must not hold up the ticks behind it.
+        if (ticking_)
+            armTick();
         if (events_ != nullptr)
             events_->tick();
         return 0;
@@ -382,7 +497,8 @@ void Win32Desktop::deliverDrop(HDROP drop) {
     // Freed before the core runs: an error box it may show runs a modal loop of its own.
     DragFinish(drop);
     if (!name.empty() && events_ != nullptr)
-        events_->fileDropped(at.x, at.y, utf8FromWide(name));
+        events_->fileDropped(programPixel(at.x, scale_), programPixel(at.y, scale_),
+                             utf8FromWide(name));
 }
 
 void Win32Desktop::deliverLaunchFailures() {
@@ -402,18 +518,18 @@ void Win32Desktop::paint() {
     const HDC dc = BeginPaint(window_, &painting);
     RECT client;
     GetClientRect(window_, &client);
-    if (frameWidth_ > 0 && frameHeight_ > 0) {
+    if (dibWidth_ > 0 && dibHeight_ > 0) {
         BITMAPINFO info{};
         info.bmiHeader.biSize = sizeof info.bmiHeader;
-        info.bmiHeader.biWidth = frameWidth_;
-        info.bmiHeader.biHeight = -frameHeight_; // negative: the first row is the top one
+        info.bmiHeader.biWidth = dibWidth_;
+        info.bmiHeader.biHeight = -dibHeight_; // negative: the first row is the top one
         info.bmiHeader.biPlanes = 1;
         info.bmiHeader.biBitCount = 24;
         info.bmiHeader.biCompression = BI_RGB;
-        SetDIBitsToDevice(dc, 0, 0, static_cast<DWORD>(frameWidth_),
-                          static_cast<DWORD>(frameHeight_), 0, 0, 0,
-                          static_cast<UINT>(frameHeight_), dibRows_.data(), &info, DIB_RGB_COLORS);
-        ExcludeClipRect(dc, 0, 0, frameWidth_, frameHeight_);
+        SetDIBitsToDevice(dc, 0, 0, static_cast<DWORD>(dibWidth_), static_cast<DWORD>(dibHeight_),
+                          0, 0, 0, static_cast<UINT>(dibHeight_), dibRows_.data(), &info,
+                          DIB_RGB_COLORS);
+        ExcludeClipRect(dc, 0, 0, dibWidth_, dibHeight_);
     }
     // Between a resize and the next frame, whatever the frame does not cover is black.
     FillRect(dc, &client, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
@@ -421,14 +537,47 @@ void Win32Desktop::paint() {
 }
 
 void Win32Desktop::setGeometry(const WindowGeometry& geometry) {
-    SetWindowPos(window_, nullptr, geometry.left, geometry.top, geometry.width, geometry.height,
-                 SWP_NOZORDER | SWP_NOACTIVATE);
+    width_ = geometry.width;
+    height_ = geometry.height;
+    // A move onto a monitor of another DPI brings WM_DPICHANGED before SetWindowPos returns.
+    placing_ = Place{geometry.left, geometry.top};
+    SetWindowPos(window_, nullptr, geometry.left, geometry.top, geometry.width * scale_,
+                 geometry.height * scale_, SWP_NOZORDER | SWP_NOACTIVATE);
+    placing_.reset();
 }
 
 WindowGeometry Win32Desktop::geometry() const {
     RECT area{};
     GetWindowRect(window_, &area);
-    return {area.left, area.top, area.right - area.left, area.bottom - area.top};
+    return {area.left, area.top, (area.right - area.left) / scale_,
+            (area.bottom - area.top) / scale_};
+}
+
+void Win32Desktop::followDpi(unsigned dpi, Place at) {
+    dpi_ = dpi;
+    scale_ = scaleForDpi(dpi);
+    SetWindowPos(window_, nullptr, at.left, at.top, width_ * scale_, height_ * scale_,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+    setIcons();
+    if (frame_.width > 0)
+        showFrame();
+}
+
+// The icons that Windows shows for the window (the taskbar, Alt+Tab), each an image of the
+// program icon in the size that the window's DPI asks for.
+void Win32Desktop::setIcons() {
+    const HINSTANCE instance = GetModuleHandleA(nullptr);
+    const int metrics[2] = {SM_CXICON, SM_CXSMICON};
+    const WPARAM kinds[2] = {ICON_BIG, ICON_SMALL};
+    for (int which = 0; which < 2; ++which) {
+        const int size = programIconSizeFor(systemMetricForDpi(metrics[which], dpi_));
+        const auto icon = static_cast<HICON>(
+            LoadImageA(instance, MAKEINTRESOURCEA(DRAVIX_PROGRAM_ICON), IMAGE_ICON, size, size, 0));
+        SendMessageA(window_, WM_SETICON, kinds[which], reinterpret_cast<LPARAM>(icon));
+        if (icons_[which] != nullptr)
+            DestroyIcon(icons_[which]);
+        icons_[which] = icon;
+    }
 }
 
 ScreenRect Win32Desktop::workAreaNear(const ScreenRect& area) const {
@@ -444,9 +593,14 @@ ScreenRect Win32Desktop::workAreaNear(const ScreenRect& area) const {
 }
 
 void Win32Desktop::present(const Frame& frame) {
-    dibRowsFromFrame(frame, dibRows_);
-    frameWidth_ = frame.width;
-    frameHeight_ = frame.height;
+    frame_ = frame;
+    showFrame();
+}
+
+void Win32Desktop::showFrame() {
+    dibRowsFromFrame(frame_, scale_, dibRows_);
+    dibWidth_ = frame_.width * scale_;
+    dibHeight_ = frame_.height * scale_;
     // Painted before returning, so that what the core presents shows at once.
     InvalidateRect(window_, nullptr, FALSE);
     UpdateWindow(window_);
@@ -510,6 +664,16 @@ void Win32Desktop::showTip(const std::string& text, Place at) {
         if (tip_ == nullptr)
             return;
     }
+    if (tipFontDpi_ != dpi_) {
+        if (const HFONT font = tooltipFont(dpi_)) {
+            if (tipFont_ != nullptr)
+                DeleteObject(tipFont_);
+            tipFont_ = font;
+        }
+        tipFontDpi_ = dpi_;
+    }
+    SetWindowLongPtrW(tip_, tipFontWord, reinterpret_cast<LONG_PTR>(tipFont_));
+    SetWindowLongPtrW(tip_, tipDpiWord, static_cast<LONG_PTR>(dpi_));
     const std::wstring wide = wideFromUtf8(text);
     SetWindowTextW(tip_, wide.c_str());
     const SIZE size = tipSizeFor(tip_, wide);
@@ -562,6 +726,26 @@ std::optional<std::string> Win32Desktop::launch(const std::string& path,
         return error.code().message();
     }
     return std::nullopt;
+}
+
+void Win32Desktop::setTicking(bool ticking) {
+    if (ticking == ticking_)
+        return;
+    ticking_ = ticking;
+    if (ticking)
+        armTick();
+    else
+        KillTimer(window_, tickTimer);
+}
+
+// The timer is set anew for each tick, to the point of the grid nearest a tick from now, so that
+// neither a late WM_TIMER (a low-priority message) nor an early one shifts the grid.
+void Win32Desktop::armTick() {
+    const long long elapsed = static_cast<long long>(GetTickCount64() - startedAt_);
+    const long long half = tickMilliseconds / 2;
+    const long long delay = millisecondsToNextTick(elapsed + half) + half;
+    SetTimer(window_, tickTimer, static_cast<UINT>(std::max<long long>(delay, USER_TIMER_MINIMUM)),
+             nullptr);
 }
 
 int Win32Desktop::millisecondOfDay() const {

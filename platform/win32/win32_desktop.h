@@ -3,9 +3,15 @@
 //  [X] borderless popup window (WS_POPUP), placed exactly where asked; taskbar entry "Dravix"
 //      with the program icon
 //  [X] geometry changes take effect at once (SetWindowPos); no minimum size (26 x 23 works)
-//  [X] frames shown opaque and unscaled at the window's top-left corner (24-bit top-down DIB)
-//  [X] mouse press, move and release in window coordinates, which add up with the geometry to
-//      the true screen point also while the window moves; a left or middle press captures the
+//  [X] frames shown opaque at the window's top-left corner (24-bit top-down DIB), every pixel a
+//      square block of scale() x scale() screen pixels, enlarged in memory (nearest neighbour)
+//  [X] per-monitor DPI awareness (v2, manifest): scale() is the window's monitor's DPI / 96
+//      rounded to a whole number (scaleForDpi); width and height are the program's pixels times
+//      the scale, left and top stay screen pixels; WM_DPICHANGED takes the new monitor's factor,
+//      resizes the window to it and shows the frame again; the window's icons follow the DPI
+//  [X] mouse press, move and release in window coordinates divided by the scale (rounded down,
+//      also left of and above the window); times the scale they add up with the geometry to the
+//      true screen point also while the window moves; a left or middle press captures the
 //      pointer, so its moves and release arrive also outside the window; left 0, right 1,
 //      middle 2; the side buttons are not delivered; a double click arrives as a second press
 //  [X] when another window takes the pointer while the left or middle button is held, the core
@@ -36,9 +42,10 @@
 //  [X] files dropped from Explorer (WM_DROPFILES): the first one, at the drop point
 //  [ ] drops onto a strip that runs as administrator: Windows blocks them from a normal Explorer
 //      (UIPI), and the strip does not open that door
-//  [X] a tip: a thin-bordered tool window in the system's tooltip colours and GUI font, sized to
-//      its text, owned by the strip, above every window, never active and transparent to the
-//      pointer; shown where asked, even where that runs off the screen
+//  [X] a tip: a thin-bordered tool window in the system's tooltip colours and font (the status
+//      font, at the strip's DPI), sized to its text, owned by the strip, above every window, never
+//      active and transparent to the pointer; shown where asked, even where that runs off the
+//      screen
 //  [X] every path and text in UTF-8, handed to the W functions as UTF-16, so that any name
 //      works whatever the ANSI code page; the manifest also declares UTF-8 as the process's code
 //      page (heeded from Windows 10 version 1903 on)
@@ -59,7 +66,8 @@
 //  [X] closing from outside (Alt+F4, the taskbar) ends the message loop; exit at once with a
 //      status (ExitProcess)
 //  [ ] minimise and maximise: refused, so that the window's geometry is always its real one
-//  [ ] screens above 96 pixels per inch: the program is not DPI-aware, so Windows scales it
+//  [ ] monitors of different densities are followed as Windows documents it (WM_DPICHANGED);
+//      Wine gives every monitor the same DPI and never sends it, so that is untried
 
 #pragma once
 
@@ -73,6 +81,8 @@
 #include <vector>
 
 struct HDROP__;
+struct HFONT__;
+struct HICON__;
 struct HWND__;
 
 namespace dravix::win32 {
@@ -87,7 +97,7 @@ public:
     Win32Desktop(const Win32Desktop&) = delete;
     Win32Desktop& operator=(const Win32Desktop&) = delete;
 
-    // Starts the 100 ms tick, shows the window, delivers activate and handles messages until the
+    // Shows the window, delivers activate and handles messages until the
     // window is closed. Returns the process's exit status.
     int run(WindowEvents& events);
 
@@ -95,8 +105,9 @@ public:
     WindowGeometry geometry() const override;
     void present(const Frame& frame) override;
     ScreenRect workAreaNear(const ScreenRect& area) const override;
-    // Every pixel shown once; screens of a higher density are not yet scaled up.
-    int scale() const override { return 1; }
+    // The factor of the monitor the window is on: 1 up to 1.25 times the usual 96 DPI, 2 from
+    // 1.5 times, and so on.
+    int scale() const override { return scale_; }
 
     void showError(const std::string& text) override;
     std::optional<std::string> chooseFile(const std::string& initialName) override;
@@ -116,6 +127,8 @@ public:
     std::optional<std::string> launch(const std::string& path,
                                       const std::string& workingFolder) override;
     int millisecondOfDay() const override;
+    // A window timer runs only while the program asks for the tick.
+    void setTicking(bool ticking) override;
     [[noreturn]] void exitProcess(int status) override;
 
 private:
@@ -127,17 +140,33 @@ private:
     void deliverDrop(HDROP__* drop);
     void deliverLaunchFailures();
     void paint();
+    void armTick();
+    void showFrame();
+    void followDpi(unsigned dpi, Place at);
+    void setIcons();
 
     std::string title_;
     HWND__* window_ = nullptr;
     HWND__* tip_ = nullptr; // made at the first showTip
     WindowEvents* events_ = nullptr;
     bool activationDelivered_ = false;
+    bool ticking_ = false;
+    std::uint64_t startedAt_; // GetTickCount64 when the desktop was made: the tick grid's origin
     bool comInitialized_ = false;
     bool pressed_[3] = {}; // per MouseButton: a press reached this window, its release may follow
-    int frameWidth_ = 0;
-    int frameHeight_ = 0;
+    unsigned dpi_ = 96;    // of the window's monitor
+    int scale_ = 1;
+    // The program's size of the window, from which each factor makes the window's.
+    int width_ = 1;
+    int height_ = 1;
+    std::optional<Place> placing_; // where setGeometry is putting the window, while it does
+    Frame frame_;                  // the last one presented, to show again at a new factor
+    int dibWidth_ = 0;             // the frame's size on the screen
+    int dibHeight_ = 0;
     std::vector<std::uint8_t> dibRows_;
+    HICON__* icons_[2] = {};     // the window's big and small icon, for the DPI
+    HFONT__* tipFont_ = nullptr; // the tooltip font at tipFontDpi_, made by showTip
+    unsigned tipFontDpi_ = 0;
     // Shared with the launch threads, which may outlive this object.
     std::shared_ptr<LaunchFailures> launchFailures_;
 };

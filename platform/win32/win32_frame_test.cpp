@@ -25,7 +25,7 @@ TEST(DibRows, AreThreeBytesAPixelPaddedToAMultipleOfFour) {
 
 TEST(DibRows, HoldBlueGreenRedFromTheTopRowDownWithZeroPadding) {
     std::vector<std::uint8_t> rows;
-    dibRowsFromFrame(numberedFrame(3, 2), rows);
+    dibRowsFromFrame(numberedFrame(3, 2), 1, rows);
     // clang-format off
     const std::vector<std::uint8_t> expected = {
         3, 2, 1,    13, 12, 11,  23, 22, 21,  0, 0, 0,
@@ -37,8 +37,8 @@ TEST(DibRows, HoldBlueGreenRedFromTheTopRowDownWithZeroPadding) {
 
 TEST(DibRows, ReplaceWhatALargerEarlierFrameLeftInTheBuffer) {
     std::vector<std::uint8_t> rows;
-    dibRowsFromFrame(numberedFrame(5, 3), rows);
-    dibRowsFromFrame(numberedFrame(1, 2), rows);
+    dibRowsFromFrame(numberedFrame(5, 3), 2, rows);
+    dibRowsFromFrame(numberedFrame(1, 2), 1, rows);
     const std::vector<std::uint8_t> expected = {3, 2, 1, 0, 13, 12, 11, 0};
     EXPECT_EQ(rows, expected);
 }

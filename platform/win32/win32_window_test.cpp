@@ -1,8 +1,12 @@
 // The window's messages as the core receives them: the desktop runs its real message loop on a
 // window of its own while the test posts input to it.
 
+#include "app/main_window.h"
+#include "platform/fake/fake_desktop.h"
 #include "platform/win32/win32_desktop.h"
 #include "platform/win32/win32_folder_claim.h"
+#include "tests/support/core_fixture.h"
+#include "tests/support/toggle_point.h"
 #include "tests/support/win32_test_folder.h"
 
 #include <windows.h>
@@ -89,6 +93,13 @@ private:
     HWND window_;
 };
 
+// Runs the backend until the window closes, with the tick asked for from the start: the recorder
+// closes the window on a tick.
+int play(Win32Desktop& desktop, Recorder& recorder) {
+    desktop.setTicking(true);
+    return desktop.run(recorder);
+}
+
 LPARAM point(int x, int y) {
     return MAKELPARAM(static_cast<WORD>(x), static_cast<WORD>(y));
 }
@@ -129,7 +140,7 @@ TEST(Win32Window, DeliversTheActivationFirstThenTheInputAndEndsWhenClosed) {
     PostMessageA(window, WM_SYSKEYDOWN, VK_DOWN, 1 | (1 << 29)); // with Alt
 
     Recorder recorder(window);
-    EXPECT_EQ(desktop.run(recorder), 0);
+    EXPECT_EQ(play(desktop, recorder), 0);
     const std::vector<std::string> expected = {
         "activate",
         "down 3,4 left",
@@ -174,7 +185,7 @@ TEST(Win32Window, APressWhoseCaptureIsTakenEndsOnceAndItsReleasesAreDropped) {
         if (button == MouseButton::left)
             SetCapture(other);
     };
-    desktop.run(recorder);
+    play(desktop, recorder);
     DestroyWindow(other);
     const std::vector<std::string> expected = {
         "activate",          "down 3,4 left",   "capture lost",
@@ -211,7 +222,7 @@ TEST(Win32Window, ADropDeliversItsFirstFileAtTheDropPoint) {
     const HDROP drop = dropOf({14, 150}, {L"C:\\Пример\\notes.txt", L"C:\\other.txt"});
     PostMessageW(window, WM_DROPFILES, reinterpret_cast<WPARAM>(drop), 0);
     Recorder recorder(window);
-    desktop.run(recorder);
+    play(desktop, recorder);
     const std::vector<std::string> expected = {"activate", "drop 14,150 C:\\Пример\\notes.txt"};
     EXPECT_EQ(recorder.events, expected);
 }
@@ -229,7 +240,7 @@ TEST(Win32Window, ALaunchReturnsNothingAndItsFailureArrivesLaterThroughTheLoop) 
         EXPECT_EQ(desktop.launch(missing, folder.path()), std::nullopt);
         recorder.events.push_back("returned");
     };
-    desktop.run(recorder);
+    play(desktop, recorder);
 
     const std::vector<std::string> expected = {"activate", "returned", "launch failed"};
     EXPECT_EQ(recorder.events, expected);
@@ -342,6 +353,191 @@ TEST(OnePerFolder, ALaterStartBringsTheStripOfItsFolderToTheFront) {
     EXPECT_TRUE(bringStripToFront(mark, 0));
     EXPECT_EQ(GetForegroundWindow(), strip);
     DestroyWindow(other);
+}
+
+// On a screen of 192 DPI, Windows's 200 %, every pixel of the program shows as a 2 x 2 block and
+// the pointer comes back in the program's pixels. Wine's prefix of win32_desktop_test_192dpi has
+// that density; elsewhere these tests skip.
+class Win32DenseScreen : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const HDC screen = GetDC(nullptr);
+        const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+        ReleaseDC(nullptr, screen);
+        if (dpi != 192)
+            GTEST_SKIP() << "for a screen of 192 DPI; this one has " << dpi;
+    }
+};
+
+// How many pixels at the window's top-left corner differ from a frame, whose every pixel has a
+// colour of its own, enlarged `scale` times: every frame pixel a scale x scale block.
+int pixelsOutsideTheirBlocks(HWND window, const Frame& frame, int scale) {
+    const HDC dc = GetDC(window);
+    int wrong = 0;
+    for (int y = 0; y < frame.height * scale; ++y) {
+        for (int x = 0; x < frame.width * scale; ++x) {
+            const std::uint8_t* rgb = &frame.rgb[3 * ((y / scale) * frame.width + x / scale)];
+            if (GetPixel(dc, x, y) != RGB(rgb[0], rgb[1], rgb[2]))
+                ++wrong;
+        }
+    }
+    ReleaseDC(window, dc);
+    return wrong;
+}
+
+// The width of the window's small icon; 0 when it has none.
+int smallIconSize(HWND window) {
+    const auto icon = reinterpret_cast<HICON>(SendMessageA(window, WM_GETICON, ICON_SMALL, 0));
+    ICONINFO parts{};
+    if (icon == nullptr || !GetIconInfo(icon, &parts))
+        return 0;
+    BITMAP colours{};
+    GetObjectA(parts.hbmColor, sizeof colours, &colours);
+    DeleteObject(parts.hbmColor);
+    DeleteObject(parts.hbmMask);
+    return colours.bmWidth;
+}
+
+RECT windowRect(HWND window) {
+    RECT rect{};
+    GetWindowRect(window, &rect);
+    return rect;
+}
+
+// The window shows the frame in 2 x 2 blocks and hands the pointer on in the program's pixels.
+// Then comes WM_DPICHANGED, which Windows sends as the window moves onto a monitor of 288 DPI
+// (Wine never does; the test sends it): the window takes the suggested place, but the size of the
+// new whole factor rather than the suggested one, which scales by the ratio of the DPIs; it shows
+// the frame again in 3 x 3 blocks, divides the pointer by 3 and has the small icon that Windows
+// asks for there, 48 pixels.
+TEST_F(Win32DenseScreen, ShowsBlocksTakesThePointerInTheProgramsPixelsAndFollowsTheMonitor) {
+    Win32Desktop desktop(testTitle);
+    ASSERT_EQ(desktop.scale(), 2);
+    desktop.setGeometry({40, 50, 26, 23});
+    const HWND window = FindWindowA("TForm1", testTitle);
+    const RECT doubled = windowRect(window);
+    EXPECT_EQ(doubled.left, 40);
+    EXPECT_EQ(doubled.top, 50);
+    EXPECT_EQ(doubled.right - doubled.left, 52);
+    EXPECT_EQ(doubled.bottom - doubled.top, 46);
+    EXPECT_EQ(desktop.geometry(), (WindowGeometry{40, 50, 26, 23}));
+
+    // Each lands on the program pixel whose block holds it, also left of and above the window.
+    PostMessageA(window, WM_LBUTTONDOWN, MK_LBUTTON, point(25, 23));
+    PostMessageA(window, WM_MOUSEMOVE, MK_LBUTTON, point(-1, -3));
+    PostMessageA(window, WM_LBUTTONUP, 0, point(-4, -4));
+    PostMessageW(window, WM_DROPFILES, reinterpret_cast<WPARAM>(dropOf({51, 45}, {L"C:\\a.txt"})),
+                 0);
+    RECT suggested{300, 200, 300 + 80, 200 + 70};
+    PostMessageA(window, WM_DPICHANGED, MAKEWPARAM(288, 288), reinterpret_cast<LPARAM>(&suggested));
+    PostMessageA(window, WM_RBUTTONDOWN, MK_RBUTTON, point(5, 5));
+    Frame frame{26, 23, {}};
+    for (int pixel = 0; pixel < 26 * 23; ++pixel)
+        frame.rgb.insert(frame.rgb.end(), {static_cast<std::uint8_t>(pixel),
+                                           static_cast<std::uint8_t>(pixel >> 8), 77});
+    int wrongDoubled = -1;
+    int wrongTripled = -1;
+    int scale = 0;
+    WindowGeometry geometry;
+    RECT tripled{};
+    int smallIcon = 0;
+    Recorder recorder(window);
+    recorder.onActivate = [&] {
+        desktop.present(frame);
+        wrongDoubled = pixelsOutsideTheirBlocks(window, frame, 2);
+    };
+    recorder.onDown = [&](MouseButton button) {
+        if (button != MouseButton::right)
+            return;
+        scale = desktop.scale();
+        geometry = desktop.geometry();
+        tripled = windowRect(window);
+        wrongTripled = pixelsOutsideTheirBlocks(window, frame, 3);
+        smallIcon = smallIconSize(window);
+    };
+    play(desktop, recorder);
+    EXPECT_EQ(wrongDoubled, 0);
+    const std::vector<std::string> expected = {
+        "activate",      "down 12,11 left",      "move -1,-2 captured",
+        "up -2,-2 left", "drop 25,22 C:\\a.txt", "down 1,1 right",
+    };
+    EXPECT_EQ(recorder.events, expected);
+
+    EXPECT_EQ(scale, 3);
+    EXPECT_EQ(geometry, (WindowGeometry{300, 200, 26, 23}));
+    EXPECT_EQ(tripled.right - tripled.left, 78);
+    EXPECT_EQ(tripled.bottom - tripled.top, 69);
+    EXPECT_EQ(wrongTripled, 0);
+    EXPECT_EQ(smallIcon, 48);
+}
+
+// The core on this window, with its stored files in memory: its geometry, frames, scale, work
+// area, clock and tick are the window's.
+class CoreOnTheWindow : public FakeDesktop {
+public:
+    explicit CoreOnTheWindow(Win32Desktop& window) : window_(window) {}
+
+    void setGeometry(const WindowGeometry& geometry) override { window_.setGeometry(geometry); }
+    WindowGeometry geometry() const override { return window_.geometry(); }
+    void present(const Frame& frame) override { window_.present(frame); }
+    int scale() const override { return window_.scale(); }
+    ScreenRect workAreaNear(const ScreenRect& area) const override {
+        return window_.workAreaNear(area);
+    }
+    int millisecondOfDay() const override { return window_.millisecondOfDay(); }
+    void setTicking(bool ticking) override { window_.setTicking(ticking); }
+
+private:
+    Win32Desktop& window_;
+};
+
+// The main window that closes itself once its geometry is the awaited one, noting where the
+// window is on the screen then.
+class AwaitingForm : public TForm1 {
+public:
+    AwaitingForm(Desktop& desktop, HWND window, WindowGeometry awaited)
+        : TForm1(desktop), desktop_(desktop), window_(window), awaited_(awaited) {}
+
+    void tick() override {
+        TForm1::tick();
+        if (desktop_.geometry() != awaited_)
+            return;
+        reached = windowRect(window_);
+        PostMessageA(window_, WM_CLOSE, 0, 0);
+    }
+
+    RECT reached{};
+
+private:
+    Desktop& desktop_;
+    HWND window_;
+    WindowGeometry awaited_;
+};
+
+// A press on the toggle's middle, at twice its program coordinates, opens the strip: the window
+// grows by 300 program pixels upward, 600 screen pixels.
+TEST_F(Win32DenseScreen, APressOnTheToggleRaisesTheStripTwiceAsFar) {
+    Win32Desktop window(testTitle);
+    CoreOnTheWindow desktop(window);
+    desktop.putFileInExecutableFolder("dravix.ini", "700\r\n300\r\n");
+    desktop.putFileInExecutableFolder("dravix.dat", dravix::testing::emptySlotList());
+    const HWND strip = FindWindowA("TForm1", testTitle);
+    AwaitingForm form(desktop, strip, {300, 700 - 600, 244, 323});
+    // Undivided, the press would fall below the closed window's 23 rows and miss the toggle.
+    const int x = 2 * dravix::testing::toggleX + 1;
+    const int y = 2 * dravix::testing::toggleY + 1;
+    PostMessageA(strip, WM_LBUTTONDOWN, MK_LBUTTON, point(x, y));
+    PostMessageA(strip, WM_LBUTTONUP, 0, point(x, y));
+    // Ends the run should the strip never open.
+    const UINT_PTR deadline = SetTimer(nullptr, 0, 10000, [](HWND, UINT, UINT_PTR, DWORD) {
+        PostMessageA(FindWindowA("TForm1", testTitle), WM_CLOSE, 0, 0);
+    });
+    window.run(form);
+    KillTimer(nullptr, deadline);
+    EXPECT_EQ(form.reached.left, 300);
+    EXPECT_EQ(form.reached.top, 100);
+    EXPECT_EQ(form.reached.right - form.reached.left, 488);
+    EXPECT_EQ(form.reached.bottom - form.reached.top, 646);
 }
 
 } // namespace

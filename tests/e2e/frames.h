@@ -24,6 +24,12 @@ Image openFrame(const std::array<std::string_view, 6>& cells = {"space", "space"
 
 // Tops of the slot buttons kn0 .. kn9 inside the slot panel (Left 4), and of the glyph cells.
 inline constexpr std::array<int, 10> slotButtonTops{8, 28, 48, 68, 89, 109, 129, 150, 171, 192};
+// A point on a slot button of the open window: the middle of their column (x 4 .. 24), a little
+// below the button's top.
+inline constexpr int slotX = 14;
+constexpr int slotY(int slot) {
+    return slotButtonTops[static_cast<std::size_t>(slot)] + 6;
+}
 inline constexpr int firstGlyphCellTop = 216;
 inline constexpr int glyphCellPitch = 13;
 

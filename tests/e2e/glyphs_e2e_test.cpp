@@ -7,16 +7,10 @@
 namespace dravix::e2e {
 namespace {
 
-constexpr int slotX = 14;
-
 constexpr Geometry closedPlace{300, 600, 26, 23};
 constexpr Geometry openPlace{300, 300, 244, 323};
 
 constexpr Milliseconds slideTimeout = 2000ms;
-
-int slotY(int slot) {
-    return slotButtonTops[static_cast<std::size_t>(slot)] + 6;
-}
 
 // "Notes_1" is longer than six characters and ends in a digit past the sixth; "my-app" has a
 // hyphen, which has no glyph and leaves its cell blank.

@@ -11,6 +11,7 @@
 #include <iostream>
 #include <sstream>
 #include <stdexcept>
+#include <thread>
 
 namespace dravix::e2e {
 
@@ -110,6 +111,10 @@ void DravixProcess::runAsOrdinaryUser() {
     }
 }
 
+std::filesystem::path DravixProcess::executable() const {
+    return ordinaryUser_ && settings().installed ? settings().binary : folder_ / "dravix";
+}
+
 void DravixProcess::start() {
     if (running()) {
         throw std::logic_error("dravix still runs; it cannot be started twice at once");
@@ -119,7 +124,7 @@ void DravixProcess::start() {
     process_.reset();
 
     x11test::ProcessOptions options;
-    const std::string program = (folder_ / "dravix").string();
+    const std::string program = executable().string();
     if (ordinaryUser_) {
         options.argv = {"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"};
     }
@@ -399,6 +404,25 @@ void DravixTest::tapKey(unsigned long keysym) {
     if (!waitUntil([&] { return !x().geometry(dialog); }, changeTimeout))
         return ::testing::AssertionFailure() << "the dialog did not close on Return";
     return ::testing::AssertionSuccess();
+}
+
+::testing::AssertionResult DravixTest::enterIntoTheNextDialog(const std::string& text) {
+    std::optional<Window> dialog;
+    const bool opened = waitUntil(
+        [&] {
+            for (Window window : app.allWindows()) {
+                if (window != main)
+                    dialog = window;
+            }
+            return dialog.has_value();
+        },
+        windowTimeout);
+    if (!opened)
+        return ::testing::AssertionFailure() << "no dialog opened; " << app.describeWindows();
+    // The dialog may be mapped before it has its final place and contents; its own focus is on
+    // its file name field.
+    std::this_thread::sleep_for(100ms);
+    return enterIntoDialog(*dialog, text);
 }
 
 // Without a window manager nobody gives the box the keyboard focus, so the harness does, as a

@@ -43,6 +43,9 @@ inline constexpr Milliseconds changeTimeout = 3000ms;
 struct Settings {
     std::filesystem::path binary;    // the dravix executable to copy into each test's folder
     std::filesystem::path artifacts; // where failing tests leave screenshots and logs
+    // The binary is an installed one, in a folder the ordinary user may not write (an unpacked
+    // package): the runs as that user start it where it is rather than a copy.
+    bool installed = false;
 };
 Settings& settings();
 
@@ -77,9 +80,12 @@ public:
     std::optional<std::string> readFile(const std::string& name) const;
 
     // From the next start() on, the program runs as the ordinary user nobody (uid 65534) from a
-    // folder that user may read but not write, as a package installs it; HOME (elsewhere())
-    // becomes that user's. It then runs without DRAVIX_E2E_WRAPPER.
+    // folder that user may read but not write, as a package installs it (the installed binary
+    // itself with Settings::installed); HOME (elsewhere()) becomes that user's. It then runs
+    // without DRAVIX_E2E_WRAPPER.
     void runAsOrdinaryUser();
+    // The folder of the executable that start() runs.
+    std::filesystem::path programFolder() const { return executable().parent_path(); }
 
     // Gives the next start() this environment variable in place of the caller's (PATH, say).
     // HOME is always the folder elsewhere().
@@ -111,6 +117,7 @@ public:
 
 private:
     void stop();
+    std::filesystem::path executable() const;
 
     std::filesystem::path folder_;
     std::optional<x11test::ChildProcess> process_;
@@ -170,6 +177,9 @@ protected:
     // Return; succeeds once the dialog has closed. The text goes in as a paste: file choosers
     // complete names while they are typed, so fast synthetic keystrokes would garble it.
     ::testing::AssertionResult enterIntoDialog(Window dialog, const std::string& text);
+    // Waits for a dialog of this run (a window besides the strip) and enters the text into it as
+    // enterIntoDialog does.
+    ::testing::AssertionResult enterIntoTheNextDialog(const std::string& text);
 
     // Right press on the toggle at this Top of the window; the process must end with status 0.
     void exitThroughTheToggle(int toggleTop);

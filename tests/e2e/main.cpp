@@ -2,6 +2,8 @@
 //   --dravix-binary=PATH  the dravix executable to test (or the environment's DRAVIX_BINARY)
 //   --artifacts=DIR       where failing tests leave screenshots and logs (default: a folder
 //                         dravix-e2e-artifacts in the temporary directory)
+//   --installed           the binary is installed where an ordinary user may not write (an
+//                         unpacked package): the tests that run it as such a user run it there
 // and needs DISPLAY to name an X server with the XTEST extension. Most tests expect no window
 // manager; the OnTheDesktop tests run under any (tests/desktops/session.sh starts one).
 
@@ -27,6 +29,8 @@ int main(int argc, char** argv) {
             settings.binary = argument.substr(std::string_view("--dravix-binary=").size());
         } else if (argument.starts_with("--artifacts=")) {
             settings.artifacts = argument.substr(std::string_view("--artifacts=").size());
+        } else if (argument == "--installed") {
+            settings.installed = true;
         } else {
             std::cerr << "unknown argument: " << argument << "\n";
             return 2;

@@ -15,13 +15,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr int slotX = 14; // the middle of the slot buttons' column
 constexpr Geometry closedPlace{300, 600, 26, 23};
 constexpr Geometry openPlace{300, 300, 244, 323};
-
-int slotY(int slot) {
-    return slotButtonTops[static_cast<std::size_t>(slot)] + 6;
-}
 
 class SlotsOnTheDesktop : public DravixTest {
 protected:

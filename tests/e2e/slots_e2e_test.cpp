@@ -15,17 +15,11 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr int slotX = 14; // the middle of the slot buttons' column, x 4 .. 24
-
 // Low enough on the screen for the open strip to be wholly visible.
 constexpr Geometry closedPlace{300, 600, 26, 23};
 constexpr Geometry openPlace{300, 300, 244, 323};
 
 constexpr Milliseconds slideTimeout = 2000ms;
-
-int slotY(int slot) {
-    return slotButtonTops[static_cast<std::size_t>(slot)] + 6;
-}
 
 // Each test works in its dravix folder: the files the slots hold, a stand-in xdg-open and the
 // records the started programs leave.
@@ -167,22 +161,7 @@ TEST_F(Slots, AFileAssignedThroughTheDialogIsStoredAndSurvivesARestart) {
     ASSERT_NO_FATAL_FAILURE(startAndOpen(before));
 
     clickAt(slotX, slotY(2), Button::right);
-    std::optional<Window> chooser;
-    ASSERT_TRUE(waitUntil(
-        [&] {
-            for (Window window : app.allWindows()) {
-                if (window != main) {
-                    chooser = window;
-                }
-            }
-            return chooser.has_value();
-        },
-        windowTimeout))
-        << "no dialog window after the right click; " << app.describeWindows();
-    // The dialog may be mapped before it has its final place and contents; its own focus is on
-    // its file name field.
-    std::this_thread::sleep_for(100ms);
-    ASSERT_TRUE(enterIntoDialog(*chooser, chosen.string()));
+    ASSERT_TRUE(enterIntoTheNextDialog(chosen.string()));
 
     ASSERT_TRUE(
         waitUntil([&] { return app.readFile("dravix.dat") == slotList(after); }, changeTimeout))

@@ -15,15 +15,20 @@ namespace {
 
 class PositionAndExit : public DravixTest {
 protected:
+    static std::set<std::string> namesIn(const std::filesystem::path& folder) {
+        std::set<std::string> names;
+        for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+            names.insert(entry.path().filename().string());
+        }
+        return names;
+    }
+
     // The program writes nothing but its two stored files: no temporary file of a safe write is
     // left behind, and nothing lands in the working folder or HOME.
     void expectNoOtherFiles() {
-        std::set<std::string> names;
-        for (const auto& entry : std::filesystem::directory_iterator(app.folder())) {
-            names.insert(entry.path().filename().string());
-        }
-        EXPECT_EQ(names, (std::set<std::string>{"dravix", "dravix.dat", "dravix.ini", "elsewhere",
-                                                "stderr.txt", "stdout.txt"}));
+        EXPECT_EQ(namesIn(app.folder()),
+                  (std::set<std::string>{"dravix", "dravix.dat", "dravix.ini", "elsewhere",
+                                         "stderr.txt", "stdout.txt"}));
         EXPECT_TRUE(std::filesystem::is_empty(app.elsewhere()))
             << "dravix wrote into its working folder / HOME";
     }
@@ -88,25 +93,42 @@ TEST_F(PositionAndExit, ExitWithTheStripOpenAndStartAgainClosed) {
 }
 
 // Installed where the user may not write, the program keeps its files in the user's settings
-// folder and leaves its own folder as the package made it.
+// folder, both the slot it is given and its place, and leaves its own folder as the package made
+// it. The test of the Debian package (tests/install) runs this on the package's /usr/bin/dravix.
 TEST_F(PositionAndExit, InstalledWhereTheUserMayNotWriteItKeepsTheFilesInTheSettingsFolder) {
     app.runAsOrdinaryUser();
+    // The settings folder is ~/.config/dravix, and the file dialog the program's own: no desktop
+    // file chooser on PATH.
+    app.unsetEnvironment("XDG_CONFIG_HOME");
+    app.setEnvironment("PATH", app.elsewhere().string());
     const std::filesystem::path settings = app.elsewhere() / ".config" / "dravix";
     std::filesystem::create_directories(settings);
     writeTextFile(settings / "dravix.ini", "500\r\n400\r\n");
     writeTextFile(settings / "dravix.dat", emptySlotList());
+    const std::filesystem::path chosen = app.elsewhere() / "notes.txt";
+    writeTextFile(chosen, "a document\n");
     for (const auto& entry : std::filesystem::recursive_directory_iterator(app.elsewhere())) {
         ASSERT_EQ(::chown(entry.path().c_str(), 65534, 65534), 0);
     }
     app.start();
     ASSERT_TRUE(waitForMainWindow({400, 500, 26, 23})) << app.errorOutput();
+    const std::set<std::string> beside = namesIn(app.programFolder());
     tapKey(XK_Down);
     ASSERT_TRUE(waitForGeometry({400, 501, 26, 23}));
-    exitThroughTheToggle(0);
+    clickAt(toggleX, toggleY, Button::left);
+    ASSERT_TRUE(waitForGeometry({400, 201, 244, 323}, 2000ms));
+    clickAt(slotX, slotY(2), Button::right);
+    ASSERT_TRUE(enterIntoTheNextDialog(chosen.string()));
+    const std::string assigned = slotList({{2, {chosen.string(), "notes"}}});
+    EXPECT_TRUE(
+        waitUntil([&] { return readTextFile(settings / "dravix.dat") == assigned; }, changeTimeout))
+        << readTextFile(settings / "dravix.dat").value_or("(no dravix.dat)");
+    exitThroughTheToggle(300);
 
     EXPECT_EQ(readTextFile(settings / "dravix.ini"), "501\r\n400\r\n");
-    EXPECT_FALSE(app.readFile("dravix.ini"));
-    EXPECT_FALSE(app.readFile("dravix.dat"));
+    EXPECT_FALSE(readTextFile(app.programFolder() / "dravix.ini"));
+    EXPECT_FALSE(readTextFile(app.programFolder() / "dravix.dat"));
+    EXPECT_EQ(namesIn(app.programFolder()), beside) << "dravix wrote beside its executable";
 }
 
 } // namespace
