@@ -216,7 +216,7 @@ void TForm1::askForTicksAsNeeded() {
     desktop_.setTicking(needed);
 }
 
-// Composes only when something visible changed: the tick runs all day, mostly idle.
+// Composes only when something visible changed: many ticks and moves change nothing.
 void TForm1::presentIfChanged() {
     if (!activated_)
         return;

@@ -175,7 +175,7 @@ void BM_HoverRedraw(benchmark::State& state) {
 }
 BENCHMARK(BM_HoverRedraw)->Unit(benchmark::kMicrosecond);
 
-// The 100 ms tick at rest, which runs all day: nothing changes, so nothing is composed.
+// A tick while nothing changes (a tip still on its way, say): nothing is composed.
 void BM_IdleTick(benchmark::State& state) {
     Core core;
     const int framesBefore = core.frameCount();
