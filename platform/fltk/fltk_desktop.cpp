@@ -127,7 +127,7 @@ public:
             return;
         if (!tip_) {
             Fl_Group::current(nullptr);
-            tip_ = std::make_unique<TipWindow>();
+            tip_ = std::make_unique<TipWindow>(scale_);
         }
         tip_->showText(text, at);
     }

@@ -17,8 +17,9 @@
 //      scale() screen pixels (nearest neighbour); the scale is Xft.dpi / 96 from the X resources
 //      at the start, rounded half up to a whole number; window sizes, the size hints and the
 //      pointer follow it
-//  [ ] a change of Xft.dpi while the program runs shows at the next start; the path tip, the
-//      error box and FLTK's own file chooser keep FLTK's unscaled look
+//  [X] the path tip's text and padding follow the factor
+//  [ ] a change of Xft.dpi while the program runs shows at the next start; the error box and
+//      FLTK's own file chooser keep FLTK's unscaled look
 //  [X] mouse press, move and release in window coordinates against geometry(), so that they stay
 //      true while the window moves; also outside the window while any button is held; left 0,
 //      right 1, middle 2; side buttons are not delivered

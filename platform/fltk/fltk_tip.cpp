@@ -43,18 +43,23 @@ void letInputThrough(Display* display, Window window) {
 
 } // namespace
 
-TipWindow::TipWindow() : Fl_Window(0, 0, 1, 1) {
+TipWindow::TipWindow(int scale) : Fl_Window(0, 0, 1, 1), scale_(scale) {
     end();
     set_override();
     box(FL_NO_BOX);
 }
 
+void TipWindow::useFont() const {
+    fl_font(Fl_Tooltip::font(), Fl_Tooltip::size() * scale_);
+}
+
 void TipWindow::showText(const std::string& text, Place at) {
     text_ = text;
-    fl_font(Fl_Tooltip::font(), Fl_Tooltip::size());
+    useFont();
     const int width =
         static_cast<int>(std::ceil(fl_width(text_.c_str(), static_cast<int>(text_.size()))));
-    resize(at.left, at.top, width + 2 * horizontalPadding, fl_height() + 2 * verticalPadding);
+    resize(at.left, at.top, width + 2 * horizontalPadding * scale_,
+           fl_height() + 2 * verticalPadding * scale_);
     if (shown()) {
         redraw();
         return;
@@ -68,11 +73,11 @@ void TipWindow::draw() {
     fl_rectf(0, 0, w(), h(), Fl_Tooltip::color());
     fl_color(FL_BLACK);
     fl_rect(0, 0, w(), h());
-    fl_font(Fl_Tooltip::font(), Fl_Tooltip::size());
+    useFont();
     fl_color(Fl_Tooltip::textcolor());
     // The plain form of fl_draw: a path is text, not FLTK's @-symbols or &-shortcuts.
-    fl_draw(text_.c_str(), static_cast<int>(text_.size()), horizontalPadding,
-            verticalPadding + fl_height() - fl_descent());
+    fl_draw(text_.c_str(), static_cast<int>(text_.size()), horizontalPadding * scale_,
+            verticalPadding * scale_ + fl_height() - fl_descent());
 }
 
 } // namespace dravix::fltk

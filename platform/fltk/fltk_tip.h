@@ -11,10 +11,11 @@ namespace dravix::fltk {
 // A one-line note in FLTK's tooltip look (its font, size and colours, a thin black border):
 // an override-redirect window, so no window manager frames, moves or focuses it, that lets every
 // pointer event through to whatever lies below it. When it is first shown, FLTK moves it onto
-// the screen should it reach past an edge.
+// the screen should it reach past an edge. On a dense screen its text and padding are the
+// desktop's scale times larger, as the strip is.
 class TipWindow final : public Fl_Window {
 public:
-    TipWindow();
+    explicit TipWindow(int scale);
 
     // Shows the text with the window's top-left corner at the screen point; a shown tip takes
     // the new text and place.
@@ -24,7 +25,10 @@ protected:
     void draw() override;
 
 private:
+    void useFont() const;
+
     std::string text_;
+    int scale_;
 };
 
 } // namespace dravix::fltk
