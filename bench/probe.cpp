@@ -25,7 +25,8 @@
 // Output, in milliseconds: one "sample VALUE" line per run and a "summary n=.. median=.. p25=..
 // p75=.. min=.. max=.." line; start-up adds the time to the first map of a window on each sample
 // line and in a "mapped ..." line of the same form. The rest mode prints "rest rss_kib=..
-// pss_kib=.. cpu_ticks=.. cpu_percent=.. cpu_ns=.. cpu_ns_percent=.. wakeups_per_s=.. idle_s=..". A failure prints
+// pss_kib=.. cpu_ticks=.. cpu_percent=.. cpu_ns=.. cpu_ns_percent=.. wakeups_per_s=.. idle_s=..",
+// for Dravix followed by "slides wakeups_per_s=.." (see slideWakeups). A failure prints
 // "failed REASON" and ends with a non-zero status.
 
 #include "app/scene/scene.h"
@@ -522,14 +523,49 @@ long long voluntarySwitches(pid_t pid) {
     return total;
 }
 
+// Wakeups per second while the strip slides: a few openings and closings, each counted from the
+// press on the toggle to the frame where the window settles. The press and the release wake the
+// program too, so a little more than the ten ticks a second.
+double slideWakeups(Screen& screen, Window window, pid_t pid) {
+    const TrackedWindow closed = *screen.tracked(window);
+    const int openTop = closed.top - dravix::shape::rise;
+    struct Slide {
+        int top;
+        int width;
+        int height;
+    };
+    constexpr int cycles = 3;
+    long long switches = 0;
+    double seconds = 0;
+    for (int slide = 0; slide < 2 * cycles; ++slide) {
+        const bool opening = slide % 2 == 0;
+        const Slide to =
+            opening ? Slide{openTop, dravix::shape::openWidth, dravix::shape::openHeight}
+                    : Slide{closed.top, dravix::shape::closedWidth, dravix::shape::closedHeight};
+        const int toggleTop = opening ? closed.top : openTop + dravix::shape::rise;
+        screen.x().movePointer(closed.left + dravix::shape::closedWidth / 2,
+                               toggleTop + dravix::shape::closedHeight / 2);
+        std::this_thread::sleep_for(300ms);
+        const long long before = voluntarySwitches(pid);
+        const auto pressed = Clock::now();
+        screen.x().click(closed.left + dravix::shape::closedWidth / 2,
+                         toggleTop + dravix::shape::closedHeight / 2, Button::left);
+        if (!screen.waitForGeometry(window, to.width, to.height, to.top, Clock::now() + 5s))
+            fail("the strip did not slide");
+        switches += voluntarySwitches(pid) - before;
+        seconds += millisecondsBetween(pressed, Clock::now()) / 1000;
+    }
+    return static_cast<double>(switches) / seconds;
+}
+
 int measureRest(const Options& options) {
     Screen screen;
     const FrameCheck check(options);
     ChildProcess program(programStart(options));
     std::string failure;
-    if (!screen.waitForFirstFrame(check, program,
-                                  program.started() + std::chrono::milliseconds(options.timeoutMs),
-                                  failure))
+    const auto frame = screen.waitForFirstFrame(
+        check, program, program.started() + std::chrono::milliseconds(options.timeoutMs), failure);
+    if (!frame)
         fail(failure);
     std::this_thread::sleep_until(program.started() +
                                   std::chrono::duration_cast<Clock::duration>(
@@ -559,6 +595,9 @@ int measureRest(const Options& options) {
                     ? -1.0
                     : 100.0 * static_cast<double>(nanoseconds) * 1e-9 / idleSeconds,
                 static_cast<double>(switches) / idleSeconds, idleSeconds);
+    if (options.expectDravixFrame)
+        std::printf("slides wakeups_per_s=%.2f\n",
+                    slideWakeups(screen, frame->first, program.pid()));
     return 0;
 }
 

@@ -8,7 +8,7 @@
 #   - resident memory 5 s after the start: RSS and PSS from /proc/PID/smaps_rollup;
 #   - CPU over the idle period at rest (utime + stime from /proc/PID/stat) as % of one core, and
 #     wakeups per second over it (voluntary context switches of all its threads, from
-#     /proc/PID/task/*/status);
+#     /proc/PID/task/*/status); for Dravix also the wakeups per second while the strip slides;
 #   - launch latency: left release on slot 0 (XTest) to the first instruction of the program it
 #     starts, a static program that appends its start time to a file;
 #   - inside the process (Google Benchmark, fake desktop): a slide tick and a hover redraw.
@@ -256,6 +256,7 @@ done
 echo
 
 launch_median="$(field "$work/launch.txt" summary median)"
+slide_wakeups="$(field "$work/rest-dravix.txt" slides wakeups_per_s)"
 echo "| Dravix in detail | Figure |"
 echo "|---|---|"
 if [[ -n "$launch_median" ]]; then
@@ -270,6 +271,7 @@ echo "| Slide tick that presents the full 244 x 323 frame | ${full_us:-?} µs |"
 echo "| Hover redraw, another name in the glyph cells, 244 x 323 frame | ${hover_us:-?} µs |"
 echo "| Idle tick (nothing changes, nothing composed) | ${idle_tick_us:-?} µs |"
 echo "| Idle CPU from the scheduler's nanosecond count (/proc/PID/schedstat) | $(printf '%.3f %%' "${cpu_ns[dravix]:-0}") |"
+echo "| Wakeups while the strip slides, from the press on the toggle to the settled window (3 openings, 3 closings) | ${slide_wakeups:-?} /s |"
 echo
 
 # --- Against the targets ------------------------------------------------------------------------
