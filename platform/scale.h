@@ -26,4 +26,12 @@ inline int scaleForDpi(double dpi) {
     return factor > maxScale ? maxScale : static_cast<int>(factor);
 }
 
+// A distance in screen pixels from the window's corner as the program's pixels: the block of
+// scale x scale screen pixels that holds it, rounded down also left of and above the window,
+// where moves with a held button go on, so that a drag steps evenly across the window's edge.
+inline int programPixel(int screenPixels, int scale) {
+    const int block = screenPixels / scale;
+    return screenPixels % scale < 0 ? block - 1 : block;
+}
+
 } // namespace dravix

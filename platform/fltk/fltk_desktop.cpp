@@ -11,6 +11,7 @@
 #include "platform/fltk/x11_work_area.h"
 #include "platform/monitors.h"
 #include "platform/posix/posix_services.h"
+#include "platform/scale.h"
 #include "platform/tick_grid.h"
 
 #include "assets/picture_store.h"
@@ -60,13 +61,6 @@ int dispatchAroundMenuCrash(int event, Fl_Window* window) {
             return 1;
     }
     return Fl::handle_(event, window);
-}
-
-// Screen pixels from the window's corner as the program's pixels, rounded down: a point left of
-// or above the window, where moves with a held button go on, falls in the pixel that holds it.
-int programPixels(int screenPixels, int scale) {
-    const int quotient = screenPixels / scale;
-    return quotient * scale > screenPixels ? quotient - 1 : quotient;
 }
 
 } // namespace
@@ -207,8 +201,8 @@ public:
             if (!path || dialogUp())
                 return 1;
             reportCaptureLost();
-            events_->fileDropped(programPixels(at.left - x(), scale_),
-                                 programPixels(at.top - y(), scale_), *path);
+            events_->fileDropped(programPixel(at.left - x(), scale_),
+                                 programPixel(at.top - y(), scale_), *path);
             return 1;
         }
         case FL_ENTER:
@@ -306,8 +300,8 @@ private:
     // the screen, in the frame's pixels. The event's own window coordinates are against where the
     // window was when the server made the event, which is out of date once the program has moved
     // the window since.
-    int pointerX() const { return programPixels(Fl::event_x_root() - x(), scale_); }
-    int pointerY() const { return programPixels(Fl::event_y_root() - y(), scale_); }
+    int pointerX() const { return programPixel(Fl::event_x_root() - x(), scale_); }
+    int pointerY() const { return programPixel(Fl::event_y_root() - y(), scale_); }
 
     // A dialog of ours, or the desktop's chooser, is up. FLTK keeps the mouse from a window
     // behind a modal one, but not a drop.

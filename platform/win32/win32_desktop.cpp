@@ -82,13 +82,6 @@ ScreenRect screenRectOf(const RECT& rect) {
     return {rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top};
 }
 
-// A window coordinate in the program's pixels: the block of scale pixels it falls in, counted
-// from -1 left of and above the window, so that a drag steps evenly across the window's edge.
-int programPixel(int windowPixel, int scale) {
-    const int block = windowPixel / scale;
-    return windowPixel % scale < 0 ? block - 1 : block;
-}
-
 // A function that older versions of Windows lack, from one of its libraries; nullptr there. The
 // DPI functions came with Windows 8.1 and 10, and the program still starts on Windows 7.
 template <typename FunctionPointer>
