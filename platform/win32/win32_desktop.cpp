@@ -457,7 +457,7 @@ LRESULT Win32Desktop::handleMessage(HWND window, UINT message, WPARAM wParam, LP
             break;
         // Set again first: a tick that opens a modal box must not hold up the ticks behind it.
         if (ticking_)
-            armTick();
+            armTick(true);
         if (events_ != nullptr)
             events_->tick();
         return 0;
@@ -726,16 +726,17 @@ void Win32Desktop::setTicking(bool ticking) {
         return;
     ticking_ = ticking;
     if (ticking)
-        armTick();
+        armTick(false);
     else
         KillTimer(window_, tickTimer);
 }
 
-// The timer is set anew for each tick, to the point of the grid nearest a tick from now, so that
-// neither a late WM_TIMER (a low-priority message) nor an early one shifts the grid.
-void Win32Desktop::armTick() {
+// The timer is set anew for each tick. On a wake it runs to the next point of the grid; after a
+// tick to the point nearest a tick from now, so that neither a late WM_TIMER (a low-priority
+// message) nor an early one shifts the grid or ticks twice at one point.
+void Win32Desktop::armTick(bool afterTick) {
     const long long elapsed = static_cast<long long>(GetTickCount64() - startedAt_);
-    const long long half = tickMilliseconds / 2;
+    const long long half = afterTick ? tickMilliseconds / 2 : 0;
     const long long delay = millisecondsToNextTick(elapsed + half) + half;
     SetTimer(window_, tickTimer, static_cast<UINT>(std::max<long long>(delay, USER_TIMER_MINIMUM)),
              nullptr);

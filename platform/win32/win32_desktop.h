@@ -140,7 +140,7 @@ private:
     void deliverDrop(HDROP__* drop);
     void deliverLaunchFailures();
     void paint();
-    void armTick();
+    void armTick(bool afterTick);
     void showFrame();
     void followDpi(unsigned dpi, Place at);
     void setIcons();
