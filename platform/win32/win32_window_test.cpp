@@ -1,12 +1,8 @@
 // The window's messages as the core receives them: the desktop runs its real message loop on a
 // window of its own while the test posts input to it.
 
-#include "app/main_window.h"
-#include "platform/fake/fake_desktop.h"
 #include "platform/win32/win32_desktop.h"
 #include "platform/win32/win32_folder_claim.h"
-#include "tests/support/core_fixture.h"
-#include "tests/support/toggle_point.h"
 #include "tests/support/win32_test_folder.h"
 
 #include <windows.h>
@@ -469,75 +465,6 @@ TEST_F(Win32DenseScreen, ShowsBlocksTakesThePointerInTheProgramsPixelsAndFollows
     EXPECT_EQ(tripled.bottom - tripled.top, 69);
     EXPECT_EQ(wrongTripled, 0);
     EXPECT_EQ(smallIcon, 48);
-}
-
-// The core on this window, with its stored files in memory: its geometry, frames, scale, work
-// area, clock and tick are the window's.
-class CoreOnTheWindow : public FakeDesktop {
-public:
-    explicit CoreOnTheWindow(Win32Desktop& window) : window_(window) {}
-
-    void setGeometry(const WindowGeometry& geometry) override { window_.setGeometry(geometry); }
-    WindowGeometry geometry() const override { return window_.geometry(); }
-    void present(const Frame& frame) override { window_.present(frame); }
-    int scale() const override { return window_.scale(); }
-    ScreenRect workAreaNear(const ScreenRect& area) const override {
-        return window_.workAreaNear(area);
-    }
-    int millisecondOfDay() const override { return window_.millisecondOfDay(); }
-    void setTicking(bool ticking) override { window_.setTicking(ticking); }
-
-private:
-    Win32Desktop& window_;
-};
-
-// The main window that closes itself once its geometry is the awaited one, noting where the
-// window is on the screen then.
-class AwaitingForm : public TForm1 {
-public:
-    AwaitingForm(Desktop& desktop, HWND window, WindowGeometry awaited)
-        : TForm1(desktop), desktop_(desktop), window_(window), awaited_(awaited) {}
-
-    void tick() override {
-        TForm1::tick();
-        if (desktop_.geometry() != awaited_)
-            return;
-        reached = windowRect(window_);
-        PostMessageA(window_, WM_CLOSE, 0, 0);
-    }
-
-    RECT reached{};
-
-private:
-    Desktop& desktop_;
-    HWND window_;
-    WindowGeometry awaited_;
-};
-
-// A press on the toggle's middle, at twice its program coordinates, opens the strip: the window
-// grows by 300 program pixels upward, 600 screen pixels.
-TEST_F(Win32DenseScreen, APressOnTheToggleRaisesTheStripTwiceAsFar) {
-    Win32Desktop window(testTitle);
-    CoreOnTheWindow desktop(window);
-    desktop.putFileInExecutableFolder("dravix.ini", "700\r\n300\r\n");
-    desktop.putFileInExecutableFolder("dravix.dat", dravix::testing::emptySlotList());
-    const HWND strip = FindWindowA("TForm1", testTitle);
-    AwaitingForm form(desktop, strip, {300, 700 - 600, 244, 323});
-    // Undivided, the press would fall below the closed window's 23 rows and miss the toggle.
-    const int x = 2 * dravix::testing::toggleX + 1;
-    const int y = 2 * dravix::testing::toggleY + 1;
-    PostMessageA(strip, WM_LBUTTONDOWN, MK_LBUTTON, point(x, y));
-    PostMessageA(strip, WM_LBUTTONUP, 0, point(x, y));
-    // Ends the run should the strip never open.
-    const UINT_PTR deadline = SetTimer(nullptr, 0, 10000, [](HWND, UINT, UINT_PTR, DWORD) {
-        PostMessageA(FindWindowA("TForm1", testTitle), WM_CLOSE, 0, 0);
-    });
-    window.run(form);
-    KillTimer(nullptr, deadline);
-    EXPECT_EQ(form.reached.left, 300);
-    EXPECT_EQ(form.reached.top, 100);
-    EXPECT_EQ(form.reached.right - form.reached.left, 488);
-    EXPECT_EQ(form.reached.bottom - form.reached.top, 646);
 }
 
 } // namespace
