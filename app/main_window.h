@@ -1,7 +1,7 @@
 #pragma once
 
 #include "app/pointer_router.h"
-#include "app/scene/scene.h"
+#include "scene/scene.h"
 #include "glyphs/glyph_display.h"
 #include "keyboard/arrow_nudge.h"
 #include "platform/desktop.h"

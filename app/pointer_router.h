@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/scene/scene.h"
+#include "scene/scene.h"
 #include "platform/desktop.h"
 
 namespace dravix {

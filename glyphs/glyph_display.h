@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/scene/scene.h"
+#include "scene/scene.h"
 #include "state/stored_files.h"
 
 #include <array>

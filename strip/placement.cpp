@@ -1,6 +1,6 @@
 #include "strip/placement.h"
 
-#include "app/scene/scene.h"
+#include "scene/scene.h"
 
 #include <algorithm>
 

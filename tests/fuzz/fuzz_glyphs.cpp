@@ -2,7 +2,7 @@
 // character each (a valid UTF-8 sequence, or one stray byte where none starts), every glyph
 // named must be a picture the store holds, and the display must show exactly those pictures.
 
-#include "app/scene/scene.h"
+#include "scene/scene.h"
 #include "assets/picture_store.h"
 #include "glyphs/glyph_display.h"
 #include "tests/fuzz/fuzz_check.h"

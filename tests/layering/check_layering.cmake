@@ -1,21 +1,67 @@
-# Fails when a source file of the core includes a backend or anything from outside the core: the
-# core reaches the desktop only through platform/desktop.h, and of the system only through the
-# C++ standard library, so that one core builds for every backend.
+# Fails when a source file includes a folder that lies above it, or beside it, in the layers:
 #
 #   cmake -DROOT=<project folder> -P check_layering.cmake
 #
-# Tests are exempt (they drive the core through the fake desktop), and so is the program's
-# entry, which is where a backend is chosen.
+# Each folder may include only itself, the folders listed for it below and the C++ standard
+# library. The core (every folder but the backends) reaches the desktop only through the ports in
+# platform/, and of the system only through the standard library, so that one core builds for
+# every backend. A backend includes the ports, the pictures and the platform's own helpers, never
+# the core above them. Tests, benchmarks and tools are exempt (they drive the core through the fake
+# desktop), and so is the program's entry, which is where a backend is chosen.
 
-set(core_folders app strip slots glyphs keyboard state assets)
-set(allowed_quoted "^(app|strip|slots|glyphs|keyboard|state|assets)/|^platform/desktop\\.h$")
+cmake_minimum_required(VERSION 3.25)
+
+# The layers from the bottom up: a folder and the folders (or single headers) it may include.
+set(layers
+  "assets:"
+  "platform:assets"
+  "scene:assets platform"
+  "state:platform"
+  "keyboard:platform scene state"
+  "strip:assets platform scene state"
+  "slots:assets platform scene state"
+  "glyphs:assets platform scene state"
+  "app:assets platform scene state keyboard strip slots glyphs"
+  "platform/posix:platform"
+  "platform/fake:platform assets"
+  "platform/fltk:platform platform/posix assets"
+  "platform/win32:platform assets")
+# Folders whose files may include system and toolkit headers in angle brackets.
+set(backends platform/posix platform/fltk platform/win32)
 # Standard C++ headers have no extension and no folder; anything else is a toolkit's or the
 # system's (FL/Fl.H, X11/Xlib.h, windows.h, unistd.h, ...).
-set(allowed_angled "^[a-z_]+$")
+set(standard_header "^[a-z_]+$")
+
+set(folders "")
+foreach(layer IN LISTS layers)
+  string(REPLACE ":" ";" parts "${layer}")
+  list(GET parts 0 folder)
+  list(LENGTH parts part_count)
+  set(allowed_${folder} "${folder}")
+  if(part_count GREATER 1)
+    list(GET parts 1 below)
+    string(REPLACE " " ";" below "${below}")
+    list(APPEND allowed_${folder} ${below})
+  endif()
+  list(APPEND folders ${folder})
+endforeach()
+
+# The folder of the layers that holds a path: the longest one that is a prefix of it.
+function(layer_of path out)
+  set(found "")
+  foreach(folder IN LISTS folders)
+    string(LENGTH "${folder}" length)
+    string(LENGTH "${found}" found_length)
+    if(path MATCHES "^${folder}/" AND length GREATER found_length)
+      set(found "${folder}")
+    endif()
+  endforeach()
+  set(${out} "${found}" PARENT_SCOPE)
+endfunction()
 
 set(violations "")
-foreach(folder IN LISTS core_folders)
-  file(GLOB_RECURSE sources RELATIVE ${ROOT} ${ROOT}/${folder}/*.h ${ROOT}/${folder}/*.cpp)
+foreach(folder IN LISTS folders)
+  file(GLOB sources RELATIVE ${ROOT} ${ROOT}/${folder}/*.h ${ROOT}/${folder}/*.cpp)
   foreach(source IN LISTS sources)
     if(source MATCHES "_test\\.cpp$" OR source MATCHES "^app/main[^/]*\\.cpp$")
       continue()
@@ -23,11 +69,13 @@ foreach(folder IN LISTS core_folders)
     file(STRINGS ${ROOT}/${source} includes REGEX "^[ \t]*#[ \t]*include")
     foreach(line IN LISTS includes)
       if(line MATCHES "<([^>]+)>")
-        if(NOT CMAKE_MATCH_1 MATCHES "${allowed_angled}")
+        if(NOT CMAKE_MATCH_1 MATCHES "${standard_header}" AND NOT folder IN_LIST backends)
           list(APPEND violations "${source}: ${line}")
         endif()
       elseif(line MATCHES "\"([^\"]+)\"")
-        if(NOT CMAKE_MATCH_1 MATCHES "${allowed_quoted}")
+        set(header "${CMAKE_MATCH_1}")
+        layer_of("${header}" included)
+        if(NOT included IN_LIST allowed_${folder} AND NOT header IN_LIST allowed_${folder})
           list(APPEND violations "${source}: ${line}")
         endif()
       endif()
@@ -37,5 +85,5 @@ endforeach()
 
 if(violations)
   list(JOIN violations "\n  " listed)
-  message(FATAL_ERROR "The core includes what lies outside it:\n  ${listed}")
+  message(FATAL_ERROR "Includes outside the layers:\n  ${listed}")
 endif()

@@ -1,2 +1,2 @@
-#include "app/scene/scene.h"
+#include "scene/scene.h"
 #include <FL/Fl.H>

@@ -1,4 +1,4 @@
-#include "app/scene/scene.h"
+#include "scene/scene.h"
 
 #include "assets/picture_store.h"
 

@@ -1,0 +1,3 @@
+#pragma once
+
+#include "app/main_window.h"
