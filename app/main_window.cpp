@@ -103,11 +103,22 @@ void TForm1::keyDown(int virtualKey) {
 }
 
 // Every key records the resting place as text, an arrow key after moving the strip by a pixel.
+// While the strip is open or opening, a digit starts its slot as a click would and Escape closes
+// the strip.
 void TForm1::FormKeyDown(int key) {
     const Nudge nudge = nudgeFor(key);
     if (nudge != Nudge{})
         strip_.nudge(nudge.dx, nudge.dy);
     position_ = positionTextOf(strip_.restingPlace());
+    if (strip_.panelOpen() != Strip::open)
+        return;
+    if (key == vkEscape) {
+        strip_.startClosing();
+        return;
+    }
+    const std::optional<int> slot = slotForKey(key);
+    if (slot && slots_.startByKey(*slot) == SlotRelease::launched)
+        strip_.startClosing();
 }
 
 // The tip stays only while the strip is open; it goes as soon as the strip starts to close.
@@ -144,6 +155,13 @@ void TForm1::captureLost() {
 void TForm1::launchFailed(const std::string& reason) {
     showErrorBox(reason);
     presentIfChanged();
+}
+
+// A second start is the desktop's shortcut to the strip: it does what a left press on the toggle
+// does now, nothing during a slide included.
+void TForm1::anotherStart() {
+    tip_.hide();
+    runHandler([this] { strip_.ProcBMPMouseDown(MouseButton::left, strip_.restingPlace()); });
 }
 
 ElementIndex TForm1::elementAt(int x, int y) const {

@@ -1,10 +1,10 @@
 #pragma once
 
 #include "app/pointer_router.h"
-#include "scene/scene.h"
 #include "glyphs/glyph_display.h"
-#include "keyboard/arrow_nudge.h"
+#include "keyboard/keys.h"
 #include "platform/desktop.h"
+#include "scene/scene.h"
 #include "slots/slot_buttons.h"
 #include "slots/slot_tip.h"
 #include "state/stored_files.h"
@@ -34,6 +34,7 @@ public:
     void fileDropped(int x, int y, const std::string& path) override;
     void captureLost() override;
     void launchFailed(const std::string& reason) override;
+    void anotherStart() override;
 
     const Scene& scene() const { return scene_; }
     const Strip& strip() const { return strip_; }

@@ -1,4 +1,4 @@
-#include "keyboard/arrow_nudge.h"
+#include "keyboard/keys.h"
 
 #include "tests/support/core_fixture.h"
 
@@ -64,6 +64,109 @@ TEST_F(ArrowKeys, KeysWhileTheStripIsTallMoveItAndRecordTheRestingPlace) {
     click("ProcBMP");
     tickUntilSettled();
     EXPECT_EQ(desktop.geometry().top, 533) << "the nudge carries over into the closed place";
+}
+
+// The strip from the keyboard: where the strip is in its slide, what a key or a second start does.
+class KeysAndStarts : public CoreFixture {
+protected:
+    enum class Stage { closed, opening, open, closing };
+
+    // Slot 3 holds a file that is there, slot 7 one that is gone; the others are empty.
+    void startAt(Stage stage) {
+        start(slotsWithThreeAndSeven(), std::string("532\r\n196\r\n"));
+        if (stage == Stage::closed)
+            return;
+        click("ProcBMP");
+        if (stage == Stage::opening)
+            return;
+        tickUntilSettled();
+        if (stage == Stage::closing)
+            click("ProcBMP");
+    }
+
+    std::string slotsWithThreeAndSeven() {
+        std::string lines;
+        for (int slot = 0; slot < 10; ++slot) {
+            const char* path = slot == 3 ? "/apps/three.sh" : slot == 7 ? "/gone/seven.sh" : "";
+            lines += std::string(path) + "\r\n" + (*path != 0 ? "x" : "") + "\r\n";
+        }
+        existing("/apps/three.sh");
+        return lines;
+    }
+
+    bool closing() const {
+        return form->strip().panelOpen() == Strip::closed &&
+               form->strip().verticalPhase() == Strip::lowering;
+    }
+};
+
+TEST_F(KeysAndStarts, DigitsAndEscapeActOnlyWhileTheStripIsOpenOrOpening) {
+    using Stage = KeysAndStarts::Stage;
+    const struct {
+        Stage stage;
+        int key;
+        int launches;      // of /apps/three.sh
+        bool closingAfter; // the close sequence runs after the key
+        const char* error; // the box shown, or nothing
+    } cases[] = {
+        {Stage::open, '3', 1, true, nullptr},
+        {Stage::open, vkNumpad0 + 3, 1, true, nullptr},
+        {Stage::opening, '3', 1, true, nullptr},
+        {Stage::open, '0', 0, true, nullptr}, // an empty slot closes the strip as a click does
+        {Stage::open, vkNumpad0 + 9, 0, true, nullptr},
+        {Stage::open, '7', 0, false, "File not found."},
+        {Stage::open, vkEscape, 0, true, nullptr},
+        {Stage::opening, vkEscape, 0, true, nullptr},
+        {Stage::open, 'A', 0, false, nullptr},
+        {Stage::open, 0x6A, 0, false, nullptr}, // the keypad's * follows its 9
+        {Stage::open, ':', 0, false, nullptr},
+        {Stage::open, '/', 0, false, nullptr},
+        {Stage::open, '3' + 0x10000, 0, false, nullptr},
+        {Stage::closed, '3', 0, false, nullptr},
+        {Stage::closed, vkEscape, 0, false, nullptr},
+        {Stage::closing, '3', 0, true, nullptr},
+        {Stage::closing, vkNumpad0 + 3, 0, true, nullptr},
+    };
+    for (const auto& row : cases) {
+        SCOPED_TRACE("stage " + std::to_string(static_cast<int>(row.stage)) + ", key " +
+                     std::to_string(row.key));
+        startAt(row.stage);
+        const WindowGeometry before = desktop.geometry();
+        form->keyDown(row.key);
+        EXPECT_EQ(desktop.launches().size(), static_cast<std::size_t>(row.launches));
+        if (row.launches > 0) {
+            EXPECT_EQ(desktop.launches().back().workingFolder, "/apps/");
+        }
+        EXPECT_EQ(closing(), row.closingAfter);
+        EXPECT_EQ(desktop.geometry(), before) << "a key other than an arrow moves nothing";
+        if (row.error == nullptr)
+            EXPECT_TRUE(desktop.errors().empty());
+        else
+            EXPECT_EQ(desktop.errors(), std::vector<std::string>{row.error});
+        form.reset();
+        desktop.startNewProcess();
+    }
+}
+
+TEST_F(KeysAndStarts, ASecondStartDoesWhatAPressOnTheToggleDoesNow) {
+    startAt(Stage::closed);
+    form->anotherStart();
+    EXPECT_EQ(form->strip().panelOpen(), Strip::open);
+    EXPECT_EQ(form->strip().verticalPhase(), Strip::raising);
+    tickUntilSettled();
+    EXPECT_EQ(desktop.geometry(), (WindowGeometry{196, 232, 244, 323}));
+
+    form->anotherStart();
+    EXPECT_TRUE(closing());
+    tick();
+    const WindowGeometry midSlide = desktop.geometry();
+    form->anotherStart();
+    EXPECT_TRUE(closing()) << "a start during a slide does nothing, as a click does";
+    tickUntilSettled();
+    EXPECT_EQ(desktop.geometry(), (WindowGeometry{196, 532, 26, 23}));
+    EXPECT_NE(midSlide, desktop.geometry());
+    EXPECT_TRUE(desktop.launches().empty());
+    EXPECT_FALSE(desktop.exitStatus().has_value()) << "a second start never ends the strip";
 }
 
 class Exit : public CoreFixture {};

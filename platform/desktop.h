@@ -161,6 +161,9 @@ public:
     virtual void fileDropped(int x, int y, const std::string& path) = 0;
     // Another window took the pointer away while a button was held: no release will come.
     virtual void captureLost() = 0;
+    // The program was started again for the same stored files while this copy runs: the backend
+    // has brought the window forward with the keyboard focus, and no modal box is up.
+    virtual void anotherStart() = 0;
     // A launch that the backend could only finish after launch() returned did not start.
     virtual void launchFailed(const std::string& reason) = 0;
 };

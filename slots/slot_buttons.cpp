@@ -74,6 +74,12 @@ void SlotButtons::launch(int slot) {
         throw SlotError(path + ": " + *failure);
 }
 
+SlotRelease SlotButtons::startByKey(int slot) {
+    assert(slot >= 0 && slot < slotCount && "slot number out of range");
+    launch(slot);
+    return SlotRelease::launched;
+}
+
 void SlotButtons::knPressCancelled(int slot) {
     assert(slot >= 0 && slot < slotCount && "slot number out of range");
     scene_.takePicture(buttons_[slot], normalPicture(slot));

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "scene/scene.h"
 #include "platform/desktop.h"
+#include "scene/scene.h"
 #include "state/stored_files.h"
 
 #include <array>
@@ -36,6 +36,8 @@ public:
     // for a file that is not there or a failing save, SlotError for a file that cannot be
     // started or a chosen path that cannot be kept.
     SlotRelease knMouseUp(int slot, MouseButton button);
+    // A digit key on the open strip: the slot starts as on a left release of its button.
+    SlotRelease startByKey(int slot);
     // The press ended without a release (another window took the pointer): the button looks
     // released and nothing happens.
     void knPressCancelled(int slot);

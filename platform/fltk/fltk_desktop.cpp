@@ -413,8 +413,10 @@ int FltkDesktop::onXEvent(void* event, void* desktop) {
     auto& self = *static_cast<FltkDesktop*>(desktop);
     const XEvent& xevent = *static_cast<const XEvent*>(event);
     if (self.claim_ && xevent.xany.window == self.claim_->window()) {
-        if (const std::optional<Time> time = self.claim_->frontRequest(xevent))
-            self.comeToFront(*time);
+        const std::optional<Time> time = self.claim_->frontRequest(xevent);
+        // With a box or dialog up the box is what comes forward, and the strip waits for it.
+        if (time && self.comeToFront(*time) && Fl::modal() == nullptr && self.events_ != nullptr)
+            self.events_->anotherStart();
         return 1;
     }
     // A pointer grab that another window of ours (a pop-up menu) takes while a button is held
@@ -438,9 +440,9 @@ int FltkDesktop::onXEvent(void* event, void* desktop) {
 
 // A later start from this folder asks for the strip. The time of that start lets the window
 // manager see the request as the user's own rather than a window pushing itself forward.
-void FltkDesktop::comeToFront(unsigned long serverTime) {
+bool FltkDesktop::comeToFront(unsigned long serverTime) {
     if (!window_->shown())
-        return; // still starting: it is about to appear anyway
+        return false; // still starting: it is about to appear anyway
     Fl_Window* front = Fl::modal() != nullptr && Fl::modal()->shown() ? Fl::modal() : window_.get();
     Display* const display = fl_display;
     XEvent request{};
@@ -456,7 +458,11 @@ void FltkDesktop::comeToFront(unsigned long serverTime) {
     XRaiseWindow(display, fl_xid(window_.get()));
     if (front != window_.get())
         XRaiseWindow(display, fl_xid(front));
+    // The keys are for the strip now; a window manager that keeps the focus elsewhere overrides
+    // this, one that follows _NET_ACTIVE_WINDOW has already given it.
+    XSetInputFocus(display, fl_xid(front), RevertToParent, serverTime);
     XFlush(display);
+    return true;
 }
 
 void FltkDesktop::setGeometry(const WindowGeometry& geometry) {

@@ -134,7 +134,8 @@ public:
 private:
     static void onTick(void* desktop);
     static int onXEvent(void* event, void* desktop);
-    void comeToFront(unsigned long serverTime);
+    // Whether the window was there to come forward.
+    bool comeToFront(unsigned long serverTime);
     void mapWindowIfHidden();
     void prepareForDialog();
 

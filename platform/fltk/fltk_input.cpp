@@ -11,8 +11,9 @@ namespace dravix::fltk {
 
 namespace {
 
-// The Windows virtual-key codes of the arrows, the only keys the window tells apart.
-constexpr int arrowLeft = 37, arrowUp = 38, arrowRight = 39, arrowDown = 40;
+// The Windows virtual-key codes of the keys the window tells apart.
+constexpr int escape = 27, arrowLeft = 37, arrowUp = 38, arrowRight = 39, arrowDown = 40;
+constexpr int digit0 = 0x30, numpad0 = 0x60;
 
 char lowerAscii(char c) {
     return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
@@ -76,7 +77,13 @@ std::optional<std::string> localPathOf(std::string_view uri) {
 
 int keyCodeFromFltk(int fltkKey) {
     assert(fltkKey >= 0 && fltkKey <= INT_MAX - fltkKeyCodeBase && "not an FLTK key number");
+    if (fltkKey >= '0' && fltkKey <= '9')
+        return digit0 + fltkKey - '0';
+    if (fltkKey >= FL_KP + '0' && fltkKey <= FL_KP + '9')
+        return numpad0 + fltkKey - (FL_KP + '0');
     switch (fltkKey) {
+    case FL_Escape:
+        return escape;
     case FL_Left:
         return arrowLeft;
     case FL_Up:

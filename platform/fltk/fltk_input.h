@@ -13,8 +13,9 @@ namespace dravix::fltk {
 // lies above every Windows virtual-key code (0 to 255), so no such key can pass for an arrow.
 constexpr int fltkKeyCodeBase = 0x10000;
 
-// The code keyDown gets for an FLTK key number (Fl::event_key(), an X keysym for most keys):
-// the arrows give the Windows codes 37 left, 38 up, 39 right and 40 down; any other key, a
+// The code keyDown gets for an FLTK key number (Fl::event_key(), an X keysym for most keys): the
+// arrows, Escape and the digits of the top row and of the keypad give their Windows codes (37
+// left, 38 up, 39 right, 40 down, 27 Escape, 0x30 to 0x39, 0x60 to 0x69); any other key, a
 // modifier on its own included, gives fltkKeyCodeBase + fltkKey, one code per key. With NumLock
 // off FLTK reports the keypad arrows as the arrows; with it on, as keypad digits.
 int keyCodeFromFltk(int fltkKey);

@@ -15,11 +15,21 @@ using dravix::fltk::firstDroppedFile;
 using dravix::fltk::keyCodeFromFltk;
 using dravix::fltk::mouseButtonFromFltk;
 
-TEST(KeyCodes, ArrowsAreTheNudgeKeys) {
-    EXPECT_EQ(keyCodeFromFltk(FL_Left), 37);
-    EXPECT_EQ(keyCodeFromFltk(FL_Up), 38);
-    EXPECT_EQ(keyCodeFromFltk(FL_Right), 39);
-    EXPECT_EQ(keyCodeFromFltk(FL_Down), 40);
+TEST(KeyCodes, ArrowsEscapeAndDigitsGetTheirWindowsCodes) {
+    const struct {
+        int fltkKey;
+        int code;
+    } keys[] = {
+        {FL_Left, 37}, {FL_Up, 38}, {FL_Right, 39},      {FL_Down, 40},       {FL_Escape, 27},
+        {'0', 0x30},   {'9', 0x39}, {FL_KP + '0', 0x60}, {FL_KP + '7', 0x67}, {FL_KP + '9', 0x69},
+    };
+    for (const auto& key : keys)
+        EXPECT_EQ(keyCodeFromFltk(key.fltkKey), key.code)
+            << "FLTK key 0x" << std::hex << key.fltkKey;
+    EXPECT_NE(keyCodeFromFltk('/'), 0x2f) << "the key before 0 is no digit";
+    EXPECT_NE(keyCodeFromFltk(':'), 0x3a) << "the key after 9 is no digit";
+    EXPECT_NE(keyCodeFromFltk(FL_KP + '/'), 0x5f);
+    EXPECT_GE(keyCodeFromFltk(FL_KP + ':'), 0x10000);
 }
 
 TEST(KeyCodes, EveryOtherKeyHasANonArrowCodeOfItsOwn) {

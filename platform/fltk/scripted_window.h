@@ -67,6 +67,7 @@ public:
     }
     void captureLost() override { log.push_back("capture lost"); }
     void launchFailed(const std::string& reason) override { log.push_back("failed " + reason); }
+    void anotherStart() override { log.push_back("another start"); }
 
     void tick() override {
         ++ticks_;

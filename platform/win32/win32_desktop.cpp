@@ -353,6 +353,12 @@ LRESULT Win32Desktop::handleMessage(HWND window, UINT message, WPARAM wParam, LP
         deliverLaunchFailures();
         return 0;
     }
+    // A strip with a box up is disabled: the box came forward, and the strip waits for it.
+    if (message == anotherStartMessage()) {
+        if (events_ != nullptr && IsWindowEnabled(window))
+            events_->anotherStart();
+        return 0;
+    }
     switch (message) {
     case WM_PAINT:
         paint();

@@ -106,7 +106,13 @@ bool bringStripToFront(std::uint64_t mark, unsigned patienceMs) {
     // A strip with a modal box up is disabled; the box is what the user can act on. This
     // process was just started by the user, so Windows lets it hand on the foreground.
     SetForegroundWindow(GetLastActivePopup(search.found));
+    PostMessageW(search.found, anotherStartMessage(), 0, 0);
     return true;
+}
+
+unsigned anotherStartMessage() {
+    static const UINT message = RegisterWindowMessageW(L"Dravix.AnotherStart");
+    return message;
 }
 
 } // namespace dravix::win32

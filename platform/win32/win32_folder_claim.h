@@ -40,8 +40,12 @@ void markWindow(HWND__* window, std::uint64_t mark);
 void unmarkWindow(HWND__* window);
 
 // Brings the strip marked with the folder to the front, or the error box or file dialog it has
-// up. The copy that holds the claim makes its window only after claiming, so the window is looked
-// for up to `patienceMs` milliseconds; false when none turned up.
+// up, and posts it anotherStartMessage(). The copy that holds the claim makes its window only after
+// claiming, so the window is looked for up to `patienceMs` milliseconds; false when none turned up.
 bool bringStripToFront(std::uint64_t mark, unsigned patienceMs = 2000);
+
+// The message a later start posts to the running strip. Registered, so that it means the same in
+// every process.
+unsigned anotherStartMessage();
 
 } // namespace dravix::win32

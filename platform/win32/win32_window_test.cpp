@@ -68,6 +68,7 @@ public:
         events.push_back(describe("drop", x, y) + " " + path);
     }
     void captureLost() override { events.push_back("capture lost"); }
+    void anotherStart() override { events.push_back("another start"); }
     void launchFailed(const std::string& reason) override {
         events.push_back("launch failed");
         failure = reason;
