@@ -180,7 +180,7 @@ TEST_F(OnTheDesktop, ArrowsAndAMiddleButtonDragMoveTheStripAndTheExitSavesIt) {
     EXPECT_EQ(app.readFile("dravix.ini"), positionFile(651, 401));
 }
 
-TEST_F(OnTheDesktop, ASecondCopyFromTheSameFolderEndsAndLeavesTheFirstAndItsFiles) {
+TEST_F(OnTheDesktop, ASecondCopyFromTheSameFolderEndsAndOpensTheFirstAndLeavesItsFiles) {
     startAt(600, 300);
     const std::optional<std::string> storedBefore = app.readFile("dravix.ini");
 
@@ -196,8 +196,60 @@ TEST_F(OnTheDesktop, ASecondCopyFromTheSameFolderEndsAndLeavesTheFirstAndItsFile
     EXPECT_TRUE(app.running());
     EXPECT_EQ(app.windows().size(), 1u) << app.describeWindows();
     EXPECT_EQ(app.readFile("dravix.ini"), storedBefore);
-    exitThroughTheToggle(0);
+    ASSERT_TRUE(waitForGeometry({300, 300, openWidth, openHeight})) << "the first did not open";
+    exitThroughTheToggle(openToggleTop);
     EXPECT_EQ(app.readFile("dravix.ini"), storedBefore);
+}
+
+// A shortcut bound to the command is a second start: it opens the strip and gives it the keys.
+TEST_F(OnTheDesktop, ASecondStartTogglesTheStripAndItsDigitsStartSlotsWithoutTheMouse) {
+    namespace fs = std::filesystem;
+    const fs::path marker = fs::canonical(app.folder()) / "runs.txt";
+    const fs::path script = fs::canonical(app.folder()) / "three.sh";
+    writeTextFile(script, "#!/bin/sh\necho ran >> '" + marker.string() + "'\n", true);
+    startWith(positionFile(600, 300), slotList({{3, {script.string(), "three"}}}));
+    const Geometry closed{300, 600, closedWidth, closedHeight};
+    const Geometry open{300, 300, openWidth, openHeight};
+    ASSERT_TRUE(waitForMainWindow(closed)) << app.describeWindows();
+    x().movePointer(1000, 100); // the keys must reach the strip without the pointer on it
+
+    const auto startAgain = [&] {
+        x11test::ProcessOptions second;
+        second.executable = (app.folder() / "dravix").string();
+        second.argv = {"dravix"};
+        second.folder = app.elsewhere();
+        x11test::ChildProcess copy(second);
+        const std::optional<int> status = copy.waitForExit(windowTimeout);
+        ASSERT_TRUE(status && WIFEXITED(*status) && WEXITSTATUS(*status) == 0);
+    };
+    const auto runs = [&] { return readTextFile(marker).value_or(""); };
+
+    x().tapKey(XK_3);
+    ASSERT_NO_FATAL_FAILURE(startAgain());
+    ASSERT_TRUE(waitForGeometry(open));
+    Window focused = None;
+    int revert = 0;
+    XGetInputFocus(x().display(), &focused, &revert);
+    EXPECT_EQ(focused, main) << "the strip did not get the keyboard focus";
+    x().tapKey(XK_3);
+    EXPECT_TRUE(waitUntil([&] { return runs() == "ran\n"; }, changeTimeout)) << runs();
+    EXPECT_TRUE(waitForGeometry(closed));
+
+    ASSERT_NO_FATAL_FAILURE(startAgain());
+    ASSERT_TRUE(waitForGeometry(open));
+    ASSERT_NO_FATAL_FAILURE(startAgain());
+    EXPECT_TRUE(waitForGeometry(closed)) << "a second start on the open strip closes it";
+
+    ASSERT_NO_FATAL_FAILURE(startAgain());
+    ASSERT_TRUE(waitForGeometry(open));
+    x().tapKey(XK_Escape);
+    EXPECT_TRUE(waitForGeometry(closed)) << "Escape closes the strip";
+    x().tapKey(XK_KP_3);
+    std::this_thread::sleep_for(300ms);
+    EXPECT_EQ(runs(), "ran\n") << "a digit on the closed strip started its slot";
+    EXPECT_EQ(mainGeometry(), closed);
+    EXPECT_TRUE(app.running());
+    exitThroughTheToggle(0);
 }
 
 // The server's resources (RESOURCE_MANAGER on the root window, which Xlib reads as a program

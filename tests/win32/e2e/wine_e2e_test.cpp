@@ -421,12 +421,16 @@ std::unique_ptr<x11test::ChildProcess> startAnotherCopy(DravixProcess& run) {
 }
 
 // A second start from the folder of a running strip ends at once with status 0, before it reads
-// or writes anything: the slot list it would miss is gone by then. A copy in another folder runs
-// beside the first. (Without a window manager Wine shows no change of the foreground on the X
-// side; the backend's own test checks that the strip comes to the front.)
-TEST_F(OnePerFolder, ASecondStartFromTheSameFolderEndsAtOnceAndAnotherFolderRuns) {
+// or writes anything: the slot list it would miss is gone by then. The running strip opens, and
+// a digit starts its slot. A copy in another folder runs beside the first. (Without a window
+// manager Wine shows no change of the foreground on the X side; the backend's own test checks
+// that the strip comes to the front.)
+TEST_F(OnePerFolder, ASecondStartOpensTheRunningStripWhoseDigitsStartSlotsAndAnotherFolderRuns) {
     ASSERT_NE(std::getenv("DRAVIX_E2E_WRAPPER"), nullptr) << "started without wine-exe.sh";
-    startWith(positionFile(closedAtStoredPlace.top, closedAtStoredPlace.left), emptySlotList());
+    const std::filesystem::path report = app.folder() / "started.txt";
+    writeTextFile(app.folder() / "two.bat", "@echo two> \"" + windowsPath(report) + "\"\r\n");
+    startWith(positionFile(closedAtStoredPlace.top, closedAtStoredPlace.left),
+              slotList({{2, {windowsPath(app.folder() / "two.bat"), "two"}}}));
     ASSERT_TRUE(waitForMainWindow(closedAtStoredPlace));
 
     DravixProcess elsewhere;
@@ -444,7 +448,16 @@ TEST_F(OnePerFolder, ASecondStartFromTheSameFolderEndsAtOnceAndAnotherFolderRuns
     EXPECT_EQ(describeWaitStatus(*status), "exited with status 0");
     EXPECT_TRUE(app.running());
     EXPECT_TRUE(elsewhere.running());
-    EXPECT_EQ(mainGeometry(), closedAtStoredPlace);
+    const Geometry open{closedAtStoredPlace.left, closedAtStoredPlace.top - 300, 244, 323};
+    EXPECT_TRUE(waitForGeometry(open)) << "the running strip did not open";
+    EXPECT_EQ(elsewhere.windows().size(), 1u);
+
+    tapKey(XK_2);
+    EXPECT_TRUE(
+        waitUntil([&] { return readTextFile(report).value_or("").ends_with("\n"); }, windowTimeout))
+        << "the digit did not start slot 2";
+    EXPECT_EQ(readTextFile(report), "two\r\n");
+    EXPECT_TRUE(waitForGeometry(closedAtStoredPlace)) << "the strip did not close after the start";
     EXPECT_FALSE(app.readFile("dravix.dat")) << "the second copy wrote the slot list";
     EXPECT_EQ(app.readFile("dravix.ini"),
               positionFile(closedAtStoredPlace.top, closedAtStoredPlace.left));
