@@ -7,6 +7,7 @@ FileStatus FakeSystem::injectedFault(FileOperation operation, const std::string&
 }
 
 FileStatus FakeSystem::readFile(const std::string& path, std::string& contents) {
+    contents.clear();
     if (FileStatus fault = injectedFault(FileOperation::read, path); !fault.ok())
         return fault;
     auto found = files_.find(path);
