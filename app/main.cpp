@@ -1,5 +1,6 @@
 #include "app/main_window.h"
 #include "platform/fltk/fltk_desktop.h"
+#include "platform/posix/posix_services.h"
 
 // Program start: the title first, then the claim on the executable's folder, then the main window
 // with all its elements (hidden, at its creation geometry), then the event loop. Nothing from the
@@ -11,6 +12,7 @@ int main() {
     // them.
     if (!desktop.claimFolder())
         return 0;
-    dravix::TForm1 form(desktop);
+    dravix::posix::PosixSystem system;
+    dravix::TForm1 form(desktop, system);
     return desktop.run(form);
 }

@@ -1,6 +1,7 @@
 #include "app/main_window.h"
 #include "platform/win32/win32_desktop.h"
 #include "platform/win32/win32_folder_claim.h"
+#include "platform/win32/win32_services.h"
 #include "platform/win32/win32_text.h"
 
 #include <windows.h>
@@ -21,7 +22,8 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     }
     try {
         dravix::win32::Win32Desktop desktop(dravix::applicationTitle, folder);
-        dravix::TForm1 form(desktop);
+        dravix::win32::Win32System system(desktop.launchFailureReport());
+        dravix::TForm1 form(desktop, system);
         return desktop.run(form);
     } catch (const std::exception& error) {
         // The handlers show their own errors; what gets here (the window could not be made, say)

@@ -10,11 +10,11 @@ std::string errorBoxText(const std::string& message) {
     return message;
 }
 
-TForm1::TForm1(Desktop& desktop)
-    : desktop_(desktop), storedFiles_(desktop), strip_(desktop, scene_),
-      slots_(desktop, scene_, storedFiles_, slotRecords_), glyphs_(scene_), tip_(desktop),
+TForm1::TForm1(WindowPort& window, SystemPort& system)
+    : window_(window), storedFiles_(system), strip_(window, system, scene_),
+      slots_(window, system, scene_, storedFiles_, slotRecords_), glyphs_(scene_), tip_(window),
       toggle_(scene_.find("ProcBMP")) {
-    desktop_.setGeometry(creationGeometry);
+    window_.setGeometry(creationGeometry);
 }
 
 // Only the first activation loads; later ones (back from a dialog or another program) do
@@ -36,18 +36,18 @@ void TForm1::keepStripWhole() {
 }
 
 void TForm1::FormActivate() {
-    WindowGeometry window = desktop_.geometry();
+    WindowGeometry window = window_.geometry();
     window.width = shape::closedWidth;
     window.height = shape::closedHeight;
-    desktop_.setGeometry(window);
+    window_.setGeometry(window);
 
     storedFiles_.readSlotList(slotRecords_);
 
     const Position stored = storedFiles_.readPosition(position_);
-    window = desktop_.geometry();
+    window = window_.geometry();
     window.top = stored.top;
     window.left = stored.left;
-    desktop_.setGeometry(window);
+    window_.setGeometry(window);
 }
 
 void TForm1::mouseDown(int x, int y, MouseButton button) {
@@ -78,8 +78,8 @@ void TForm1::followWithTip(ElementIndex underPointer) {
         return;
     }
     const Element& button = scene_.element(underPointer);
-    const WindowGeometry window = desktop_.geometry();
-    const int scale = desktop_.scale();
+    const WindowGeometry window = window_.geometry();
+    const int scale = window_.scale();
     const Place at{
         saturatingAdd(window.left, shape::openWidth * scale + gap),
         saturatingAdd(window.top, (scene_.element(button.parent).top + button.top) * scale)};
@@ -93,8 +93,8 @@ void TForm1::mouseUp(int x, int y, MouseButton button) {
 }
 
 Place TForm1::onScreen(int x, int y) const {
-    const WindowGeometry window = desktop_.geometry();
-    const int scale = desktop_.scale();
+    const WindowGeometry window = window_.geometry();
+    const int scale = window_.scale();
     return {saturatingAdd(window.left, x * scale), saturatingAdd(window.top, y * scale)};
 }
 
@@ -165,7 +165,7 @@ void TForm1::anotherStart() {
 }
 
 ElementIndex TForm1::elementAt(int x, int y) const {
-    const WindowGeometry window = desktop_.geometry();
+    const WindowGeometry window = window_.geometry();
     return scene_.hitTest(x, y, window.width, window.height);
 }
 
@@ -199,7 +199,7 @@ void TForm1::exitProgram() {
     if (placeOf(position_) != resting)
         position_ = positionTextOf(resting);
     storedFiles_.writePosition(position_);
-    desktop_.exitProcess(0);
+    window_.exitProcess(0);
 }
 
 // A file error or a refused path ends the handler where it was raised; what it changed until then
@@ -221,7 +221,7 @@ template <class Handler> void TForm1::runHandler(Handler&& handler) {
 void TForm1::showErrorBox(const std::string& message) {
     presentIfChanged();
     askForTicksAsNeeded();
-    desktop_.showError(errorBoxText(message));
+    window_.showError(errorBoxText(message));
 }
 
 // The program sleeps while nothing moves: the tick is needed only by a slide, and by the rest
@@ -231,19 +231,19 @@ void TForm1::askForTicksAsNeeded() {
     if (needed == ticking_)
         return;
     ticking_ = needed;
-    desktop_.setTicking(needed);
+    window_.setTicking(needed);
 }
 
 // Composes only when something visible changed: many ticks and moves change nothing.
 void TForm1::presentIfChanged() {
     if (!activated_)
         return;
-    const WindowGeometry window = desktop_.geometry();
+    const WindowGeometry window = window_.geometry();
     if (presentedOnce_ && scene_.revision() == presentedRevision_ &&
         window.width == presentedGeometry_.width && window.height == presentedGeometry_.height)
         return;
     scene_.compose(frame_, window.width, window.height);
-    desktop_.present(frame_);
+    window_.present(frame_);
     presentedOnce_ = true;
     presentedRevision_ = scene_.revision();
     presentedGeometry_ = window;

@@ -3,7 +3,8 @@
 #include "app/pointer_router.h"
 #include "glyphs/glyph_display.h"
 #include "keyboard/keys.h"
-#include "platform/desktop.h"
+#include "platform/system_port.h"
+#include "platform/window_port.h"
 #include "scene/scene.h"
 #include "slots/slot_buttons.h"
 #include "slots/slot_tip.h"
@@ -23,7 +24,7 @@ class TForm1 : public WindowEvents {
 public:
     static constexpr WindowGeometry creationGeometry{196, 132, 563, 333};
 
-    explicit TForm1(Desktop& desktop);
+    TForm1(WindowPort& window, SystemPort& system);
 
     void activate() override;
     void mouseDown(int x, int y, MouseButton button) override;
@@ -59,7 +60,7 @@ private:
     void presentIfChanged();
     void askForTicksAsNeeded();
 
-    Desktop& desktop_;
+    WindowPort& window_;
     Scene scene_;
     StoredFiles storedFiles_;
     // The two stored models: what the slot list file and the position file hold for this run.

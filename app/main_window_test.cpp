@@ -17,7 +17,7 @@ class StartUp : public CoreFixture {};
 TEST_F(StartUp, CreatedAtCreationGeometryThenClosedAtTheStoredPosition) {
     desktop.putFileInExecutableFolder("dravix.ini", "400\r\n200\r\n");
     desktop.putFileInExecutableFolder("dravix.dat", slotListWith(3, "/bin/ls", "ls"));
-    form = std::make_unique<TForm1>(desktop);
+    form = std::make_unique<TForm1>(desktop, desktop);
     EXPECT_EQ(desktop.geometry(), (WindowGeometry{196, 132, 563, 333}));
     EXPECT_EQ(desktop.frameCount(), 0) << "nothing is shown before the first activation";
 

@@ -1,7 +1,7 @@
 #pragma once
 
+#include "platform/window_port.h"
 #include "scene/scene.h"
-#include "platform/desktop.h"
 
 namespace dravix {
 

@@ -62,7 +62,7 @@ public:
     Core() {
         desktop_.putFileInExecutableFolder("dravix.dat", twoNamedSlots());
         desktop_.putFileInExecutableFolder("dravix.ini", "132\r\n196\r\n");
-        form_ = std::make_unique<TForm1>(desktop_);
+        form_ = std::make_unique<TForm1>(desktop_, desktop_);
         form_->activate();
     }
 

@@ -29,8 +29,8 @@
 // for Dravix followed by "slides wakeups_per_s=.." (see slideWakeups). A failure prints
 // "failed REASON" and ends with a non-zero status.
 
+#include "platform/window_port.h"
 #include "scene/scene.h"
-#include "platform/desktop.h"
 #include "tests/support/x11/x_connection.h"
 
 #include <X11/extensions/Xdamage.h>

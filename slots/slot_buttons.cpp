@@ -25,9 +25,10 @@ bool storable(std::string_view path) {
 
 } // namespace
 
-SlotButtons::SlotButtons(Desktop& desktop, Scene& scene, StoredFiles& storedFiles,
-                         SlotRecords& records)
-    : desktop_(desktop), scene_(scene), storedFiles_(storedFiles), records_(records) {
+SlotButtons::SlotButtons(WindowPort& window, SystemPort& system, Scene& scene,
+                         StoredFiles& storedFiles, SlotRecords& records)
+    : window_(window), system_(system), scene_(scene), storedFiles_(storedFiles),
+      records_(records) {
     for (int slot = 0; slot < slotCount; ++slot)
         buttons_[slot] = scene.find("kn" + std::to_string(slot));
 }
@@ -66,10 +67,10 @@ void SlotButtons::launch(int slot) {
         return;
     if (path.find('\0') != std::string::npos)
         throw SlotError("A path with a NUL byte cannot be started");
-    if (!desktop_.exists(path))
+    if (!system_.exists(path))
         throw FileError("File not found");
     const std::optional<std::string> failure =
-        desktop_.launch(path, workingFolderOf(path, desktop_.pathSeparator()));
+        system_.launch(path, workingFolderOf(path, system_.pathSeparator()));
     if (failure)
         throw SlotError(path + ": " + *failure);
 }
@@ -86,7 +87,7 @@ void SlotButtons::knPressCancelled(int slot) {
 }
 
 void SlotButtons::assign(int slot) {
-    std::optional<std::string> chosen = desktop_.chooseFile(dialogFileName_);
+    std::optional<std::string> chosen = window_.chooseFile(dialogFileName_);
     if (chosen)
         assignPath(slot, std::move(*chosen));
 }
@@ -102,7 +103,7 @@ void SlotButtons::assignPath(int slot, std::string path) {
     dialogFileName_ = path;
     SlotRecord& record = records_[slot];
     record.path = std::move(path);
-    record.name = displayNameOf(record.path, desktop_.pathSeparator());
+    record.name = displayNameOf(record.path, system_.pathSeparator());
     storedFiles_.writeSlotList(records_);
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
-#include "platform/desktop.h"
+#include "platform/system_port.h"
+#include "platform/window_port.h"
 #include "scene/scene.h"
 #include "state/stored_files.h"
 
@@ -25,7 +26,8 @@ enum class SlotRelease { nothing, launched };
 class SlotButtons {
 public:
     // The records belong to the window; assigning a file changes them and saves them.
-    SlotButtons(Desktop& desktop, Scene& scene, StoredFiles& storedFiles, SlotRecords& records);
+    SlotButtons(WindowPort& window, SystemPort& system, Scene& scene, StoredFiles& storedFiles,
+                SlotRecords& records);
 
     // The slot whose button that is, or -1.
     int slotOfButton(ElementIndex element) const;
@@ -49,7 +51,8 @@ private:
     void assign(int slot);
     void assignPath(int slot, std::string path);
 
-    Desktop& desktop_;
+    WindowPort& window_;
+    SystemPort& system_;
     Scene& scene_;
     StoredFiles& storedFiles_;
     SlotRecords& records_;

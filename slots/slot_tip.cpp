@@ -14,7 +14,7 @@ void SlotTip::pointerOver(int slot, const std::string& path, Place at) {
 void SlotTip::tick() {
     if (shown_ || path_.empty() || ++restedTicks_ < restTicks)
         return;
-    desktop_.showTip(path_, at_);
+    window_.showTip(path_, at_);
     shown_ = true;
 }
 
@@ -22,7 +22,7 @@ void SlotTip::hide() {
     restedTicks_ = 0;
     if (!shown_)
         return;
-    desktop_.hideTip();
+    window_.hideTip();
     shown_ = false;
 }
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/desktop.h"
+#include "platform/window_port.h"
 
 #include <string>
 
@@ -12,7 +12,7 @@ class SlotTip {
 public:
     static constexpr int restTicks = 7; // 0.7 s of 100 ms ticks
 
-    explicit SlotTip(Desktop& desktop) : desktop_(desktop) {}
+    explicit SlotTip(WindowPort& window) : window_(window) {}
 
     // The pointer moved over this slot (-1 for none), which holds this path; its tip would go
     // at that place.
@@ -26,7 +26,7 @@ public:
     bool waiting() const { return !shown_ && !path_.empty(); }
 
 private:
-    Desktop& desktop_;
+    WindowPort& window_;
     int slot_ = -1;
     std::string path_;
     Place at_;

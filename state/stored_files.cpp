@@ -83,15 +83,15 @@ PositionText positionTextOf(Place place) {
 const std::string& StoredFiles::folder() {
     if (folder_)
         return *folder_;
-    std::string besideProgram = executableFolder(desktop_);
-    const bool holdsAFile = desktop_.exists(besideProgram + std::string(slotListFileName)) ||
-                            desktop_.exists(besideProgram + std::string(positionFileName));
+    std::string besideProgram = executableFolder(system_);
+    const bool holdsAFile = system_.exists(besideProgram + std::string(slotListFileName)) ||
+                            system_.exists(besideProgram + std::string(positionFileName));
     // An empty folder is the working folder, as the bare name of the executable says.
     const std::string probed = besideProgram.empty() ? std::string(".") : besideProgram;
-    if (holdsAFile || desktop_.folderWritable(probed))
+    if (holdsAFile || system_.folderWritable(probed))
         folder_ = std::move(besideProgram);
     else
-        folder_ = desktop_.userSettingsFolder();
+        folder_ = system_.userSettingsFolder();
     return *folder_;
 }
 

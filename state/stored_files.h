@@ -1,6 +1,7 @@
 #pragma once
 
-#include "platform/desktop.h"
+#include "platform/place.h"
+#include "platform/system_port.h"
 #include "state/text_file.h"
 
 #include <array>
@@ -47,7 +48,7 @@ std::int32_t convertNumber(std::string_view text);
 // The slot list file and the position file, both in the executable's folder.
 class StoredFiles {
 public:
-    explicit StoredFiles(Desktop& desktop) : desktop_(desktop), listFile_(desktop) {}
+    explicit StoredFiles(SystemPort& system) : system_(system), listFile_(system) {}
 
     // The folder of both files: beside the executable when that folder already holds either file
     // or the user may write in it, so that a portable copy keeps its files with it; otherwise
@@ -66,7 +67,7 @@ public:
 private:
     std::string pathOf(std::string_view fileName);
 
-    Desktop& desktop_;
+    SystemPort& system_;
     std::optional<std::string> folder_;
     TextFile listFile_;
     std::string lineBuffer_;

@@ -85,7 +85,7 @@ void TextFile::openForReading() {
     writing_ = false;
     reader_ = LineReader("");
     contents_.clear();
-    const FileStatus status = desktop_.readFile(path_, contents_);
+    const FileStatus status = system_.readFile(path_, contents_);
     if (!status.ok()) {
         contents_.clear();
         throw FileError(fileErrorText(status));
@@ -119,14 +119,14 @@ void TextFile::close() {
     // The handle counts as closed even when the replace fails; the next use binds it anew.
     writing_ = false;
     const std::string collected = std::exchange(contents_, std::string());
-    const FileStatus status = desktop_.replaceFile(path_, collected);
+    const FileStatus status = system_.replaceFile(path_, collected);
     if (!status.ok())
         throw FileError(fileErrorText(status));
 }
 
-std::string executableFolder(const Desktop& desktop) {
-    const std::string executable = desktop.executablePath();
-    const char separator = desktop.pathSeparator();
+std::string executableFolder(const SystemPort& system) {
+    const std::string executable = system.executablePath();
+    const char separator = system.pathSeparator();
     // On Windows a drive prefix such as "C:name.exe" ends the folder as well.
     const std::string_view folderEnds =
         separator == '\\' ? std::string_view("\\:") : std::string_view(&separator, 1);

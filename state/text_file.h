@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/desktop.h"
+#include "platform/system_port.h"
 
 #include <stdexcept>
 #include <string>
@@ -36,7 +36,7 @@ private:
 // failure part-way leaves the old file as it was. Every failing step throws FileError.
 class TextFile {
 public:
-    explicit TextFile(Desktop& desktop) : desktop_(desktop) {}
+    explicit TextFile(SystemPort& system) : system_(system) {}
 
     void bind(std::string path);
     void openForReading();
@@ -46,7 +46,7 @@ public:
     void close();
 
 private:
-    Desktop& desktop_;
+    SystemPort& system_;
     std::string path_;
     std::string contents_;
     LineReader reader_{""};
@@ -54,6 +54,6 @@ private:
 };
 
 // The running executable's folder, ending in a separator; empty for a bare name.
-std::string executableFolder(const Desktop& desktop);
+std::string executableFolder(const SystemPort& system);
 
 } // namespace dravix

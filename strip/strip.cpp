@@ -4,9 +4,9 @@
 
 namespace dravix {
 
-Strip::Strip(Desktop& desktop, Scene& scene)
-    : desktop_(desktop), scene_(scene), back_(scene.find("back")), proc_(scene.find("proc")),
-      toggle_(scene.find("ProcBMP")) {}
+Strip::Strip(WindowPort& window, SystemPort& system, Scene& scene)
+    : window_(window), system_(system), scene_(scene), back_(scene.find("back")),
+      proc_(scene.find("proc")), toggle_(scene.find("ProcBMP")) {}
 
 TogglePress Strip::ProcBMPMouseDown(MouseButton button, Place pointer) {
     if (animating_ == 1)
@@ -30,7 +30,7 @@ TogglePress Strip::ProcBMPMouseDown(MouseButton button, Place pointer) {
 void Strip::openPress() {
     drag_.reset();
     tallResting_ = nearestWhole(restingPlace());
-    placeTall(desktop_.geometry().width);
+    placeTall(window_.geometry().width);
     scene_.setTop(proc_, slotPanelLowered);
     scene_.takePicture(toggle_, "k2");
     verticalPhase_ = raising;
@@ -50,7 +50,7 @@ void Strip::startClosing() {
 }
 
 void Strip::cyberTimer() {
-    const int millis = desktop_.millisecondOfDay();
+    const int millis = system_.millisecondOfDay();
     if (millis == lastMillis_)
         return;
     lastMillis_ = millis;
@@ -73,7 +73,7 @@ void Strip::cyberTimer() {
 
 void Strip::widen() {
     animating_ = 1;
-    int width = desktop_.geometry().width + widthStep;
+    int width = window_.geometry().width + widthStep;
     if (width >= shape::openWidth) {
         width = shape::openWidth;
         widthPhase_ = idle;
@@ -84,7 +84,7 @@ void Strip::widen() {
 
 void Strip::narrow() {
     animating_ = 1;
-    int width = desktop_.geometry().width - widthStep;
+    int width = window_.geometry().width - widthStep;
     if (width <= shape::closedWidth) {
         width = shape::closedWidth;
         widthPhase_ = idle;
@@ -96,7 +96,7 @@ void Strip::narrow() {
 // manager that moved the tall window cannot make the strip drift.
 void Strip::placeTall(int width) {
     const Place resting = *tallResting_;
-    desktop_.setGeometry(
+    window_.setGeometry(
         {resting.left, saturatingAdd(resting.top, -riseOnScreen()), width, shape::openHeight});
 }
 
@@ -126,7 +126,7 @@ void Strip::lower() {
     verticalPhase_ = idle;
     const Place resting = *tallResting_;
     tallResting_.reset();
-    desktop_.setGeometry({resting.left, resting.top, shape::closedWidth, shape::closedHeight});
+    window_.setGeometry({resting.left, resting.top, shape::closedWidth, shape::closedHeight});
     scene_.setTop(proc_, 0);
     animating_ = 0;
 }
@@ -136,7 +136,7 @@ void Strip::lower() {
 void Strip::restoreTallPlace() {
     if (!tall() || (verticalPhase_ == idle && widthPhase_ == idle))
         return;
-    const WindowGeometry window = desktop_.geometry();
+    const WindowGeometry window = window_.geometry();
     const Place resting = *tallResting_;
     if (window.left != resting.left || window.top != saturatingAdd(resting.top, -riseOnScreen()))
         placeTall(window.width);
@@ -144,19 +144,19 @@ void Strip::restoreTallPlace() {
 
 // The window grows upward by the strip's height on the screen, whatever the desktop's scale.
 int Strip::riseOnScreen() const {
-    return shape::rise * desktop_.scale();
+    return shape::rise * window_.scale();
 }
 
 Place Strip::restingPlace() const {
     if (tallResting_)
         return *tallResting_;
-    const WindowGeometry window = desktop_.geometry();
+    const WindowGeometry window = window_.geometry();
     return {window.left, window.top};
 }
 
 Place Strip::nearestWhole(Place resting) const {
-    const int scale = desktop_.scale();
-    return nearestWholePlace(resting, desktop_.workAreaNear(toggleAt(resting, scale)), scale);
+    const int scale = window_.scale();
+    return nearestWholePlace(resting, window_.workAreaNear(toggleAt(resting, scale)), scale);
 }
 
 bool Strip::keepWhole() {
@@ -166,9 +166,9 @@ bool Strip::keepWhole() {
         return false;
     if (tall()) {
         tallResting_ = whole;
-        placeTall(desktop_.geometry().width);
+        placeTall(window_.geometry().width);
     } else {
-        desktop_.setGeometry({whole.left, whole.top, shape::closedWidth, shape::closedHeight});
+        window_.setGeometry({whole.left, whole.top, shape::closedWidth, shape::closedHeight});
     }
     return true;
 }
@@ -180,13 +180,13 @@ void Strip::nudge(int dx, int dy) {
         return;
     if (tall()) {
         tallResting_ = moved;
-        placeTall(desktop_.geometry().width);
+        placeTall(window_.geometry().width);
         return;
     }
-    WindowGeometry window = desktop_.geometry();
+    WindowGeometry window = window_.geometry();
     window.left = moved.left;
     window.top = moved.top;
-    desktop_.setGeometry(window);
+    window_.setGeometry(window);
 }
 
 void Strip::dragTo(Place pointer) {
@@ -198,7 +198,7 @@ void Strip::dragTo(Place pointer) {
     const Place whole = nearestWhole(wanted);
     if (whole == restingPlace())
         return;
-    desktop_.setGeometry({whole.left, whole.top, shape::closedWidth, shape::closedHeight});
+    window_.setGeometry({whole.left, whole.top, shape::closedWidth, shape::closedHeight});
 }
 
 } // namespace dravix

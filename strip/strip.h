@@ -1,7 +1,8 @@
 #pragma once
 
+#include "platform/system_port.h"
+#include "platform/window_port.h"
 #include "scene/scene.h"
-#include "platform/desktop.h"
 
 #include <optional>
 
@@ -24,7 +25,7 @@ public:
     static constexpr int slotPanelStep = 100;
     static constexpr int slotPanelLowered = shape::rise;
 
-    Strip(Desktop& desktop, Scene& scene);
+    Strip(WindowPort& window, SystemPort& system, Scene& scene);
 
     // A press of any button on the toggle, with the pointer's place on the screen. Ignored while
     // a slide runs; the right button asks for the exit, the left one opens or closes, the middle
@@ -72,7 +73,8 @@ private:
         Place restingAtPress;
     };
 
-    Desktop& desktop_;
+    WindowPort& window_;
+    SystemPort& system_; // the clock
     Scene& scene_;
     ElementIndex back_;
     ElementIndex proc_;

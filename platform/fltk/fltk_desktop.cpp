@@ -365,7 +365,7 @@ FltkDesktop::~FltkDesktop() {
 }
 
 bool FltkDesktop::claimFolder() {
-    const std::string executable = executablePath();
+    const std::string executable = posix::executablePath();
     const std::string folder = executable.substr(0, executable.find_last_of('/') + 1);
     claim_ = std::make_unique<FolderClaim>(fl_display, folder);
     return claim_->held();
@@ -552,45 +552,12 @@ std::optional<std::string> FltkDesktop::chooseFile(const std::string& initialNam
     return std::string(chosen);
 }
 
-std::string FltkDesktop::executablePath() const {
-    return posix::executablePath();
-}
-
-std::string FltkDesktop::userSettingsFolder() const {
-    return posix::userSettingsFolder();
-}
-
-bool FltkDesktop::exists(const std::string& path) const {
-    return posix::exists(path);
-}
-
-bool FltkDesktop::folderWritable(const std::string& folder) const {
-    return posix::folderWritable(folder);
-}
-
-FileStatus FltkDesktop::readFile(const std::string& path, std::string& contents) {
-    return posix::readFile(path, contents);
-}
-
-FileStatus FltkDesktop::replaceFile(const std::string& path, std::string_view contents) {
-    return posix::replaceFile(path, contents);
-}
-
-std::optional<std::string> FltkDesktop::launch(const std::string& path,
-                                               const std::string& workingFolder) {
-    return posix::launch(path, workingFolder);
-}
-
 void FltkDesktop::showTip(const std::string& text, Place at) {
     window_->showTip(text, at);
 }
 
 void FltkDesktop::hideTip() {
     window_->hideTip();
-}
-
-int FltkDesktop::millisecondOfDay() const {
-    return posix::millisecondOfDay();
 }
 
 void FltkDesktop::exitProcess(int status) {

@@ -59,12 +59,7 @@
 //  [X] closing by the window manager ends the event loop; Escape does not close the window
 //  [X] exit at once with a status
 //  [X] writes no toolkit preference files
-//  [X] launch, files, executable path and clock through the shared POSIX services; launch fails
-//      at once or not at all, so launchFailed is never delivered
-//  [X] stored files: only a regular file of at most 1 MiB is read, a FIFO or device refused at
-//      once; a save goes through symbolic links, keeps mode, owner and extended attributes, leaves
-//      no temporary behind (O_TMPFILE) and refuses a read-only file; settings under XDG_CONFIG_HOME
-//  [ ] a save keeps no hard links, and rewrites in place (not crash-safe) in a read-only folder
+//  [X] files, launch, executable path and clock are the system port's: posix::PosixSystem
 //  [ ] while a window manager has not yet carried out a move or resize, geometry() gives the
 //      place asked for, not the one the window still has
 //  [ ] panels that no window manager lists (override-redirect ones) keep no part of the work area
@@ -72,7 +67,7 @@
 
 #pragma once
 
-#include "platform/desktop.h"
+#include "platform/window_port.h"
 
 #include <chrono>
 #include <memory>
@@ -87,7 +82,7 @@ namespace dravix::fltk {
 class FolderClaim;
 class MainWindow;
 
-class FltkDesktop final : public Desktop {
+class FltkDesktop final : public WindowPort {
 public:
     // Creates the window hidden; title is the window's title and the error box's caption.
     explicit FltkDesktop(std::string title);
@@ -116,17 +111,6 @@ public:
     void showTip(const std::string& text, Place at) override;
     void hideTip() override;
 
-    std::string executablePath() const override;
-    char pathSeparator() const override { return '/'; }
-    std::string userSettingsFolder() const override;
-    bool exists(const std::string& path) const override;
-    bool folderWritable(const std::string& folder) const override;
-    FileStatus readFile(const std::string& path, std::string& contents) override;
-    FileStatus replaceFile(const std::string& path, std::string_view contents) override;
-
-    std::optional<std::string> launch(const std::string& path,
-                                      const std::string& workingFolder) override;
-    int millisecondOfDay() const override;
     // An FLTK timeout runs only while the program asks for the tick.
     void setTicking(bool ticking) override;
     [[noreturn]] void exitProcess(int status) override;

@@ -3,7 +3,7 @@
 // Test plumbing for the FLTK backend's window tests: the main window's events, played as a script
 // of steps, one per tick of the backend's own timer, with every event the backend delivers logged.
 
-#include "platform/desktop.h"
+#include "platform/window_port.h"
 
 #include <FL/Fl.H>
 #include <FL/Fl_Window.H>

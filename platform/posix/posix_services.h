@@ -1,13 +1,22 @@
+// The system port of every POSIX backend.
+//
+//  [X] launch: a program directly, a desktop entry through gio, anything else through xdg-open;
+//      fails at once or not at all, so nothing is reported later
+//  [X] stored files: only a regular file of at most 1 MiB is read, a FIFO or device refused at
+//      once; a save goes through symbolic links, keeps mode, owner and extended attributes, leaves
+//      no temporary behind (O_TMPFILE) and refuses a read-only file; settings under XDG_CONFIG_HOME
+//  [ ] a save keeps no hard links, and rewrites in place (not crash-safe) in a read-only folder
+
 #pragma once
 
-#include "platform/desktop.h"
+#include "platform/system_port.h"
 
 #include <optional>
 #include <string>
 #include <string_view>
 
-// The desktop services that any POSIX backend shares: files, the executable's path, the clock
-// and the launch. Backends forward their Desktop calls here.
+// The system port of every POSIX backend: files, the executable's path, the clock and the
+// launch, as free functions for the backend's own use and as PosixSystem for the core.
 namespace dravix::posix {
 
 // $XDG_CONFIG_HOME/dravix/ when that is an absolute path, else $HOME/.config/dravix/ (the home
@@ -52,5 +61,29 @@ int millisecondOfDay();
 // the system's reason when that fails ("Exec format error"), when a helper is missing or the path
 // holds a NUL byte, else nothing.
 std::optional<std::string> launch(const std::string& path, const std::string& workingFolder);
+
+// The functions above as the core's system port.
+class PosixSystem final : public SystemPort {
+public:
+    std::string executablePath() const override { return posix::executablePath(); }
+    char pathSeparator() const override { return '/'; }
+    std::string userSettingsFolder() const override { return posix::userSettingsFolder(); }
+    bool exists(const std::string& path) const override { return posix::exists(path); }
+    bool folderWritable(const std::string& folder) const override {
+        return posix::folderWritable(folder);
+    }
+    FileStatus readFile(const std::string& path, std::string& contents) override {
+        return posix::readFile(path, contents);
+    }
+    FileStatus replaceFile(const std::string& path, std::string_view contents) override {
+        return posix::replaceFile(path, contents);
+    }
+    // Fails at once or not at all: nothing is reported later.
+    std::optional<std::string> launch(const std::string& path,
+                                      const std::string& workingFolder) override {
+        return posix::launch(path, workingFolder);
+    }
+    int millisecondOfDay() const override { return posix::millisecondOfDay(); }
+};
 
 } // namespace dravix::posix

@@ -12,7 +12,7 @@
 
 #include <commdlg.h>
 #include <objbase.h>
-#include <shellapi.h>
+#include <shellapi.h> // DragAcceptFiles
 #include <shellscalingapi.h>
 #include <windowsx.h>
 
@@ -20,8 +20,6 @@
 #include <climits>
 #include <mutex>
 #include <stdexcept>
-#include <system_error>
-#include <thread>
 #include <utility>
 
 namespace dravix::win32 {
@@ -164,22 +162,6 @@ SIZE tipPadding(HWND tip) {
 UINT launchFailedMessage() {
     static const UINT message = RegisterWindowMessageW(L"Dravix.LaunchFailed");
     return message;
-}
-
-// The system's text for an error code as one clause: the core's error box adds the full stop.
-std::string systemMessage(DWORD code) {
-    wchar_t* buffer = nullptr;
-    const DWORD length = FormatMessageW(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-        nullptr, code, 0, reinterpret_cast<LPWSTR>(&buffer), 0, nullptr);
-    std::wstring text(buffer != nullptr ? std::wstring_view(buffer, length) : std::wstring_view());
-    LocalFree(buffer);
-    while (!text.empty() && (text.back() == L'\r' || text.back() == L'\n' || text.back() == L' ' ||
-                             text.back() == L'.'))
-        text.pop_back();
-    if (text.empty())
-        return "Error " + std::to_string(code);
-    return utf8FromWide(text);
 }
 
 std::wstring windowText(HWND window) {
@@ -631,30 +613,6 @@ std::optional<std::string> Win32Desktop::chooseFile(const std::string& initialNa
     return utf8FromWide(name.data());
 }
 
-std::string Win32Desktop::executablePath() const {
-    return win32::executablePath();
-}
-
-std::string Win32Desktop::userSettingsFolder() const {
-    return win32::userSettingsFolder();
-}
-
-bool Win32Desktop::exists(const std::string& path) const {
-    return win32::exists(path);
-}
-
-bool Win32Desktop::folderWritable(const std::string& folder) const {
-    return win32::folderWritable(folder);
-}
-
-FileStatus Win32Desktop::readFile(const std::string& path, std::string& contents) {
-    return win32::readFile(path, contents);
-}
-
-FileStatus Win32Desktop::replaceFile(const std::string& path, std::string_view contents) {
-    return win32::replaceFile(path, contents);
-}
-
 void Win32Desktop::showTip(const std::string& text, Place at) {
     if (tip_ == nullptr) {
         // Owned by the strip: it goes with the strip and stays above it.
@@ -686,45 +644,16 @@ void Win32Desktop::hideTip() {
         ShowWindow(tip_, SW_HIDE);
 }
 
-// ShellExecuteExW may take seconds: a file on a share that is offline, a handler that starts
-// slowly, a DDE conversation. So it runs on a thread of its own, with copies of all it needs, and
-// the strip's slide and tick go on meanwhile. The thread may outlive the window, and the process
-// may end while it runs (the file then starts or not, as it happens).
-std::optional<std::string> Win32Desktop::launch(const std::string& path,
-                                                const std::string& workingFolder) {
-    if (path.empty())
-        return std::nullopt;
-    auto start = [window = window_, failures = launchFailures_, path, file = wideFromUtf8(path),
-                  folder = wideFromUtf8(workingFolder)] {
-        // The shell's handlers expect a single-threaded apartment.
-        const bool comInitialized =
-            SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE));
-        SHELLEXECUTEINFOW request{};
-        request.cbSize = sizeof request;
-        // NOASYNC: the shell finishes before the thread ends. NO_UI: the strip tells the user.
-        request.fMask = SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI;
-        request.lpFile = file.c_str();
-        request.lpDirectory = folder.empty() ? nullptr : folder.c_str();
-        request.nShow = SW_RESTORE;
-        const bool started = ShellExecuteExW(&request);
-        const DWORD error = started ? ERROR_SUCCESS : GetLastError();
-        if (comInitialized)
-            CoUninitialize();
-        if (started)
-            return;
+// A launch thread leaves its reason and wakes the window, which delivers it from the loop.
+LateLaunchFailure Win32Desktop::launchFailureReport() {
+    return [window = window_, failures = launchFailures_](std::string reason) {
         {
             const std::lock_guard<std::mutex> hold(failures->lock);
-            failures->reasons.push_back(path + ": " + systemMessage(error));
+            failures->reasons.push_back(std::move(reason));
         }
         // Fails, harmlessly, when the window is gone.
         PostMessageW(window, launchFailedMessage(), 0, 0);
     };
-    try {
-        std::thread(std::move(start)).detach();
-    } catch (const std::system_error& error) {
-        return error.code().message();
-    }
-    return std::nullopt;
 }
 
 void Win32Desktop::setTicking(bool ticking) {
@@ -746,10 +675,6 @@ void Win32Desktop::armTick(bool afterTick) {
     const long long delay = millisecondsToNextTick(elapsed + half) + half;
     SetTimer(window_, tickTimer, static_cast<UINT>(std::max<long long>(delay, USER_TIMER_MINIMUM)),
              nullptr);
-}
-
-int Win32Desktop::millisecondOfDay() const {
-    return win32::millisecondOfDay();
 }
 
 void Win32Desktop::exitProcess(int status) {

@@ -34,11 +34,8 @@
 //      0 before it reads anything; copies in other folders run side by side
 //  [ ] one folder reached by two names (a subst drive, a share and the drive mapped to it)
 //      counts as two folders
-//  [X] launch through ShellExecuteExW on a short-lived thread of its own (COM in a
-//      single-threaded apartment), so that a slow handler or an offline share never stops the
-//      strip: default verb, the file's folder as working folder, SW_RESTORE, no system error
-//      boxes; a failure comes back later as launchFailed with the system's text
-//  [ ] a launch still under way when the strip exits is cut off with the process
+//  [X] a launch that fails after the system port's launch() returned (Win32System, whose
+//      report is launchFailureReport()) is delivered as launchFailed from the message loop
 //  [X] files dropped from Explorer (WM_DROPFILES): the first one, at the drop point
 //  [ ] drops onto a strip that runs as administrator: Windows blocks them from a normal Explorer
 //      (UIPI), and the strip does not open that door
@@ -49,20 +46,7 @@
 //  [X] every path and text in UTF-8, handed to the W functions as UTF-16, so that any name
 //      works whatever the ANSI code page; the manifest also declares UTF-8 as the process's code
 //      page (heeded from Windows 10 version 1903 on)
-//  [X] stored files read whole, at most 1 MiB and one byte (tooLarge beyond); anything but a
-//      file on a disk (a folder, a device, a pipe) is access denied; a line that is not UTF-8 is
-//      converted from the system's legacy ANSI code page, as earlier versions wrote it
-//  [X] a save goes to a temporary file beside the old one, which ReplaceFileW replaces, so a
-//      failed save leaves the old file whole; it keeps the old file's attributes and security;
-//      missing folders on the way are created; while another program holds the old file the
-//      save is tried again for half a second; a read-only file or a folder in the way is access
-//      denied and stays
-//  [X] user settings folder %LOCALAPPDATA%\Dravix\ (SHGetKnownFolderPath, else the
-//      environment); a folder is writable when a probe file can be created in it
-//  [ ] a symbolic link at a stored file's path is not looked through: what ReplaceFileW makes of
-//      it is what happens (Wine cannot make one to try)
-//  [ ] paths longer than MAX_PATH (260 characters): no \\?\ prefix, no longPathAware
-//  [X] executable path (GetModuleFileNameW), millisecond of the local time (GetLocalTime)
+//  [X] files, launch, executable path and clock are the system port's: Win32System
 //  [X] closing from outside (Alt+F4, the taskbar) ends the message loop; exit at once with a
 //      status (ExitProcess)
 //  [ ] minimise and maximise: refused, so that the window's geometry is always its real one
@@ -71,7 +55,8 @@
 
 #pragma once
 
-#include "platform/desktop.h"
+#include "platform/win32/win32_services.h"
+#include "platform/window_port.h"
 
 #include <cstdint>
 #include <memory>
@@ -87,7 +72,7 @@ struct HWND__;
 
 namespace dravix::win32 {
 
-class Win32Desktop final : public Desktop {
+class Win32Desktop final : public WindowPort {
 public:
     // Creates the window hidden; title is the window's title and the error box's caption. A
     // folder mark other than 0 marks the window as the strip of that folder (win32_folder_claim.h).
@@ -114,19 +99,11 @@ public:
     void showTip(const std::string& text, Place at) override;
     void hideTip() override;
 
-    std::string executablePath() const override;
-    char pathSeparator() const override { return '\\'; }
-    std::string userSettingsFolder() const override;
-    bool exists(const std::string& path) const override;
-    bool folderWritable(const std::string& folder) const override;
-    FileStatus readFile(const std::string& path, std::string& contents) override;
-    FileStatus replaceFile(const std::string& path, std::string_view contents) override;
+    // Where Win32System reports a launch that failed late: the reason is delivered as
+    // launchFailed from the message loop. Safe to call from any thread, also after the window
+    // is gone (the reason is then dropped).
+    LateLaunchFailure launchFailureReport();
 
-    // Returns nothing at once; the start goes on in the background, and its failure arrives later
-    // as launchFailed from the message loop.
-    std::optional<std::string> launch(const std::string& path,
-                                      const std::string& workingFolder) override;
-    int millisecondOfDay() const override;
     // A window timer runs only while the program asks for the tick.
     void setTicking(bool ticking) override;
     [[noreturn]] void exitProcess(int status) override;

@@ -4,7 +4,13 @@
 
 #include <windows.h>
 
+#include <objbase.h>
+#include <shellapi.h>
+
 #include <algorithm>
+#include <system_error>
+#include <thread>
+#include <utility>
 #include <vector>
 
 namespace dravix::win32 {
@@ -13,6 +19,22 @@ namespace {
 
 // Windows paths end well before this; a longer answer means something is wrong.
 constexpr std::size_t longestPath = 1 << 16;
+
+// The system's text for an error code as one clause: the core's error box adds the full stop.
+std::string systemMessage(DWORD code) {
+    wchar_t* buffer = nullptr;
+    const DWORD length = FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, code, 0, reinterpret_cast<LPWSTR>(&buffer), 0, nullptr);
+    std::wstring text(buffer != nullptr ? std::wstring_view(buffer, length) : std::wstring_view());
+    LocalFree(buffer);
+    while (!text.empty() && (text.back() == L'\r' || text.back() == L'\n' || text.back() == L' ' ||
+                             text.back() == L'.'))
+        text.pop_back();
+    if (text.empty())
+        return "Error " + std::to_string(code);
+    return utf8FromWide(text);
+}
 
 } // namespace
 
@@ -38,6 +60,73 @@ int millisecondOfDay() {
     SYSTEMTIME now;
     GetLocalTime(&now);
     return now.wMilliseconds;
+}
+
+Win32System::Win32System(LateLaunchFailure report) : report_(std::move(report)) {}
+
+std::string Win32System::executablePath() const {
+    return win32::executablePath();
+}
+
+std::string Win32System::userSettingsFolder() const {
+    return win32::userSettingsFolder();
+}
+
+bool Win32System::exists(const std::string& path) const {
+    return win32::exists(path);
+}
+
+bool Win32System::folderWritable(const std::string& folder) const {
+    return win32::folderWritable(folder);
+}
+
+FileStatus Win32System::readFile(const std::string& path, std::string& contents) {
+    return win32::readFile(path, contents);
+}
+
+FileStatus Win32System::replaceFile(const std::string& path, std::string_view contents) {
+    return win32::replaceFile(path, contents);
+}
+
+int Win32System::millisecondOfDay() const {
+    return win32::millisecondOfDay();
+}
+
+// ShellExecuteExW may take seconds: a file on a share that is offline, a handler that starts
+// slowly, a DDE conversation. So it runs on a thread of its own, with copies of all it needs, and
+// the strip's slide and tick go on meanwhile. The thread may outlive the window, and the process
+// may end while it runs (the file then starts or not, as it happens).
+std::optional<std::string> Win32System::launch(const std::string& path,
+                                               const std::string& workingFolder) {
+    if (path.empty())
+        return std::nullopt;
+    auto start = [report = report_, path, file = wideFromUtf8(path),
+                  folder = wideFromUtf8(workingFolder)] {
+        // The shell's handlers expect a single-threaded apartment.
+        const bool comInitialized =
+            SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE));
+        SHELLEXECUTEINFOW request{};
+        request.cbSize = sizeof request;
+        // NOASYNC: the shell finishes before the thread ends. NO_UI: the strip tells the user.
+        request.fMask = SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI;
+        request.lpFile = file.c_str();
+        request.lpDirectory = folder.empty() ? nullptr : folder.c_str();
+        request.nShow = SW_RESTORE;
+        const bool started = ShellExecuteExW(&request);
+        const DWORD error = started ? ERROR_SUCCESS : GetLastError();
+        if (comInitialized)
+            CoUninitialize();
+        if (started)
+            return;
+        if (report)
+            report(path + ": " + systemMessage(error));
+    };
+    try {
+        std::thread(std::move(start)).detach();
+    } catch (const std::system_error& error) {
+        return error.code().message();
+    }
+    return std::nullopt;
 }
 
 } // namespace dravix::win32

@@ -1,13 +1,35 @@
 #pragma once
 
-#include "platform/desktop.h"
+#include "platform/system_port.h"
 
 #include <cstddef>
+#include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
-// The Windows services that need no window: files, the executable's path and the clock. Names are
-// UTF-8, handed to the W functions as UTF-16 (win32_text.h), whatever the ANSI code page is.
+// The Windows services that need no window: files, the executable's path, the clock and the
+// launch, as free functions and as the core's system port Win32System. Names are UTF-8, handed to
+// the W functions as UTF-16 (win32_text.h), whatever the ANSI code page is.
+//
+//  [X] launch through ShellExecuteExW on a short-lived thread of its own (COM in a
+//      single-threaded apartment), so that a slow handler or an offline share never stops the
+//      strip: default verb, the given working folder, SW_RESTORE, no system error boxes; a
+//      failure is reported later with the system's text
+//  [ ] a launch still under way when the strip exits is cut off with the process
+//  [X] stored files read whole, at most 1 MiB and one byte (tooLarge beyond); anything but a
+//      file on a disk (a folder, a device, a pipe) is access denied; a line that is not UTF-8 is
+//      converted from the system's legacy ANSI code page
+//  [X] a save goes to a temporary file beside the old one, which ReplaceFileW replaces, so a
+//      failed save leaves the old file whole; it keeps the old file's attributes and security;
+//      missing folders on the way are created; while another program holds the old file the
+//      save is tried again for half a second; a read-only file or a folder in the way is access
+//      denied and stays
+//  [X] user settings folder %LOCALAPPDATA%\Dravix\ (SHGetKnownFolderPath, else the
+//      environment); a folder is writable when a probe file can be created in it
+//  [ ] a symbolic link at a stored file's path is not looked through: what ReplaceFileW makes of
+//      it is what happens (Wine cannot make one to try)
+//  [ ] paths longer than MAX_PATH (260 characters): no \\?\ prefix, no longPathAware
 namespace dravix::win32 {
 
 // GetLastError codes 2, 3, 4 and 5 are the failures the user is told about by name; every other
@@ -42,5 +64,29 @@ std::string executablePath(std::size_t initialCapacity = 260);
 
 // The millisecond part of the local time of day, 0 to 999.
 int millisecondOfDay();
+
+// Takes the reason of a launch that failed after launch() returned, on the launch's own thread.
+using LateLaunchFailure = std::function<void(std::string reason)>;
+
+class Win32System final : public SystemPort {
+public:
+    explicit Win32System(LateLaunchFailure report);
+
+    std::string executablePath() const override;
+    char pathSeparator() const override { return '\\'; }
+    std::string userSettingsFolder() const override;
+    bool exists(const std::string& path) const override;
+    bool folderWritable(const std::string& folder) const override;
+    FileStatus readFile(const std::string& path, std::string& contents) override;
+    FileStatus replaceFile(const std::string& path, std::string_view contents) override;
+    // Returns nothing at once, unless no thread can be started; the start goes on in the
+    // background, and its failure, "path: reason", goes to the report.
+    std::optional<std::string> launch(const std::string& path,
+                                      const std::string& workingFolder) override;
+    int millisecondOfDay() const override;
+
+private:
+    LateLaunchFailure report_;
+};
 
 } // namespace dravix::win32

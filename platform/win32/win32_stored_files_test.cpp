@@ -47,7 +47,7 @@ protected:
     }
 
     void start() {
-        form = std::make_unique<TForm1>(desktop);
+        form = std::make_unique<TForm1>(desktop, desktop);
         form->activate();
     }
 

@@ -224,17 +224,19 @@ TEST(Win32Window, ADropDeliversItsFirstFileAtTheDropPoint) {
     EXPECT_EQ(recorder.events, expected);
 }
 
-// The call returns nothing, and the failure comes back later through the message loop, naming the
-// file and the system's reason as one clause (the error box adds the full stop).
+// The system port's call returns nothing, and the failure comes back later through the window's
+// message loop, naming the file and the system's reason as one clause (the error box adds the full
+// stop).
 TEST(Win32Window, ALaunchReturnsNothingAndItsFailureArrivesLaterThroughTheLoop) {
     testing::TemporaryFolder folder;
     const std::string missing = folder / "missing.exe";
     Win32Desktop desktop(testTitle);
+    Win32System system(desktop.launchFailureReport());
     const HWND window = FindWindowA("TForm1", testTitle);
     Recorder recorder(window);
     recorder.closingTick = 100; // ten seconds for Wine's shell
     recorder.onActivate = [&] {
-        EXPECT_EQ(desktop.launch(missing, folder.path()), std::nullopt);
+        EXPECT_EQ(system.launch(missing, folder.path()), std::nullopt);
         recorder.events.push_back("returned");
     };
     play(desktop, recorder);

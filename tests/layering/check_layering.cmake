@@ -16,7 +16,7 @@ set(layers
   "assets:"
   "platform:assets"
   "scene:assets platform"
-  "state:platform"
+  "state:platform/place.h platform/system_port.h"
   "keyboard:platform scene state"
   "strip:assets platform scene state"
   "slots:assets platform scene state"

@@ -69,7 +69,7 @@ protected:
     bool chance(int percent) { return pick(100) < percent; }
 
     void startRun() {
-        form = std::make_unique<TForm1>(desktop);
+        form = std::make_unique<TForm1>(desktop, desktop);
         form->activate();
         held = {};
         elementSizes.clear();

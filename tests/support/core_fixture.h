@@ -71,7 +71,7 @@ protected:
             desktop.putFileInExecutableFolder("dravix.dat", *slotList);
         if (position)
             desktop.putFileInExecutableFolder("dravix.ini", *position);
-        form = std::make_unique<TForm1>(desktop);
+        form = std::make_unique<TForm1>(desktop, desktop);
         form->activate();
     }
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "assets/picture.h"
-#include "platform/desktop.h"
+#include "platform/window_port.h"
 
 #include <gtest/gtest.h>
 

@@ -1,13 +1,14 @@
 #pragma once
 
-#include <cstddef>
+#include "platform/place.h"
+
 #include <cstdint>
 #include <limits>
 #include <optional>
 #include <string>
-#include <string_view>
 #include <vector>
 
+// What the core asks of the one window it draws into, and what that window tells the core.
 namespace dravix {
 
 // Left and Top are screen pixels of the window's top-left corner; Width and Height are the
@@ -19,14 +20,6 @@ struct WindowGeometry {
     int height = 0;
 
     friend bool operator==(const WindowGeometry&, const WindowGeometry&) = default;
-};
-
-// Where a window rests: screen pixels of its top-left corner.
-struct Place {
-    int left = 0;
-    int top = 0;
-
-    friend bool operator==(const Place&, const Place&) = default;
 };
 
 // A rectangle of screen pixels; right and bottom are exclusive.
@@ -58,32 +51,10 @@ struct Frame {
     std::vector<std::uint8_t> rgb;
 };
 
-// Why a file step failed, in the categories the user is told about.
-enum class FileFailure {
-    none,
-    notFound,
-    pathNotFound,
-    tooManyOpenFiles,
-    accessDenied,
-    tooLarge, // a stored file over maxStoredFileSize
-    other
-};
-
-// No stored file is larger: twenty lines of the longest paths stay under 100 KiB. A reader
-// reads no more than this and one byte, so a huge or endless file costs no more than a small one.
-inline constexpr std::size_t maxStoredFileSize = 1024 * 1024;
-
-struct FileStatus {
-    FileFailure failure = FileFailure::none;
-    int platformCode = 0; // the system's own error number, shown for FileFailure::other
-
-    bool ok() const { return failure == FileFailure::none; }
-};
-
-// Everything the core asks of the desktop it runs on. One implementation per backend.
-class Desktop {
+// The window, its dialogs and tip, the tick and the end of the process. One per backend.
+class WindowPort {
 public:
-    virtual ~Desktop() = default;
+    virtual ~WindowPort() = default;
 
     // The one window: every change takes effect at once.
     virtual void setGeometry(const WindowGeometry& geometry) = 0;
@@ -106,34 +77,7 @@ public:
     virtual void showTip(const std::string& text, Place at) = 0;
     virtual void hideTip() = 0;
 
-    // Files.
-    virtual std::string executablePath() const = 0;
-    virtual char pathSeparator() const = 0;
-    // The user's own folder for the program's settings ($XDG_CONFIG_HOME/dravix,
-    // %LOCALAPPDATA%\Dravix), ending in a separator; it need not exist yet.
-    virtual std::string userSettingsFolder() const = 0;
-    // Whether anything (a file, a folder, a link) is at the path.
-    virtual bool exists(const std::string& path) const = 0;
-    // Whether the user may create a file in the folder.
-    virtual bool folderWritable(const std::string& folder) const = 0;
-    // Reads the whole file. Anything but a regular file (a folder, a FIFO, a device) gives
-    // accessDenied without blocking; a file over maxStoredFileSize gives tooLarge.
-    virtual FileStatus readFile(const std::string& path, std::string& contents) = 0;
-    // Replaces the whole file so that a failure leaves the old content in place. A file the user
-    // may not write gives accessDenied and stays as it is; a symbolic link stays and its target
-    // is replaced; the file keeps its mode, owner and extended attributes where the user may set
-    // them. Missing folders on the way are created.
-    virtual FileStatus replaceFile(const std::string& path, std::string_view contents) = 0;
-
-    // Processes and time.
-    // Starts the file in workingFolder: a program directly, a desktop entry as its application,
-    // anything else with the desktop's default handler; waits for nothing the started program
-    // does. Returns the system's reason ("Permission denied") when it cannot be started, or
-    // nothing. A backend that learns of the failure only later delivers launchFailed instead.
-    virtual std::optional<std::string> launch(const std::string& path,
-                                              const std::string& workingFolder) = 0;
-    virtual int millisecondOfDay() const = 0; // 0 to 999
-    // Whether the program needs the 100 ms tick: only while something moves. A desktop that is
+    // Whether the program needs the 100 ms tick: only while something moves. A window that is
     // not asked for it lets the program sleep; asked again, it ticks on the grid of
     // tick_grid.h. No ticks until the program asks.
     virtual void setTicking(bool ticking) = 0;

@@ -1,0 +1,119 @@
+#include "platform/posix/posix_services.h"
+#include "tests/support/system_port_contract.h"
+
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <grp.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace dravix::contract {
+namespace {
+
+// Root writes anything, so a step that must meet permission bits runs as this user.
+constexpr uid_t ordinaryUser = 65534;
+
+// Every step that may block or must drop its rights runs in a forked child, which hands its
+// status back through a pipe; its alarm turns a blocked step into {other, -2}.
+class PosixBench {
+public:
+    static std::optional<std::string> exempt(Promise) { return std::nullopt; }
+
+    PosixBench() {
+        char pattern[] = "/var/tmp/dravix-contract-XXXXXX";
+        if (::mkdtemp(pattern) == nullptr)
+            ADD_FAILURE() << "no test folder";
+        folder_ = pattern;
+    }
+    ~PosixBench() {
+        ::chmod(folder_.c_str(), 0700);
+        std::error_code ignored;
+        std::filesystem::remove_all(folder_, ignored);
+    }
+
+    SystemPort& port() { return system_; }
+    std::string at(const std::string& name) const { return folder_ + "/" + name; }
+
+    FileStatus guarded(const std::function<FileStatus()>& step, bool ordinaryUser = false) {
+        return inChild([&] {
+            ::alarm(10);
+            if (ordinaryUser && !becomeOrdinaryUser())
+                return FileStatus{FileFailure::other, -3};
+            return step();
+        });
+    }
+
+    // Files may grow to 10 bytes only: the write stops there with EFBIG.
+    FileStatus replaceFailingPartWay(const std::string& path, std::string_view contents) {
+        return inChild([&] {
+            std::signal(SIGXFSZ, SIG_IGN);
+            const rlimit limit{10, 10};
+            if (::setrlimit(RLIMIT_FSIZE, &limit) != 0)
+                return FileStatus{FileFailure::other, -3};
+            return system_.replaceFile(path, contents);
+        });
+    }
+
+    void makeReadOnly(const std::string& path) {
+        ASSERT_EQ(::chmod(path.c_str(), 0444), 0);
+        if (::geteuid() != 0)
+            return;
+        ASSERT_EQ(::chown(folder_.c_str(), ordinaryUser, ordinaryUser), 0);
+        ASSERT_EQ(::chown(path.c_str(), ordinaryUser, ordinaryUser), 0);
+    }
+    void makeFolder(const std::string& path) { ASSERT_EQ(::mkdir(path.c_str(), 0700), 0); }
+    void makeFifo(const std::string& path) { ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0); }
+    void makeLink(const std::string& link, const std::string& target) {
+        ASSERT_EQ(::symlink(target.c_str(), link.c_str()), 0);
+    }
+
+    // A program whose interpreter is missing.
+    std::string unstartableFile() {
+        const std::string path = at("orphan.sh");
+        std::ofstream(path) << "#!/nonexistent/interp\n";
+        ::chmod(path.c_str(), 0755);
+        return path;
+    }
+    std::optional<std::string> launchFailure(const std::string& path) {
+        return system_.launch(path, folder_ + "/");
+    }
+
+private:
+    static bool becomeOrdinaryUser() {
+        return ::geteuid() != 0 || (::setgroups(0, nullptr) == 0 && ::setgid(ordinaryUser) == 0 &&
+                                    ::setuid(ordinaryUser) == 0);
+    }
+
+    template <typename Step> static FileStatus inChild(Step step) {
+        int channel[2];
+        if (::pipe(channel) != 0)
+            return {FileFailure::other, -1};
+        const pid_t child = ::fork();
+        if (child == 0) {
+            ::close(channel[0]);
+            const FileStatus status = step();
+            const bool sent = ::write(channel[1], &status, sizeof status) == sizeof status;
+            ::_exit(sent ? 0 : 1);
+        }
+        ::close(channel[1]);
+        FileStatus status{FileFailure::other, -1};
+        const bool received = ::read(channel[0], &status, sizeof status) == sizeof status;
+        ::close(channel[0]);
+        int exitStatus = 0;
+        ::waitpid(child, &exitStatus, 0);
+        if (!received || !WIFEXITED(exitStatus) || WEXITSTATUS(exitStatus) != 0)
+            return {FileFailure::other, -2};
+        return status;
+    }
+
+    std::string folder_;
+    posix::PosixSystem system_;
+};
+
+INSTANTIATE_TYPED_TEST_SUITE_P(Posix, SystemPortContract, PosixBench);
+
+} // namespace
+} // namespace dravix::contract

@@ -1,0 +1,67 @@
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+
+// What the core asks of the system it runs on, apart from the window: the stored files, the
+// executable's place, starting files and the clock. Every port keeps the promises below; one
+// contract suite (tests/support/system_port_contract.h) checks them for each.
+namespace dravix {
+
+// Why a file step failed, in the categories the user is told about.
+enum class FileFailure {
+    none,
+    notFound,
+    pathNotFound,
+    tooManyOpenFiles,
+    accessDenied,
+    tooLarge, // a stored file over maxStoredFileSize
+    other
+};
+
+// No stored file is larger: twenty lines of the longest paths stay under 100 KiB. A reader
+// reads no more than this and one byte, so a huge or endless file costs no more than a small one.
+inline constexpr std::size_t maxStoredFileSize = 1024 * 1024;
+
+struct FileStatus {
+    FileFailure failure = FileFailure::none;
+    int platformCode = 0; // the system's own error number, shown for FileFailure::other
+
+    bool ok() const { return failure == FileFailure::none; }
+};
+
+class SystemPort {
+public:
+    virtual ~SystemPort() = default;
+
+    virtual std::string executablePath() const = 0;
+    virtual char pathSeparator() const = 0;
+    // The user's own folder for the program's settings ($XDG_CONFIG_HOME/dravix,
+    // %LOCALAPPDATA%\Dravix), ending in a separator; it need not exist yet.
+    virtual std::string userSettingsFolder() const = 0;
+    // Whether anything (a file, a folder, a link) is at the path.
+    virtual bool exists(const std::string& path) const = 0;
+    // Whether the user may create a file in the folder.
+    virtual bool folderWritable(const std::string& folder) const = 0;
+    // Reads the whole file. Anything but a regular file (a folder, a FIFO, a device) gives
+    // accessDenied without blocking; a file over maxStoredFileSize gives tooLarge.
+    virtual FileStatus readFile(const std::string& path, std::string& contents) = 0;
+    // Replaces the whole file so that a failure leaves the old content in place. A file the user
+    // may not write gives accessDenied and stays as it is; a symbolic link stays and its target
+    // is replaced; the file keeps its mode, owner and extended attributes where the user may set
+    // them. Missing folders on the way are created.
+    virtual FileStatus replaceFile(const std::string& path, std::string_view contents) = 0;
+
+    // Starts the file in workingFolder: a program directly, a desktop entry as its application,
+    // anything else with the desktop's default handler; waits for nothing the started program
+    // does. Returns the system's reason ("Permission denied") when it cannot be started, or
+    // nothing. A port that learns of the failure only later reports it where it was told to, and
+    // the window delivers it as launchFailed.
+    virtual std::optional<std::string> launch(const std::string& path,
+                                              const std::string& workingFolder) = 0;
+    virtual int millisecondOfDay() const = 0; // 0 to 999
+};
+
+} // namespace dravix
