@@ -1,7 +1,8 @@
 #pragma once
 
-#include "scene/scene.h"
 #include "platform/desktop.h"
+#include "platform/held_buttons.h"
+#include "scene/scene.h"
 
 namespace dravix {
 
@@ -18,9 +19,8 @@ public:
     ElementIndex cancel();
 
 private:
-    bool captured_ = false;
+    HeldButtons held_{MouseButton::left};
     ElementIndex captureTarget_ = noElement;
-    bool releaseCancelled_ = false;
 };
 
 } // namespace dravix
