@@ -3,6 +3,7 @@
 #include "platform/fltk/desktop_file_chooser.h"
 #include "platform/fltk/fltk_display.h"
 #include "platform/fltk/fltk_input.h"
+#include "platform/fltk/fltk_internals.h"
 #include "platform/fltk/fltk_settings.h"
 #include "platform/fltk/fltk_tip.h"
 #include "platform/fltk/x11_folder_claim.h"
@@ -249,6 +250,9 @@ public:
         sizes_ = SizeRange(w(), h());
         mapTopLevel(*this, look_, sizes_);
         set_visible();
+        DRAVIX_FLTK_INTERNALS_CHECKED("keeps the event in Fl::e_number, which Fl::event() reads, "
+                                      "and that Fl_Window::show() sets it to FL_SHOW around "
+                                      "handle(FL_SHOW) and back");
         const int previousEvent = Fl::e_number;
         handle(Fl::e_number = FL_SHOW);
         Fl::e_number = previousEvent;
