@@ -51,7 +51,8 @@
 //      page (heeded from Windows 10 version 1903 on)
 //  [X] stored files read whole, at most 1 MiB and one byte (tooLarge beyond); anything but a
 //      file on a disk (a folder, a device, a pipe) is access denied; a line that is not UTF-8 is
-//      converted from the system's legacy ANSI code page, as earlier versions wrote it
+//      converted from the system's ANSI code page, in which Windows programs save single-byte
+//      text
 //  [X] a save goes to a temporary file beside the old one, which ReplaceFileW replaces, so a
 //      failed save leaves the old file whole; it keeps the old file's attributes and security;
 //      missing folders on the way are created; while another program holds the old file the
