@@ -26,11 +26,9 @@ public:
             capturing_ |= bit(button);
     }
 
-    // A press holds the button, also one whose earlier press was held or lost.
-    constexpr void press(MouseButton button) {
-        held_ |= bit(button);
-        lost_ &= ~bit(button);
-    }
+    // A press holds the button, also one whose earlier press was held or lost: its release is
+    // the held one's.
+    constexpr void press(MouseButton button) { held_ |= bit(button); }
 
     // A release ends the button's press, held or lost.
     constexpr Release release(MouseButton button) {

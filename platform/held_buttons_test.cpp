@@ -62,7 +62,7 @@ TEST(HeldButtons, APressIsHeldUntilItsReleaseOrUntilTheCaptureIsLost) {
         {"and stays held through a loss",
          windows, "dL dR x uR uL",       "captureLost held lost "},
         {"a press after a loss is held again",
-         routing, "dL x dL ? uL",        "captureLost captured held "},
+         routing, "dL x dL ? uL uL",     "captureLost captured held unseen "},
         {"a second press while held is still one press",
          routing, "dL dL uL uL",         "held unseen "},
         {"the capture stays while another capturing button is held",
