@@ -110,7 +110,7 @@ void TForm1::FormKeyDown(int key) {
     if (nudge != Nudge{})
         strip_.nudge(nudge.dx, nudge.dy);
     position_ = positionTextOf(strip_.restingPlace());
-    if (strip_.panelOpen() != Strip::open)
+    if (strip_.panelOpen() != PanelOpen::open)
         return;
     if (key == vkEscape) {
         strip_.startClosing();
