@@ -110,7 +110,7 @@ void TForm1::FormKeyDown(int key) {
     if (nudge != Nudge{})
         strip_.nudge(nudge.dx, nudge.dy);
     position_ = positionTextOf(strip_.restingPlace());
-    if (strip_.panelOpen() != Strip::open)
+    if (strip_.panelOpen() != PanelOpen::open)
         return;
     if (key == vkEscape) {
         strip_.startClosing();
@@ -125,7 +125,7 @@ void TForm1::FormKeyDown(int key) {
 void TForm1::tick() {
     runHandler([this] {
         strip_.cyberTimer();
-        if (strip_.panelOpen() == Strip::open)
+        if (strip_.panelOpen() == PanelOpen::open)
             tip_.tick();
         else
             tip_.hide();
@@ -227,7 +227,8 @@ void TForm1::showErrorBox(const std::string& message) {
 // The program sleeps while nothing moves: the tick is needed only by a slide, and by the rest
 // of the pointer on a slot before its tip shows.
 void TForm1::askForTicksAsNeeded() {
-    const bool needed = strip_.moving() || (strip_.panelOpen() == Strip::open && tip_.waiting());
+    const bool needed =
+        strip_.moving() || (strip_.panelOpen() == PanelOpen::open && tip_.waiting());
     if (needed == ticking_)
         return;
     ticking_ = needed;

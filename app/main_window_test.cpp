@@ -115,7 +115,7 @@ TEST_F(ErrorDisplay, FailedHandlerKeepsWhatItChangedAndTheProgramGoesOn) {
 
     desktop.setFaultInjector(nullptr);
     click("ProcBMP");
-    EXPECT_EQ(form->strip().panelOpen(), 0) << "later events are handled as usual";
+    EXPECT_EQ(form->strip().panelOpen(), PanelOpen::closed) << "later events are handled as usual";
 }
 
 TEST_F(ErrorDisplay, SlideGoesOnBehindTheBox) {

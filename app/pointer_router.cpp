@@ -3,35 +3,25 @@
 namespace dravix {
 
 ElementIndex PointerRouter::down(ElementIndex underPointer, MouseButton button) {
-    if (button == MouseButton::left) {
-        captured_ = true;
+    held_.press(button);
+    if (held_.captures(button))
         captureTarget_ = underPointer;
-        releaseCancelled_ = false;
-    }
     return underPointer;
 }
 
 ElementIndex PointerRouter::move(ElementIndex underPointer) const {
-    return captured_ ? captureTarget_ : underPointer;
+    return held_.capturing() ? captureTarget_ : underPointer;
 }
 
 ElementIndex PointerRouter::up(ElementIndex underPointer, MouseButton button) {
-    if (button == MouseButton::left && releaseCancelled_) {
-        releaseCancelled_ = false;
-        return noElement;
-    }
-    if (button != MouseButton::left || !captured_)
+    const Release release = held_.release(button);
+    if (!held_.captures(button) || release == Release::unseen)
         return underPointer;
-    captured_ = false;
-    return captureTarget_;
+    return release == Release::held ? captureTarget_ : noElement;
 }
 
 ElementIndex PointerRouter::cancel() {
-    if (!captured_)
-        return noElement;
-    captured_ = false;
-    releaseCancelled_ = true;
-    return captureTarget_;
+    return held_.loseCapture() ? captureTarget_ : noElement;
 }
 
 } // namespace dravix

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/held_buttons.h"
 #include "platform/window_port.h"
 #include "scene/scene.h"
 
@@ -18,9 +19,8 @@ public:
     ElementIndex cancel();
 
 private:
-    bool captured_ = false;
+    HeldButtons held_{MouseButton::left};
     ElementIndex captureTarget_ = noElement;
-    bool releaseCancelled_ = false;
 };
 
 } // namespace dravix

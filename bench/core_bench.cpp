@@ -15,6 +15,7 @@
 
 namespace {
 
+using dravix::Animating;
 using dravix::Element;
 using dravix::FakeDesktop;
 using dravix::Frame;
@@ -22,6 +23,8 @@ using dravix::MouseButton;
 using dravix::Scene;
 using dravix::Strip;
 using dravix::TForm1;
+using dravix::VerticalPhase;
+using dravix::WidthPhase;
 using Clock = std::chrono::steady_clock;
 
 // The slot list file with two named slots, so that hovering between them changes every cell.
@@ -75,7 +78,8 @@ public:
 
     bool sliding() const {
         const Strip& strip = form_->strip();
-        return strip.verticalPhase() != 0 || strip.widthPhase() != 0 || strip.animating() != 0;
+        return strip.verticalPhase() != VerticalPhase::idle ||
+               strip.widthPhase() != WidthPhase::idle || strip.animating() != Animating::idle;
     }
     void settle() {
         while (sliding())

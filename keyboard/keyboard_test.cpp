@@ -95,8 +95,8 @@ protected:
     }
 
     bool closing() const {
-        return form->strip().panelOpen() == Strip::closed &&
-               form->strip().verticalPhase() == Strip::lowering;
+        return form->strip().panelOpen() == PanelOpen::closed &&
+               form->strip().verticalPhase() == VerticalPhase::lowering;
     }
 };
 
@@ -151,8 +151,8 @@ TEST_F(KeysAndStarts, DigitsAndEscapeActOnlyWhileTheStripIsOpenOrOpening) {
 TEST_F(KeysAndStarts, ASecondStartDoesWhatAPressOnTheToggleDoesNow) {
     startAt(Stage::closed);
     form->anotherStart();
-    EXPECT_EQ(form->strip().panelOpen(), Strip::open);
-    EXPECT_EQ(form->strip().verticalPhase(), Strip::raising);
+    EXPECT_EQ(form->strip().panelOpen(), PanelOpen::open);
+    EXPECT_EQ(form->strip().verticalPhase(), VerticalPhase::raising);
     tickUntilSettled();
     EXPECT_EQ(desktop.geometry(), (WindowGeometry{196, 232, 244, 323}));
 

@@ -41,10 +41,10 @@ constexpr StorePlace storePlaces[] = {
     {"toch", 532, 24}, {"bs", 436, 103}, {"bj", 452, 103},
 };
 
-// The window was first laid out in this order, kn9 before kn8 and the glyph cells from the bottom
-// up except for the top three, and creation order decides which element lies in front. None of
-// these overlap, so the order changes no pixel and no hit; it is kept so that element numbers and
-// stacking stay those of the original layout. Sorting it would gain nothing.
+// The window's elements are made in one fixed order, which here puts kn9 before kn8 and the glyph
+// cells from the bottom up except for the top three. That order decides each element's number and
+// which element lies in front. None of these overlap, so it changes no pixel and no hit; sorting
+// the lists would only give the elements numbers and a stacking that differ from the window's.
 // The slot buttons in creation order, with their rows inside the slot panel.
 constexpr StorePlace slotButtons[] = {
     {"kn0", 4, 8}, {"kn1", 4, 28}, {"kn2", 4, 48}, {"kn3", 4, 68}, {"kn4", 4, 89},

@@ -72,8 +72,8 @@ TEST_F(SlotButtonsTest, LeftReleaseStartsTheFileInItsFolderAndClosesTheStrip) {
     ASSERT_EQ(desktop.launches().size(), 1u);
     EXPECT_EQ(desktop.launches()[0].path, "/home/me/tools/my.tool.sh");
     EXPECT_EQ(desktop.launches()[0].workingFolder, "/home/me/tools/");
-    EXPECT_EQ(form->strip().panelOpen(), 0);
-    EXPECT_EQ(form->strip().widthPhase(), 2);
+    EXPECT_EQ(form->strip().panelOpen(), PanelOpen::closed);
+    EXPECT_EQ(form->strip().widthPhase(), WidthPhase::narrowing);
     EXPECT_EQ(&pictureShownBy("ProcBMP"), &storePicture("k1"));
 }
 
@@ -87,7 +87,7 @@ TEST_F(SlotButtonsTest, LaunchReleasedAfterTheStripClosedLeavesTheWindowInPlace)
     tickTimes(10);
     EXPECT_EQ(desktop.launches().size(), 1u) << "the held slot still starts its file";
     EXPECT_EQ(desktop.geometry(), (WindowGeometry{196, 532, 26, 23}));
-    EXPECT_EQ(form->strip().panelOpen(), 0);
+    EXPECT_EQ(form->strip().panelOpen(), PanelOpen::closed);
 }
 
 TEST_F(SlotButtonsTest, DoubleClickStartsTwice) {
@@ -99,14 +99,14 @@ TEST_F(SlotButtonsTest, DoubleClickStartsTwice) {
 TEST_F(SlotButtonsTest, EmptySlotStartsNothingButClosesTheStrip) {
     click("kn7");
     EXPECT_TRUE(desktop.launches().empty());
-    EXPECT_EQ(form->strip().panelOpen(), 0);
+    EXPECT_EQ(form->strip().panelOpen(), PanelOpen::closed);
 }
 
 TEST_F(SlotButtonsTest, MiddleClickOnlyChangesPictures) {
     click("kn4", MouseButton::middle);
     EXPECT_TRUE(desktop.launches().empty());
     EXPECT_TRUE(desktop.dialogInitialNames().empty());
-    EXPECT_EQ(form->strip().panelOpen(), 1);
+    EXPECT_EQ(form->strip().panelOpen(), PanelOpen::open);
 }
 
 TEST_F(SlotButtonsTest, LongPathsArePassedWhole) {
@@ -136,7 +136,7 @@ TEST_F(SlotButtonsTest, AssignmentKeepsPathAndNameAndSavesAllTenSlots) {
             expected += "\r\n\r\n";
     }
     EXPECT_EQ(desktop.files()[slotListPath], expected);
-    EXPECT_EQ(form->strip().panelOpen(), 1) << "the strip stays open";
+    EXPECT_EQ(form->strip().panelOpen(), PanelOpen::open) << "the strip stays open";
 }
 
 TEST_F(SlotButtonsTest, DialogOpensWithTheLastChosenNameSharedBySlots) {
@@ -224,7 +224,7 @@ TEST_F(SlotButtonsTest, ALaunchThatCannotHappenIsReportedAndTheStripStaysOpen) {
               (std::vector<std::string>{"File not found.", "/home/me/locked.sh: Permission denied.",
                                         "A path with a NUL byte cannot be started."}));
     EXPECT_TRUE(desktop.launches().empty());
-    EXPECT_EQ(form->strip().panelOpen(), 1);
+    EXPECT_EQ(form->strip().panelOpen(), PanelOpen::open);
 }
 
 // The left press captured the pointer for slot 5: the right click assigns slot 1 and the left
@@ -248,7 +248,7 @@ TEST_F(SlotButtonsTest, ALostCaptureEndsThePressWithoutALaunch) {
     release("kn4");
     tickTimes(10);
     EXPECT_TRUE(desktop.launches().empty());
-    EXPECT_EQ(form->strip().panelOpen(), 1);
+    EXPECT_EQ(form->strip().panelOpen(), PanelOpen::open);
 }
 
 TEST_F(SlotButtonsTest, AFileDroppedOnASlotIsAssignedAsAChoiceWouldBe) {

@@ -9,7 +9,7 @@ Strip::Strip(WindowPort& window, SystemPort& system, Scene& scene)
       proc_(scene.find("proc")), toggle_(scene.find("ProcBMP")) {}
 
 TogglePress Strip::ProcBMPMouseDown(MouseButton button, Place pointer) {
-    if (animating_ == 1)
+    if (animating_ == Animating::sliding)
         return TogglePress::handled;
     if (button == MouseButton::right)
         return TogglePress::exitRequested;
@@ -17,7 +17,7 @@ TogglePress Strip::ProcBMPMouseDown(MouseButton button, Place pointer) {
         drag_ = Drag{pointer, restingPlace()};
     if (button != MouseButton::left)
         return TogglePress::handled;
-    if (panelOpen_ == closed)
+    if (panelOpen_ == PanelOpen::closed)
         openPress();
     else
         startClosing();
@@ -33,20 +33,21 @@ void Strip::openPress() {
     placeTall(window_.geometry().width);
     scene_.setTop(proc_, slotPanelLowered);
     scene_.takePicture(toggle_, "k2");
-    verticalPhase_ = raising;
-    panelOpen_ = open;
+    verticalPhase_ = VerticalPhase::raising;
+    panelOpen_ = PanelOpen::open;
 }
 
 // A launch can come after the strip has closed: a left press on a slot keeps the pointer until
 // its release, and the strip may finish closing meanwhile. Closing a closed strip again would
 // drop the window another 300 pixels, so there is nothing to do then.
 void Strip::startClosing() {
-    if (panelOpen_ == closed && verticalPhase_ == idle && widthPhase_ == idle)
+    if (panelOpen_ == PanelOpen::closed && verticalPhase_ == VerticalPhase::idle &&
+        widthPhase_ == WidthPhase::idle)
         return;
     scene_.takePicture(toggle_, "k1");
-    widthPhase_ = narrowing;
-    verticalPhase_ = lowering;
-    panelOpen_ = closed;
+    widthPhase_ = WidthPhase::narrowing;
+    verticalPhase_ = VerticalPhase::lowering;
+    panelOpen_ = PanelOpen::closed;
 }
 
 void Strip::cyberTimer() {
@@ -57,37 +58,37 @@ void Strip::cyberTimer() {
 
     restoreTallPlace();
     // The width moves first, so a close narrows the window completely before the panel sinks.
-    if (widthPhase_ == widening) {
+    if (widthPhase_ == WidthPhase::widening) {
         widen();
         return;
     }
-    if (widthPhase_ == narrowing) {
+    if (widthPhase_ == WidthPhase::narrowing) {
         narrow();
         return;
     }
-    if (verticalPhase_ == raising && !raise())
+    if (verticalPhase_ == VerticalPhase::raising && !raise())
         return;
-    if (verticalPhase_ == lowering)
+    if (verticalPhase_ == VerticalPhase::lowering)
         lower();
 }
 
 void Strip::widen() {
-    animating_ = 1;
+    animating_ = Animating::sliding;
     int width = window_.geometry().width + widthStep;
     if (width >= shape::openWidth) {
         width = shape::openWidth;
-        widthPhase_ = idle;
-        animating_ = 0;
+        widthPhase_ = WidthPhase::idle;
+        animating_ = Animating::idle;
     }
     placeTall(width);
 }
 
 void Strip::narrow() {
-    animating_ = 1;
+    animating_ = Animating::sliding;
     int width = window_.geometry().width - widthStep;
     if (width <= shape::closedWidth) {
         width = shape::closedWidth;
-        widthPhase_ = idle;
+        widthPhase_ = WidthPhase::idle;
     }
     placeTall(width);
 }
@@ -103,38 +104,38 @@ void Strip::placeTall(int width) {
 // Returns whether the tick goes on after the step. The bound is tested before the move, so the
 // raise ends with a tick that only confirms it and starts the widening.
 bool Strip::raise() {
-    animating_ = 1;
+    animating_ = Animating::sliding;
     const int top = scene_.element(back_).top;
     if (top > 0) {
         scene_.setTop(back_, top - slotPanelStep);
         return true;
     }
     scene_.setTop(back_, 0);
-    verticalPhase_ = idle;
-    widthPhase_ = widening;
+    verticalPhase_ = VerticalPhase::idle;
+    widthPhase_ = WidthPhase::widening;
     return false;
 }
 
 void Strip::lower() {
-    animating_ = 1;
+    animating_ = Animating::sliding;
     const int top = scene_.element(back_).top;
     if (top < slotPanelLowered) {
         scene_.setTop(back_, top + slotPanelStep);
         return;
     }
     scene_.setTop(back_, slotPanelLowered);
-    verticalPhase_ = idle;
+    verticalPhase_ = VerticalPhase::idle;
     const Place resting = *tallResting_;
     tallResting_.reset();
     window_.setGeometry({resting.left, resting.top, shape::closedWidth, shape::closedHeight});
     scene_.setTop(proc_, 0);
-    animating_ = 0;
+    animating_ = Animating::idle;
 }
 
 // A window manager may have moved the tall window since the last step; the slide puts it back,
 // so that the toggle stays under the pointer.
 void Strip::restoreTallPlace() {
-    if (!tall() || (verticalPhase_ == idle && widthPhase_ == idle))
+    if (!tall() || (verticalPhase_ == VerticalPhase::idle && widthPhase_ == WidthPhase::idle))
         return;
     const WindowGeometry window = window_.geometry();
     const Place resting = *tallResting_;

@@ -11,16 +11,19 @@ namespace dravix {
 // What a press on the toggle asks of the window.
 enum class TogglePress { handled, exitRequested };
 
+// The slide state: each flag has a type of its own, so that a code of one cannot be stored in
+// another. The codes are those the handlers test and set: 0 idle or closed, 1 and 2 the two
+// directions of a movement.
+enum class PanelOpen { closed = 0, open = 1 }; // what the next left press does: open or close
+enum class VerticalPhase { idle = 0, raising = 1, lowering = 2 }; // of the slot panel
+enum class WidthPhase { idle = 0, widening = 1, narrowing = 2 };  // of the window
+enum class Animating { idle = 0, sliding = 1 }; // toggle presses are ignored while it slides
+
 // The toggle and the timer-driven slide that opens and closes the strip. Opening grows the
 // window upward, raises the slot panel in 100-pixel steps and then widens the window in 81-pixel
 // steps; closing runs the same movements backwards.
 class Strip {
 public:
-    // The codes of the slide state, as the handlers test and set them.
-    static constexpr int closed = 0, open = 1;        // panelOpen
-    static constexpr int idle = 0;                    // both phases
-    static constexpr int raising = 1, lowering = 2;   // verticalPhase
-    static constexpr int widening = 1, narrowing = 2; // widthPhase
     static constexpr int widthStep = 81;
     static constexpr int slotPanelStep = 100;
     static constexpr int slotPanelLowered = shape::rise;
@@ -50,11 +53,13 @@ public:
     void endDrag() { drag_.reset(); }
 
     // Whether a slide runs and needs the tick.
-    bool moving() const { return verticalPhase_ != idle || widthPhase_ != idle; }
-    int panelOpen() const { return panelOpen_; }
-    int verticalPhase() const { return verticalPhase_; }
-    int widthPhase() const { return widthPhase_; }
-    int animating() const { return animating_; }
+    bool moving() const {
+        return verticalPhase_ != VerticalPhase::idle || widthPhase_ != WidthPhase::idle;
+    }
+    PanelOpen panelOpen() const { return panelOpen_; }
+    VerticalPhase verticalPhase() const { return verticalPhase_; }
+    WidthPhase widthPhase() const { return widthPhase_; }
+    Animating animating() const { return animating_; }
 
 private:
     void openPress();
@@ -80,10 +85,10 @@ private:
     ElementIndex proc_;
     ElementIndex toggle_;
 
-    int panelOpen_ = closed; // what the next left press does: closed opens, open closes
-    int verticalPhase_ = idle;
-    int widthPhase_ = idle;
-    int animating_ = 0;                // 1 while a slide runs; toggle presses are ignored then
+    PanelOpen panelOpen_ = PanelOpen::closed;
+    VerticalPhase verticalPhase_ = VerticalPhase::idle;
+    WidthPhase widthPhase_ = WidthPhase::idle;
+    Animating animating_ = Animating::idle;
     int lastMillis_ = 0;               // millisecond of the last tick that did its work
     std::optional<Place> tallResting_; // the toggle's resting place while the window is tall
     std::optional<Drag> drag_;

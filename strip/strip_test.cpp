@@ -39,7 +39,7 @@ protected:
         do {
             tick();
             steps.push_back(now());
-        } while (form->strip().animating() && steps.size() < 20);
+        } while (form->strip().animating() != Animating::idle && steps.size() < 20);
         return steps;
     }
 };
@@ -55,9 +55,9 @@ TEST_F(Slide, FirstOpeningRaisesFromTheCreationTopInFiveTicks) {
                                                   {107, 323, 232, 0},
                                                   {188, 323, 232, 0},
                                                   {244, 323, 232, 0}}));
-    EXPECT_EQ(form->strip().panelOpen(), 1);
-    EXPECT_EQ(form->strip().widthPhase(), 0);
-    EXPECT_EQ(form->strip().verticalPhase(), 0);
+    EXPECT_EQ(form->strip().panelOpen(), PanelOpen::open);
+    EXPECT_EQ(form->strip().widthPhase(), WidthPhase::idle);
+    EXPECT_EQ(form->strip().verticalPhase(), VerticalPhase::idle);
 }
 
 TEST_F(Slide, ClosingThenReopeningTakeSevenTicksEach) {
@@ -99,14 +99,14 @@ TEST_F(Slide, PressesOfAnyButtonAreIgnoredOnceTheSlideRuns) {
     start();
     click("ProcBMP");
     tick();
-    ASSERT_EQ(form->strip().animating(), 1);
+    ASSERT_EQ(form->strip().animating(), Animating::sliding);
     const SlideStep during = now();
     press("ProcBMP", MouseButton::left);
     press("ProcBMP", MouseButton::right);
     press("ProcBMP", MouseButton::middle);
     EXPECT_EQ(now(), during);
     EXPECT_FALSE(desktop.exitStatus());
-    EXPECT_EQ(form->strip().panelOpen(), 1);
+    EXPECT_EQ(form->strip().panelOpen(), PanelOpen::open);
 }
 
 TEST_F(Slide, MiddleClickAndTheDeadColumnDoNothing) {
@@ -116,7 +116,7 @@ TEST_F(Slide, MiddleClickAndTheDeadColumnDoNothing) {
     form->mouseDown(25, 10, MouseButton::right);
     tickTimes(3);
     EXPECT_EQ(now(), (SlideStep{26, 23, 532, 32}));
-    EXPECT_EQ(form->strip().panelOpen(), 0);
+    EXPECT_EQ(form->strip().panelOpen(), PanelOpen::closed);
     EXPECT_FALSE(desktop.exitStatus());
 }
 
@@ -124,7 +124,7 @@ TEST_F(Slide, SecondOpenPressBeforeTheFirstTickClosesAgain) {
     start();
     click("ProcBMP");
     click("ProcBMP"); // animating is still 0, so this is a close press
-    EXPECT_EQ(form->strip().panelOpen(), 0);
+    EXPECT_EQ(form->strip().panelOpen(), PanelOpen::closed);
     const std::vector<SlideStep> steps = runSlide();
     EXPECT_EQ(steps.front(), (SlideStep{26, 323, 232, 32})) << "narrowing ends at once";
     EXPECT_EQ(steps.back(), (SlideStep{26, 23, 532, 300}));
@@ -140,7 +140,7 @@ TEST_F(Slide, SecondClosePressBeforeTheFirstTickReopensInPlace) {
     const std::vector<SlideStep> steps = runSlide();
     EXPECT_EQ(steps.front(), (SlideStep{163, 323, 232, 0}));
     EXPECT_EQ(steps.back(), (SlideStep{244, 323, 232, 0}));
-    EXPECT_EQ(form->strip().panelOpen(), 1);
+    EXPECT_EQ(form->strip().panelOpen(), PanelOpen::open);
 }
 
 TEST_F(Slide, TickWithTheSameMillisecondDoesNothing) {
@@ -163,7 +163,7 @@ TEST_F(Slide, FirstTickAtMillisecondZeroIsSkipped) {
     desktop.setMillisecond(0);
     form->tick();
     EXPECT_EQ(now().backTop, 32);
-    EXPECT_EQ(form->strip().animating(), 0);
+    EXPECT_EQ(form->strip().animating(), Animating::idle);
 }
 
 // The same afternoon on a desktop that ticks all day and on one that lets the program sleep
@@ -211,10 +211,11 @@ TEST_F(Slide, CloseWhileRaisingLowersFromWhereThePanelGot) {
     tick(); // back at 200
     form->mouseDown(10, 300 + 5, MouseButton::left);
     form->mouseUp(10, 300 + 5, MouseButton::left);
-    ASSERT_EQ(form->strip().panelOpen(), 1) << "animating: the toggle ignores the press";
+    ASSERT_EQ(form->strip().panelOpen(), PanelOpen::open)
+        << "animating: the toggle ignores the press";
     // A launch is the other way to start closing mid-slide.
     CoreFixture::click("kn0"); // an empty slot: starts nothing, closes all the same
-    ASSERT_EQ(form->strip().panelOpen(), 0);
+    ASSERT_EQ(form->strip().panelOpen(), PanelOpen::closed);
     EXPECT_EQ(runSlide(), (std::vector<SlideStep>{
                               {26, 323, 232, 200}, {26, 323, 232, 300}, {26, 23, 532, 300}}));
 }

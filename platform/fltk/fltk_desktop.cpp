@@ -3,12 +3,14 @@
 #include "platform/fltk/desktop_file_chooser.h"
 #include "platform/fltk/fltk_display.h"
 #include "platform/fltk/fltk_input.h"
+#include "platform/fltk/fltk_internals.h"
 #include "platform/fltk/fltk_settings.h"
 #include "platform/fltk/fltk_tip.h"
 #include "platform/fltk/x11_folder_claim.h"
 #include "platform/fltk/x11_scale.h"
 #include "platform/fltk/x11_top_level.h"
 #include "platform/fltk/x11_work_area.h"
+#include "platform/held_buttons.h"
 #include "platform/monitors.h"
 #include "platform/posix/posix_services.h"
 #include "platform/scale.h"
@@ -106,9 +108,8 @@ public:
     // of those buttons that still comes here is dropped. Safe inside FLTK's X event handling: the
     // core is called from the event loop.
     void loseCapture() {
-        if (heldButtons_ == 0)
+        if (!heldButtons_.loseCapture())
             return;
-        heldButtons_ = 0;
         if (Fl::pushed() == this)
             Fl::pushed(nullptr);
         captureLostPending_ = true;
@@ -155,17 +156,15 @@ public:
                 return 0;
             if (!inputTaken_)
                 return 1;
-            const unsigned bit = 1u << static_cast<unsigned>(*button);
             if (event == FL_PUSH) {
                 // A second press of a held button: its release went to another window.
-                if ((heldButtons_ & bit) != 0)
+                if (heldButtons_.held(*button))
                     loseCapture();
                 reportCaptureLost();
-                heldButtons_ |= bit;
+                heldButtons_.press(*button);
                 events_->mouseDown(pointerX(), pointerY(), *button);
-            } else if ((heldButtons_ & bit) != 0) {
+            } else if (heldButtons_.release(*button) == Release::held) {
                 reportCaptureLost();
-                heldButtons_ &= ~bit;
                 events_->mouseUp(pointerX(), pointerY(), *button);
             }
             return 1;
@@ -251,6 +250,9 @@ public:
         sizes_ = SizeRange(w(), h());
         mapTopLevel(*this, look_, sizes_);
         set_visible();
+        DRAVIX_FLTK_INTERNALS_CHECKED("keeps the event in Fl::e_number, which Fl::event() reads, "
+                                      "and that Fl_Window::show() sets it to FL_SHOW around "
+                                      "handle(FL_SHOW) and back");
         const int previousEvent = Fl::e_number;
         handle(Fl::e_number = FL_SHOW);
         Fl::e_number = previousEvent;
@@ -336,7 +338,9 @@ private:
     const int scale_;
     std::unique_ptr<TipWindow> tip_; // made when first shown
     bool inputTaken_ = true;
-    std::uint8_t heldButtons_ = 0; // one bit per MouseButton pressed here and not yet released
+    // Pressed here and not yet released. The implicit grab of a held button sends the moves and
+    // the release of every button here, so each captures.
+    HeldButtons heldButtons_{MouseButton::left, MouseButton::right, MouseButton::middle};
     bool captureLostPending_ = false;
     std::optional<Place> dropPoint_; // screen point of a drop whose data is on the way
 };

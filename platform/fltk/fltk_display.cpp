@@ -1,5 +1,7 @@
 #include "platform/fltk/fltk_display.h"
 
+#include "platform/fltk/fltk_internals.h"
+
 #include <FL/Fl.H>
 #include <FL/x.H>
 
@@ -120,11 +122,10 @@ void openInputMethod() {
 
 } // namespace dravix::fltk
 
-static_assert(FL_API_VERSION == 10308,
-              "written against FLTK 1.3.8: re-check that this FLTK still opens its input method "
-              "only through XOpenIM in fl_init_xim, from fl_open_display(Display*) and on "
-              "EnterNotify while it has none, and that fl_open_display(Display*) may run again "
-              "on the same connection");
+DRAVIX_FLTK_INTERNALS_CHECKED(
+    "opens its input method only through XOpenIM in fl_init_xim, from fl_open_display(Display*) "
+    "and on EnterNotify while it has none, and that fl_open_display(Display*) may run again on "
+    "the same connection");
 
 // FLTK 1.3 asks Xlib for an input method when it opens the display and again each time the pointer
 // enters one of its windows while it has none. This definition takes the place of Xlib's for the

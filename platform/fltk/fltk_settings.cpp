@@ -1,5 +1,7 @@
 #include "platform/fltk/fltk_settings.h"
 
+#include "platform/fltk/fltk_internals.h"
+
 #include <FL/Fl.H>
 #include <FL/Fl_File_Chooser.H>
 #include <FL/Fl_Preferences.H>
@@ -25,10 +27,9 @@ void applyDefaultSettings();
 
 constexpr const char* nowhere = "/dev/null";
 
-static_assert(FL_API_VERSION == 10308,
-              "written against FLTK 1.3.8: re-check that this FLTK still keeps its options in the "
-              "private Fl::options_read_ and Fl::options_ and the file chooser's preferences in "
-              "Fl_File_Chooser::prefs_, read and written only as described above");
+DRAVIX_FLTK_INTERNALS_CHECKED("keeps its options in the private Fl::options_read_ and "
+                              "Fl::options_ and the file chooser's preferences in "
+                              "Fl_File_Chooser::prefs_, read and written only as described above");
 
 template <unsigned char* OptionsRead, unsigned char (*Options)[Fl::OPTION_LAST],
           Fl_Preferences** ChooserPreferences>

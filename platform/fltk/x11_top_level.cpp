@@ -1,5 +1,6 @@
 #include "platform/fltk/x11_top_level.h"
 
+#include "platform/fltk/fltk_internals.h"
 #include "platform/icon.h"
 
 // Fl_X, FLTK's record of a window's X side, is declared only for code that asks for it.
@@ -134,6 +135,10 @@ void mapTopLevel(Fl_Window& window, const TopLevelLook& look, const SizeRange& s
         static_cast<unsigned>(width), static_cast<unsigned>(height), 0, fl_visual->depth,
         InputOutput, fl_visual->visual,
         CWEventMask | CWColormap | CWBorderPixel | CWBackPixel | CWBitGravity, &attributes);
+    DRAVIX_FLTK_INTERNALS_CHECKED(
+        "declares Fl_X::set_xid with FL_INTERNALS, that it makes an X window made outside FLTK "
+        "the window's own as Fl_X::make_xid does after its XCreateWindow, and that FLTK asks for "
+        "the events of toolkitEventMask (Fl_x.cxx, XEventMask) on its top-level windows");
     Fl_X::set_xid(&window, xid);
 
     // Like any new window, it takes the input focus when it appears.

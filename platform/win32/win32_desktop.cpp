@@ -65,12 +65,6 @@ std::optional<MouseButton> buttonOfMessage(UINT message) {
     }
 }
 
-// The buttons whose press captures the pointer: a left press holds it for the slot under it, a
-// middle press for the drag of the strip.
-bool capturesPointer(MouseButton button) {
-    return button == MouseButton::left || button == MouseButton::middle;
-}
-
 // RECT edges are 32-bit; an edge beyond them is cut there, which keeps the same monitor nearest.
 LONG edgeOf(long long coordinate) {
     return static_cast<LONG>(std::clamp<long long>(coordinate, LONG_MIN, LONG_MAX));
@@ -373,9 +367,9 @@ LRESULT Win32Desktop::handleMessage(HWND window, UINT message, WPARAM wParam, LP
     case WM_RBUTTONDOWN:
     case WM_MBUTTONDOWN: {
         const MouseButton button = *buttonOfMessage(message);
-        pressed_[static_cast<int>(button)] = true;
+        pressed_.press(button);
         // A captured pointer sends the moves and the release here, outside the window too.
-        if (capturesPointer(button))
+        if (pressed_.captures(button))
             SetCapture(window);
         if (events_ != nullptr)
             events_->mouseDown(programPixel(GET_X_LPARAM(lParam), scale_),
@@ -386,10 +380,9 @@ LRESULT Win32Desktop::handleMessage(HWND window, UINT message, WPARAM wParam, LP
     case WM_RBUTTONUP:
     case WM_MBUTTONUP: {
         const MouseButton button = *buttonOfMessage(message);
-        const bool pressedHere = std::exchange(pressed_[static_cast<int>(button)], false);
+        const bool pressedHere = pressed_.release(button) == Release::held;
         // The capture stays while the other capturing button is still held.
-        if (capturesPointer(button) && !pressed_[static_cast<int>(MouseButton::left)] &&
-            !pressed_[static_cast<int>(MouseButton::middle)])
+        if (pressed_.captures(button) && !pressed_.capturing())
             ReleaseCapture();
         if (!pressedHere)
             return 0;
@@ -407,10 +400,7 @@ LRESULT Win32Desktop::handleMessage(HWND window, UINT message, WPARAM wParam, LP
         // button already up.
         if (reinterpret_cast<HWND>(lParam) == window)
             return 0;
-        const bool leftHeld = std::exchange(pressed_[static_cast<int>(MouseButton::left)], false);
-        const bool middleHeld =
-            std::exchange(pressed_[static_cast<int>(MouseButton::middle)], false);
-        if ((leftHeld || middleHeld) && events_ != nullptr)
+        if (pressed_.loseCapture() && events_ != nullptr)
             events_->captureLost();
         return 0;
     }

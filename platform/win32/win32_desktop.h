@@ -55,6 +55,7 @@
 
 #pragma once
 
+#include "platform/held_buttons.h"
 #include "platform/win32/win32_services.h"
 #include "platform/window_port.h"
 
@@ -130,8 +131,10 @@ private:
     bool ticking_ = false;
     std::uint64_t startedAt_; // GetTickCount64 when the desktop was made: the tick grid's origin
     bool comInitialized_ = false;
-    bool pressed_[3] = {}; // per MouseButton: a press reached this window, its release may follow
-    unsigned dpi_ = 96;    // of the window's monitor
+    // The presses that reached this window, whose release may follow. A left press captures the
+    // pointer for the slot under it, a middle press for the drag of the strip.
+    HeldButtons pressed_{MouseButton::left, MouseButton::middle};
+    unsigned dpi_ = 96; // of the window's monitor
     int scale_ = 1;
     // The program's size of the window, from which each factor makes the window's.
     int width_ = 1;

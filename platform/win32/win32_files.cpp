@@ -232,7 +232,7 @@ FileStatus readFile(const std::string& path, std::string& contents) {
         contents.clear();
         return {FileFailure::tooLarge, 0};
     }
-    contents = utf8FromStoredText(contents, legacyAnsiCodePage());
+    contents = utf8FromStoredText(contents, ansiCodePage());
     return {};
 }
 

@@ -69,9 +69,9 @@ TEST_F(ReadFileTest, ReadsAUtf8FileByteForByte) {
     EXPECT_EQ(contents, "");
 }
 
-// A slot list from an earlier version holds its paths in the legacy ANSI code page. This test
-// program has no UTF-8 manifest, so GetACP() names that code page here.
-TEST_F(ReadFileTest, ALineThatIsNotUtf8IsConvertedFromTheLegacyCodePage) {
+// A slot list saved by a Windows program as single-byte text holds its paths in the ANSI code
+// page. This test program has no UTF-8 manifest, so GetACP() names that code page here.
+TEST_F(ReadFileTest, ALineThatIsNotUtf8IsConvertedFromTheAnsiCodePage) {
     if (GetACP() != 1252)
         GTEST_SKIP() << "written for code page 1252, not " << GetACP();
     writeBytes(folder / "dravix.dat",

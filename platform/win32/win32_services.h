@@ -38,8 +38,9 @@ FileStatus statusFromWindowsError(unsigned long code);
 
 // Reads the whole file; others may read it meanwhile but not write it. Anything but a file on a
 // disk (a folder, a device, a pipe) is accessDenied, a file over maxStoredFileSize tooLarge. A
-// line that is not UTF-8 comes from an earlier version in the legacy ANSI code page and is
-// converted to UTF-8 (utf8FromStoredText); everything else arrives byte for byte.
+// line that is not UTF-8 is single-byte text in the system's ANSI code page, as Notepad and most
+// Windows programs write a plain text file, and is converted to UTF-8 (utf8FromStoredText);
+// everything else arrives byte for byte.
 FileStatus readFile(const std::string& path, std::string& contents);
 
 // Writes the whole content into a new file in the same folder (creating missing folders on the

@@ -53,7 +53,7 @@ std::string utf8FromWide(std::wstring_view text) {
     return utf8;
 }
 
-unsigned legacyAnsiCodePage() {
+unsigned ansiCodePage() {
     // The system locale by its name: Wine 8 does not know LOCALE_NAME_SYSTEM_DEFAULT.
     wchar_t locale[LOCALE_NAME_MAX_LENGTH] = {};
     if (GetSystemDefaultLocaleName(locale, LOCALE_NAME_MAX_LENGTH) == 0)
@@ -66,9 +66,9 @@ unsigned legacyAnsiCodePage() {
     return codePage;
 }
 
-std::string utf8FromStoredText(std::string_view bytes, unsigned legacyCodePage) {
+std::string utf8FromStoredText(std::string_view bytes, unsigned codePage) {
     // The usual case: the whole file is UTF-8 (plain ASCII included).
-    if (legacyCodePage == 0 || legacyCodePage == CP_UTF8 || isUtf8(bytes))
+    if (codePage == 0 || codePage == CP_UTF8 || isUtf8(bytes))
         return std::string(bytes);
 
     std::string converted;
@@ -78,7 +78,7 @@ std::string utf8FromStoredText(std::string_view bytes, unsigned legacyCodePage) 
         converted += byteOrderMark;
         bytes.remove_prefix(byteOrderMark.size());
     }
-    // CR, LF and byte 26 never occur inside a UTF-8 sequence or a legacy double-byte character
+    // CR, LF and byte 26 never occur inside a UTF-8 sequence or a double-byte character
     // (their trailing bytes are 0x40 or above), so cutting there never splits a character.
     constexpr std::string_view lineBreaks("\r\n\x1a", 3);
     while (!bytes.empty()) {
@@ -87,7 +87,7 @@ std::string utf8FromStoredText(std::string_view bytes, unsigned legacyCodePage) 
         if (isUtf8(line)) {
             converted += line;
         } else {
-            const std::wstring wide = wideFrom(line, legacyCodePage);
+            const std::wstring wide = wideFrom(line, codePage);
             converted += wide.empty() ? std::string(line) : utf8FromWide(wide);
         }
         converted += bytes.substr(end, 1);

@@ -12,15 +12,15 @@ namespace dravix::win32 {
 std::wstring wideFromUtf8(std::string_view text);
 std::string utf8FromWide(std::wstring_view text);
 
-// The system's legacy ANSI code page (1252 in Western Europe), which single-byte text written by
-// earlier versions is in. Not GetACP(): under the UTF-8 manifest that answers 65001. 0 when the
-// system has none.
-unsigned legacyAnsiCodePage();
+// The system's ANSI code page (1252 in Western Europe), the one in which Windows programs write
+// single-byte text: a slot list typed or edited by hand is in it. Not GetACP(): under the UTF-8
+// manifest that answers 65001. 0 when the system has none.
+unsigned ansiCodePage();
 
 // Stored text as UTF-8: each line that is not valid UTF-8 is taken as text in the code page and
 // converted; valid lines stay as they are. Line ends (CR, LF) and byte 26 stay where they are,
 // for the core's line reader to interpret, and a leading byte-order mark stays too. With code
 // page 0 or UTF-8 nothing is converted.
-std::string utf8FromStoredText(std::string_view bytes, unsigned legacyCodePage);
+std::string utf8FromStoredText(std::string_view bytes, unsigned codePage);
 
 } // namespace dravix::win32

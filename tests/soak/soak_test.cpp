@@ -160,10 +160,13 @@ protected:
     void checkInvariants(long event) {
         SCOPED_TRACE("event " + std::to_string(event));
         const Strip& strip = form->strip();
-        ASSERT_TRUE(strip.panelOpen() == 0 || strip.panelOpen() == 1);
-        ASSERT_TRUE(strip.verticalPhase() >= 0 && strip.verticalPhase() <= 2);
-        ASSERT_TRUE(strip.widthPhase() >= 0 && strip.widthPhase() <= 2);
-        ASSERT_TRUE(strip.animating() == 0 || strip.animating() == 1);
+        ASSERT_TRUE(strip.panelOpen() == PanelOpen::closed || strip.panelOpen() == PanelOpen::open);
+        ASSERT_TRUE(static_cast<int>(strip.verticalPhase()) >= 0 &&
+                    static_cast<int>(strip.verticalPhase()) <= 2);
+        ASSERT_TRUE(static_cast<int>(strip.widthPhase()) >= 0 &&
+                    static_cast<int>(strip.widthPhase()) <= 2);
+        ASSERT_TRUE(strip.animating() == Animating::idle ||
+                    strip.animating() == Animating::sliding);
         ASSERT_TRUE(form->glyphs().shownSlot() >= 0 && form->glyphs().shownSlot() <= 10);
 
         const Scene& scene = form->scene();
@@ -208,8 +211,9 @@ protected:
         const Frame& frame = desktop.lastFrame();
         ASSERT_EQ(frame.width, window.width);
         ASSERT_EQ(frame.height, window.height);
-        const bool settled =
-            strip.animating() == 0 && strip.widthPhase() == 0 && strip.verticalPhase() == 0;
+        const bool settled = strip.animating() == Animating::idle &&
+                             strip.widthPhase() == WidthPhase::idle &&
+                             strip.verticalPhase() == VerticalPhase::idle;
         if (settled && event % 10 == 0)
             checkSettledFrame(window);
 

@@ -94,8 +94,9 @@ protected:
     // Ticks until no slide runs, and returns how many ticks that took.
     int tickUntilSettled(int limit = 50) {
         int ticks = 0;
-        while (ticks < limit && (form->strip().verticalPhase() != 0 ||
-                                 form->strip().widthPhase() != 0 || form->strip().animating())) {
+        while (ticks < limit && (form->strip().verticalPhase() != VerticalPhase::idle ||
+                                 form->strip().widthPhase() != WidthPhase::idle ||
+                                 form->strip().animating() != Animating::idle)) {
             tick();
             ++ticks;
         }
