@@ -2,6 +2,8 @@
 
 #include "state/text_file.h"
 
+#include <optional>
+
 namespace dravix {
 
 std::string errorBoxText(const std::string& message) {
@@ -23,8 +25,23 @@ void TForm1::activate() {
     if (activated_)
         return;
     activated_ = true;
-    runHandler([this] { FormActivate(); });
+    // A failed load shows its box only once the strip rests where it stays, so that the box
+    // opens beside the strip rather than beside a place it is about to leave.
+    std::optional<std::string> loadError;
+    runHandler([&] {
+        try {
+            FormActivate();
+        } catch (const FileError& error) {
+            loadError = error.what();
+        } catch (const SlotError& error) {
+            loadError = error.what();
+        }
+    });
     runHandler([this] { keepStripWhole(); });
+    if (loadError) {
+        showErrorBox(*loadError);
+        askForTicksAsNeeded();
+    }
 }
 
 // Wherever the load left the window (a stored place, or the creation place when it failed), the

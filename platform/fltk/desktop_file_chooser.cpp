@@ -19,6 +19,12 @@ namespace dravix::fltk {
 
 namespace {
 
+// A file list with room for long names and a dozen rows, and the margin kept to the work area's
+// edges for the dialog's frame.
+constexpr int comfortableWidth = 760;
+constexpr int comfortableHeight = 540;
+constexpr int chooserMargin = 24;
+
 // How often the loop looks whether the chooser has ended once its output is closed.
 constexpr double exitPollSeconds = 0.05;
 
@@ -62,17 +68,28 @@ pickDesktopChooser(std::string_view currentDesktop,
     return std::nullopt;
 }
 
+ChooserRoom chooserSize(ChooserRoom room) {
+    return {std::clamp(room.width - 2 * chooserMargin, 1, comfortableWidth),
+            std::clamp(room.height - 2 * chooserMargin, 1, comfortableHeight)};
+}
+
 std::vector<std::string> chooserCommand(const ChooserProgram& program, const std::string& title,
-                                        const std::string& initialName, unsigned long xWindow) {
+                                        const std::string& initialName, unsigned long xWindow,
+                                        ChooserRoom room) {
     const std::string window = std::to_string(xWindow);
+    const ChooserRoom size = chooserSize(room);
+    const std::string width = std::to_string(size.width);
+    const std::string height = std::to_string(size.height);
     if (program.kind == ChooserKind::zenity) {
-        std::vector<std::string> command{program.path, "--file-selection", "--title=" + title,
-                                         "--attach=" + window};
+        std::vector<std::string> command{program.path,       "--file-selection",
+                                         "--title=" + title, "--attach=" + window,
+                                         "--width=" + width, "--height=" + height};
         if (!initialName.empty())
             command.push_back("--filename=" + initialName);
         return command;
     }
-    std::vector<std::string> command{program.path, "--title", title, "--attach", window};
+    std::vector<std::string> command{program.path, "--title",           title, "--attach", window,
+                                     "--geometry", width + "x" + height};
     command.push_back("--getopenfilename");
     // The initial name stands alone there, so one that starts with a dash must not pass for an
     // option; "--" is not understood after the command.

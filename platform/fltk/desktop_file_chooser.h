@@ -26,10 +26,21 @@ std::optional<ChooserProgram>
 pickDesktopChooser(std::string_view currentDesktop,
                    const std::function<std::string(const char*)>& find);
 
+// The room the dialog may take: the work area of the strip's monitor, in screen pixels.
+struct ChooserRoom {
+    int width;
+    int height;
+};
+
+// The dialog's size in that room: a comfortable size for a file list, less where the room is
+// smaller, keeping a margin all round so that the dialog's frame fits too.
+ChooserRoom chooserSize(ChooserRoom room);
+
 // The command line that opens the program's open-file dialog with the title, the initial name
-// (when not empty) and the dialog transient for the X window.
+// (when not empty), the dialog transient for the X window and sized by chooserSize for the room.
 std::vector<std::string> chooserCommand(const ChooserProgram& program, const std::string& title,
-                                        const std::string& initialName, unsigned long xWindow);
+                                        const std::string& initialName, unsigned long xWindow,
+                                        ChooserRoom room);
 
 struct ChooserResult {
     enum class Outcome { chosen, cancelled, failed };

@@ -2,6 +2,7 @@
 
 #include "platform/fltk/desktop_file_chooser.h"
 #include "platform/fltk/fltk_display.h"
+#include "platform/fltk/fltk_error_box.h"
 #include "platform/fltk/fltk_input.h"
 #include "platform/fltk/fltk_internals.h"
 #include "platform/fltk/fltk_settings.h"
@@ -48,6 +49,10 @@ constexpr const char* allFiles = "*";
 constexpr const char* programName = "dravix";
 constexpr const char* programClass = "Dravix";
 constexpr const char* iconPicture = "k1";
+
+// The closed toggle's size in the program's pixels: the strip's bottom-left corner.
+constexpr int closedToggleWidth = 26;
+constexpr int closedToggleHeight = 23;
 
 // _NET_ACTIVE_WINDOW's word for a request that comes from the application itself.
 constexpr long sourceApplication = 1;
@@ -434,6 +439,12 @@ int FltkDesktop::onXEvent(void* event, void* desktop) {
     // request yet: the manager carries it out a moment later. A report made before the server
     // handled that request would then set the window back to where it was, so it is dropped;
     // the manager's answer to the request comes after it and counts.
+    // The window manager's first placement is looked at once the window is mapped.
+    if (xevent.type == MapNotify && !self.mapChecked_ && self.window_->shown() &&
+        xevent.xany.window == fl_xid(self.window_.get())) {
+        self.mapChecked_ = true;
+        Fl::add_timeout(0, onMapped, &self);
+    }
     const bool placementReport = xevent.type == ConfigureNotify || xevent.type == ReparentNotify;
     if (placementReport && self.window_->shown() &&
         xevent.xany.window == fl_xid(self.window_.get()) &&
@@ -469,11 +480,39 @@ bool FltkDesktop::comeToFront(unsigned long serverTime) {
     return true;
 }
 
+// Some window managers place a new window their own way whatever it asked for: i3 puts its frame
+// rather than the window at the place, where the window lands lower and to the right by the
+// border and title it would have had, and keeps a floating window at least 75 x 50. Asked again,
+// they do as asked. Only the first placement is put right, once: a later move by the window
+// manager or by the user through it stays.
+void FltkDesktop::onMapped(void* desktop) {
+    auto& self = *static_cast<FltkDesktop*>(desktop);
+    if (!self.window_->shown())
+        return;
+    Display* const display = fl_display;
+    const Window xid = fl_xid(self.window_.get());
+    Window root = None;
+    Window child = None;
+    int x = 0, y = 0;
+    unsigned width = 0, height = 0, border = 0, depth = 0;
+    if (XGetGeometry(display, xid, &root, &x, &y, &width, &height, &border, &depth) == 0 ||
+        XTranslateCoordinates(display, xid, root, 0, 0, &x, &y, &child) == 0)
+        return;
+    const WindowGeometry& asked = self.asked_;
+    if (WindowGeometry{x, y, static_cast<int>(width), static_cast<int>(height)} == asked)
+        return;
+    self.lastPlacementRequest_ = XNextRequest(display);
+    XMoveResizeWindow(display, xid, asked.left, asked.top, static_cast<unsigned>(asked.width),
+                      static_cast<unsigned>(asked.height));
+    XFlush(display);
+}
+
 void FltkDesktop::setGeometry(const WindowGeometry& geometry) {
     // FLTK sends a change of both place and size as one XMoveResizeWindow, so the window never
     // shows at the new place with the old size or the other way round.
     const WindowGeometry onScreen{geometry.left, geometry.top, geometry.width * scale_,
                                   geometry.height * scale_};
+    asked_ = onScreen;
     if (const std::optional<unsigned long> request = window_->placeAndSize(onScreen))
         lastPlacementRequest_ = *request;
 }
@@ -489,6 +528,14 @@ void FltkDesktop::present(const Frame& frame) {
 ScreenRect FltkDesktop::workAreaNear(const ScreenRect& area) const {
     const std::vector<Monitor> monitors = readMonitors(fl_display);
     return monitorFor(monitors, area).workArea;
+}
+
+// The work area of the monitor that holds the toggle (the strip's bottom-left corner).
+ScreenRect FltkDesktop::workAreaOfStrip() const {
+    const int toggleWidth = std::min(window_->w(), closedToggleWidth * scale_);
+    const int toggleHeight = std::min(window_->h(), closedToggleHeight * scale_);
+    return workAreaNear(
+        {window_->x(), window_->y() + window_->h() - toggleHeight, toggleWidth, toggleHeight});
 }
 
 // Also for a dialog, which needs the strip on the screen to belong to: during activate it is not
@@ -507,12 +554,16 @@ void FltkDesktop::prepareForDialog() {
 }
 
 void FltkDesktop::showError(const std::string& text) {
-    // fl_alert shows the error icon and runs a modal loop of its own in which timeouts go on
-    // firing. The caption applies to the next box only, so it is set every time. FLTK makes a
-    // new window transient for the one shown before it, here the strip.
+    // The box runs a modal loop of its own in which timeouts go on firing. FLTK makes a new
+    // window transient for the one shown before it, here the strip.
     prepareForDialog();
-    fl_message_title(title_.c_str());
-    fl_alert("%s", text.c_str());
+    // Beside the strip it speaks for: centred on the toggle, within the work area of the
+    // toggle's monitor.
+    const int toggleWidth = std::min(window_->w(), closedToggleWidth * scale_);
+    const int toggleHeight = std::min(window_->h(), closedToggleHeight * scale_);
+    showErrorBox(title_, text,
+                 {window_->x() + toggleWidth / 2, window_->y() + window_->h() - toggleHeight / 2},
+                 workAreaOfStrip());
 }
 
 std::optional<std::string> FltkDesktop::chooseFile(const std::string& initialName) {
@@ -524,8 +575,9 @@ std::optional<std::string> FltkDesktop::chooseFile(const std::string& initialNam
     if (const std::optional<ChooserProgram> program = pickDesktopChooser(
             currentDesktop != nullptr ? currentDesktop : "", posix::findOnSearchPath)) {
         window_->takeInput(false);
-        ChooserResult result =
-            runDesktopChooser(chooserCommand(*program, title_, initialName, fl_xid(window_.get())));
+        const ScreenRect area = workAreaOfStrip();
+        ChooserResult result = runDesktopChooser(chooserCommand(
+            *program, title_, initialName, fl_xid(window_.get()), {area.width, area.height}));
         window_->takeInput(true);
         if (result.outcome == ChooserResult::Outcome::chosen)
             return std::move(result.path);

@@ -11,8 +11,14 @@
 //      size (26 x 23 works); a black background where no frame is drawn yet
 //  [X] geometry() follows moves by the window manager or the user: the window's own top-left
 //      corner in root coordinates, not its frame's
-//  [X] the work area of each monitor (FLTK's list of them): less the struts of the panels the
-//      window manager lists, read afresh on each call; the whole monitor with no window manager
+//  [X] the work area of each monitor (FLTK's list of them): less the struts of every panel on
+//      the screen, listed by the window manager or not, and within the window manager's
+//      _NET_WORKAREA of the current desktop, read afresh on each call; the whole monitor with no
+//      window manager and no panel
+//  [X] on every workspace (_NET_WM_DESKTOP all, sticky), keeping the taskbar entry
+//  [X] a window manager that maps the window elsewhere or at another size than asked (i3 puts
+//      its frame at the place and keeps floating windows at least 75 x 50) is asked once more
+//      for the place and size, so what the user sees, and the exit saves, is the place asked for
 //  [X] frames shown opaque at the window's top-left corner, each pixel a square of scale() x
 //      scale() screen pixels (nearest neighbour); the scale is Xft.dpi / 96 from the X resources
 //      at the start, rounded half up to a whole number; window sizes, the size hints and the
@@ -29,10 +35,12 @@
 //  [X] 100 ms timer that keeps running under the error box and the file dialog
 //  [X] activate delivered once, before the window is first shown and before any input
 //  [X] modal error box: caption from the title, error icon, one OK button, transient for the
-//      strip, which is shown first when the box comes during activate
+//      strip, which is shown first when the box comes during activate; centred on the toggle,
+//      kept within the toggle's monitor's work area
 //  [X] open-file dialog of the desktop that runs, as a program of its own: kdialog under KDE,
-//      else zenity, taken from the absolute PATH entries only; the strip takes no input while it
-//      is up; output is the choice, status 1 a cancel
+//      else zenity, taken from the absolute PATH entries only, sized to fit the work area of the
+//      strip's monitor; the strip takes no input while it is up; output is the choice, status 1 a
+//      cancel
 //  [X] FLTK's own chooser where neither is installed or it fails: modal, all files, the last
 //      name filled in, names that do not exist yet taken, transient for the strip; BackSpace and
 //      Shift+Tab are kept from its pop-up menus, which FLTK 1.3.8 crashes on with the pointer off
@@ -62,7 +70,6 @@
 //  [X] files, launch, executable path and clock are the system port's: posix::PosixSystem
 //  [ ] while a window manager has not yet carried out a move or resize, geometry() gives the
 //      place asked for, not the one the window still has
-//  [ ] panels that no window manager lists (override-redirect ones) keep no part of the work area
 //  [ ] exact colours on visuals below 24 bits (FLTK dithers there)
 
 #pragma once
@@ -122,6 +129,8 @@ private:
     bool comeToFront(unsigned long serverTime);
     void mapWindowIfHidden();
     void prepareForDialog();
+    static void onMapped(void* desktop);
+    ScreenRect workAreaOfStrip() const;
 
     std::string title_;
     std::unique_ptr<MainWindow> window_;
@@ -134,6 +143,8 @@ private:
     // The request number of the last move or resize the program asked for: the server's reports
     // about the window made before it was handled are out of date.
     unsigned long lastPlacementRequest_ = 0;
+    WindowGeometry asked_{};  // the place and size last asked for, on the screen
+    bool mapChecked_ = false; // the window manager's first placement has been looked at
 };
 
 } // namespace dravix::fltk

@@ -541,6 +541,30 @@ TEST(DesktopChooser, FollowsTheDesktopThatRunsAndWhatIsInstalled) {
     EXPECT_EQ(kind(pickDesktopChooser("", installed({"kdialog"}))), std::nullopt);
 }
 
+// The dialog fits the work area of the strip's monitor with a margin, and is no larger than a
+// file list needs on a large one; both programs are told the size.
+TEST(DesktopChooser, AsksForASizeThatFitsTheWorkArea) {
+    using dravix::fltk::ChooserRoom;
+    struct Case {
+        ChooserRoom room;
+        int width;
+        int height;
+    };
+    for (const Case& each :
+         {Case{{1280, 994}, 760, 540}, Case{{1024, 742}, 760, 540}, Case{{800, 560}, 752, 512},
+          Case{{640, 480}, 592, 432}, Case{{10, 10}, 1, 1}}) {
+        const ChooserRoom size = dravix::fltk::chooserSize(each.room);
+        EXPECT_EQ(size.width, each.width) << each.room.width << " x " << each.room.height;
+        EXPECT_EQ(size.height, each.height) << each.room.width << " x " << each.room.height;
+    }
+    const std::vector<std::string> kdialog = dravix::fltk::chooserCommand(
+        {ChooserKind::kdialog, "/usr/bin/kdialog"}, "Dravix", "-name", 42, {640, 480});
+    const std::vector<std::string> expected{
+        "/usr/bin/kdialog", "--title",           "Dravix", "--attach", "42", "--geometry",
+        "592x432",          "--getopenfilename", "./-name"};
+    EXPECT_EQ(kdialog, expected);
+}
+
 // Where zenity is installed, the dialog is zenity, run beside the event loop: the tick goes on,
 // the dialog is given the title, the last name and the strip to stay above, and what it prints
 // is the choice; status 1 cancels. Should it fail, FLTK's chooser stands in.
@@ -592,7 +616,7 @@ TEST(FltkDesktop, RunsTheDesktopChooserBesideTheTickAndFallsBackToFltksOwn) {
     std::ostringstream given;
     given << std::ifstream(arguments).rdbuf();
     EXPECT_EQ(given.str(), "--file-selection\n--title=Dravix\n--attach=" + std::to_string(strip) +
-                               "\n--filename=/start/name\n");
+                               "\n--width=760\n--height=540\n--filename=/start/name\n");
     ::setenv("PATH", searchPath.c_str(), 1);
     ::unsetenv("STAND_IN");
     std::error_code ignored;

@@ -29,6 +29,7 @@ namespace {
 // the first four.
 constexpr int iconSizes[] = {16, 24, 32, 48, 256};
 constexpr std::size_t iconSizesAtMap = 4;
+constexpr unsigned long allDesktops = 0xFFFFFFFF; // _NET_WM_DESKTOP's "on every desktop"
 constexpr Atom xdndVersion = 4; // XdndAware holds the version as an ATOM, as the protocol has it
 
 // The events FLTK 1.3.8 asks for on its own top-level windows (Fl_x.cxx, XEventMask).
@@ -162,6 +163,10 @@ void mapTopLevel(Fl_Window& window, const TopLevelLook& look, const SizeRange& s
     XSetWMProtocols(display, xid, &closeRequest, 1);
     setCardinals(display, xid, "_NET_WM_PID", {static_cast<unsigned long>(::getpid())});
     setAtoms(display, xid, "_NET_WM_WINDOW_TYPE", {"_NET_WM_WINDOW_TYPE_NORMAL"});
+    // On every workspace, as a panel or a dock is: the desktop number that means all of them, and
+    // the sticky state for managers that read only that. Neither takes the taskbar entry away.
+    setCardinals(display, xid, "_NET_WM_DESKTOP", {allDesktops});
+    setAtoms(display, xid, "_NET_WM_STATE", {"_NET_WM_STATE_STICKY"});
     const Atom motifHints = XInternAtom(display, "_MOTIF_WM_HINTS", False);
     const long motif[5] = {motifFunctionsAndDecorations, motifAllButResizeAndMaximize, 0, 0, 0};
     XChangeProperty(display, xid, motifHints, motifHints, 32, PropModeReplace,

@@ -50,7 +50,8 @@ struct TopLevelLook {
 void addLargeIcon(Fl_Window& window, const TopLevelLook& look);
 
 // Makes the X window of a top-level window that is not shown yet, at its place and size, maps it
-// and hands it to FLTK: a normal window with no frame and no taskbar exception, its name, class,
+// and hands it to FLTK: a normal window with no frame and no taskbar exception, on every
+// workspace, its name, class,
 // process, icon and the sizes it may take, a black background, and the input focus welcome. The
 // caller then marks the window visible and shown as FLTK's own Fl_Window::show() would.
 void mapTopLevel(Fl_Window& window, const TopLevelLook& look, const SizeRange& sizes);

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <optional>
+#include <utility>
 
 namespace dravix::fltk {
 
@@ -138,10 +139,29 @@ std::optional<Strut> strutOf(Display* display, Window window, Atom partial, Atom
     return std::nullopt;
 }
 
-// Windows in the list may be gone by the time they are asked about; that only means they keep
+// Windows on the screen may be gone by the time they are asked about; that only means they keep
 // nothing.
 int ignoreXError(Display*, XErrorEvent*) {
     return 0;
+}
+
+std::vector<Window> childrenOf(Display* display, Window window) {
+    Window root = None;
+    Window parent = None;
+    Window* children = nullptr;
+    unsigned count = 0;
+    std::vector<Window> found;
+    if (XQueryTree(display, window, &root, &parent, &children, &count) != 0 && children != nullptr)
+        found.assign(children, children + count);
+    if (children != nullptr)
+        XFree(children);
+    return found;
+}
+
+bool mapped(Display* display, Window window) {
+    XWindowAttributes attributes{};
+    return XGetWindowAttributes(display, window, &attributes) != 0 &&
+           attributes.map_state != IsUnmapped;
 }
 
 } // namespace
@@ -176,6 +196,77 @@ std::vector<Monitor> monitorsLessStruts(std::span<const ScreenRect> bounds, int 
     return monitors;
 }
 
+std::vector<Monitor> monitorsWithin(std::vector<Monitor> monitors, const ScreenRect& desktopArea) {
+    for (Monitor& monitor : monitors) {
+        const ScreenRect& area = monitor.workArea;
+        const long long left = std::max<long long>(area.left, desktopArea.left);
+        const long long top = std::max<long long>(area.top, desktopArea.top);
+        const long long right = std::min(area.right(), desktopArea.right());
+        const long long bottom = std::min(area.bottom(), desktopArea.bottom());
+        if (right > left && bottom > top)
+            monitor.workArea = {static_cast<int>(left), static_cast<int>(top),
+                                static_cast<int>(right - left), static_cast<int>(bottom - top)};
+    }
+    return monitors;
+}
+
+std::optional<ScreenRect> readDesktopWorkArea(Display* display) {
+    const Window root = DefaultRootWindow(display);
+    // Desktops are few; a number past this is taken for a broken property.
+    constexpr long desktopLimit = 1024;
+    const std::vector<long> current =
+        cardinals(display, root, XInternAtom(display, "_NET_CURRENT_DESKTOP", False), 1);
+    const long desktop =
+        current.empty() || current[0] < 0 || current[0] >= desktopLimit ? 0 : current[0];
+    const std::vector<long> areas =
+        cardinals(display, root, XInternAtom(display, "_NET_WORKAREA", False), 4 * (desktop + 1));
+    const std::size_t at = areas.size() >= 4 * static_cast<std::size_t>(desktop + 1)
+                               ? 4 * static_cast<std::size_t>(desktop)
+                               : 0;
+    if (areas.size() < at + 4 || areas[at + 2] <= 0 || areas[at + 3] <= 0)
+        return std::nullopt;
+    const auto coordinate = [](long value) {
+        return static_cast<int>(std::clamp<long>(value, -(1L << 30), 1L << 30));
+    };
+    return ScreenRect{coordinate(areas[at]), coordinate(areas[at + 1]), coordinate(areas[at + 2]),
+                      coordinate(areas[at + 3])};
+}
+
+std::vector<Strut> readStruts(Display* display) {
+    const int screen = DefaultScreen(display);
+    const Window root = RootWindow(display, screen);
+    const int rootWidth = DisplayWidth(display, screen);
+    const int rootHeight = DisplayHeight(display, screen);
+    const Atom partial = XInternAtom(display, "_NET_WM_STRUT_PARTIAL", False);
+    const Atom plain = XInternAtom(display, "_NET_WM_STRUT", False);
+
+    auto* const previousHandler = XSetErrorHandler(ignoreXError);
+    // The window manager's own list, then every mapped window at the top of the tree and the
+    // windows inside them, where reparenting managers keep the panels they manage.
+    constexpr long clientLimit = 1 << 16;
+    std::vector<Window> windows;
+    for (const long client :
+         cardinals(display, root, XInternAtom(display, "_NET_CLIENT_LIST", False), clientLimit))
+        windows.push_back(static_cast<Window>(client));
+    for (const Window child : childrenOf(display, root)) {
+        if (!mapped(display, child))
+            continue;
+        windows.push_back(child);
+        for (const Window inner : childrenOf(display, child))
+            windows.push_back(inner);
+    }
+    std::sort(windows.begin(), windows.end());
+    windows.erase(std::unique(windows.begin(), windows.end()), windows.end());
+
+    std::vector<Strut> struts;
+    for (const Window window : windows) {
+        if (const auto strut = strutOf(display, window, partial, plain, rootWidth, rootHeight))
+            struts.push_back(*strut);
+    }
+    XSetErrorHandler(previousHandler);
+    return struts;
+}
+
 std::vector<Monitor> readMonitors(Display* display) {
     std::vector<ScreenRect> bounds;
     for (int screen = 0; screen < Fl::screen_count(); ++screen) {
@@ -188,23 +279,11 @@ std::vector<Monitor> readMonitors(Display* display) {
     const int rootHeight = DisplayHeight(display, screen);
     if (bounds.empty())
         bounds.push_back({0, 0, rootWidth, rootHeight});
-
-    // The window manager's own list: the panels it keeps other windows clear of are among them.
-    Atom names[] = {XInternAtom(display, "_NET_CLIENT_LIST", False),
-                    XInternAtom(display, "_NET_WM_STRUT_PARTIAL", False),
-                    XInternAtom(display, "_NET_WM_STRUT", False)};
-    constexpr long clientLimit = 1 << 16;
-    const std::vector<long> clients =
-        cardinals(display, RootWindow(display, screen), names[0], clientLimit);
-    std::vector<Strut> struts;
-    auto* const previousHandler = XSetErrorHandler(ignoreXError);
-    for (const long client : clients) {
-        if (const auto strut = strutOf(display, static_cast<Window>(client), names[1], names[2],
-                                       rootWidth, rootHeight))
-            struts.push_back(*strut);
-    }
-    XSetErrorHandler(previousHandler);
-    return monitorsLessStruts(bounds, rootWidth, rootHeight, struts);
+    const std::vector<Strut> struts = readStruts(display);
+    std::vector<Monitor> monitors = monitorsLessStruts(bounds, rootWidth, rootHeight, struts);
+    if (const std::optional<ScreenRect> desktopArea = readDesktopWorkArea(display))
+        return monitorsWithin(std::move(monitors), *desktopArea);
+    return monitors;
 }
 
 } // namespace dravix::fltk

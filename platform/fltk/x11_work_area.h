@@ -3,11 +3,15 @@
 // The work area of each monitor on an X11 desktop: the monitor less what the docked panels keep
 // for themselves. Panels say so in _NET_WM_STRUT_PARTIAL (or the older _NET_WM_STRUT), as widths
 // along the edges of the whole root window, and window managers keep other windows out of those
-// bands; a panel that no window manager looks after keeps nothing.
+// bands. Not every panel is a window the manager lists: the taskbars and toolbars some managers
+// draw themselves (icewm, fluxbox) and the bars a tiling manager docks (i3bar) are found among
+// the root window's children instead. The manager's own _NET_WORKAREA, where it publishes one,
+// bounds the area too.
 
 #include "platform/monitors.h"
 
 #include <array>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -30,9 +34,24 @@ Strut strutAlongWholeEdges(const std::array<long, 4>& widths, int rootWidth, int
 std::vector<Monitor> monitorsLessStruts(std::span<const ScreenRect> bounds, int rootWidth,
                                         int rootHeight, std::span<const Strut> struts);
 
-// The monitors of the display now (as FLTK knows them) with their work areas read afresh from the
-// panels the window manager lists in _NET_CLIENT_LIST; with no window manager, the bounds. One
-// round trip per listed window, and one more for each that has only the older property.
+// Each monitor's work area cut down further to the desktop's work area (the window manager's
+// _NET_WORKAREA of the current desktop), where the two overlap; a monitor that the desktop's area
+// misses altogether keeps its own.
+std::vector<Monitor> monitorsWithin(std::vector<Monitor> monitors, const ScreenRect& desktopArea);
+
+// The window manager's work area of the current desktop (_NET_WORKAREA at _NET_CURRENT_DESKTOP),
+// when it publishes one.
+std::optional<ScreenRect> readDesktopWorkArea(_XDisplay* display);
+
+// The struts of every window on the screen that has one: those the window manager lists in
+// _NET_CLIENT_LIST and the mapped children of the root window and of its mapped children (a
+// reparenting manager's frames hold the panels it manages), whether anyone manages them or not.
+// A few round trips per window on the screen.
+std::vector<Strut> readStruts(_XDisplay* display);
+
+// The monitors of the display now (as FLTK knows them) with their work areas read afresh from
+// the struts of readStruts and from readDesktopWorkArea; with no window manager and no panel,
+// the bounds.
 std::vector<Monitor> readMonitors(_XDisplay* display);
 
 } // namespace dravix::fltk
