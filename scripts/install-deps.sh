@@ -27,7 +27,8 @@ group_packages() {
         echo libgtest-dev                           # unit tests
         echo libbenchmark-dev libxdamage-dev        # the benchmarks, built by the test command
         echo xvfb xauth xclip x11-utils libxtst-dev # end-to-end tests: a private X server, input
-        echo openbox tint2 mutter dbus              #   real window managers and a panel
+        echo openbox tint2 mutter dbus              #   real window managers and a panel,
+        echo icewm i3-wm wmctrl                     #   the managers that differ, workspaces
         echo zenity                                 #   GTK's file dialog, which the program runs
         echo desktop-file-utils                     #   checks the installed desktop entry
         echo clang libclang-rt-14-dev valgrind      # sanitizers, fuzzing and memory checks

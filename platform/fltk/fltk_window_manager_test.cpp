@@ -169,6 +169,12 @@ TEST(FltkWindowManager, MapsOnceWhereActivateLeftItAsATaskbarCitizenOnBlack) {
             EXPECT_EQ(longs(strip, "_NET_WM_PID"), std::vector<long>{::getpid()});
             for (const long state : longs(strip, "_NET_WM_STATE"))
                 EXPECT_NE(static_cast<Atom>(state), atom("_NET_WM_STATE_SKIP_TASKBAR"));
+            // On every workspace from the map on.
+            const std::vector<long> desktops = longs(strip, "_NET_WM_DESKTOP");
+            EXPECT_TRUE(desktops.size() == 1 &&
+                        static_cast<std::uint32_t>(desktops[0]) == 0xFFFFFFFFu);
+            EXPECT_EQ(longs(strip, "_NET_WM_STATE"),
+                      std::vector<long>{static_cast<long>(atom("_NET_WM_STATE_STICKY"))});
             XWMHints* hints = XGetWMHints(x, strip);
             EXPECT_TRUE(hints != nullptr && (hints->flags & InputHint) && hints->input);
             XFree(hints);
@@ -380,6 +386,70 @@ TEST(FltkWindowManager, WorkAreaLeavesOutTheStrutsOfThePanelsTheManagerLists) {
     XDeleteProperty(x, root, atom("_NET_CLIENT_LIST"));
     XDestroyWindow(x, bottom);
     XDestroyWindow(x, left);
+    XSync(x, False);
+}
+
+// Panels that no window manager lists still keep their band: a bar the manager drew itself at
+// the top of the tree (fluxbox's toolbar), one inside a manager's frame (i3bar) and one two levels
+// down (icewm's taskbar). The manager's _NET_WORKAREA of the current desktop bounds the area too;
+// an unmapped panel and a window past those levels keep nothing.
+TEST(FltkWindowManager, WorkAreaTakesEveryPanelOnTheScreenAndTheCurrentDesktopsArea) {
+    Display* const x = probe();
+    const Window root = DefaultRootWindow(x);
+    FltkDesktop desktop("Dravix");
+    const ScreenRect toggle{100, 100, 26, 23};
+    const auto make = [&](Window parent, bool map) {
+        const Window window = XCreateSimpleWindow(x, parent, 0, 0, 10, 10, 0, 0, 0);
+        if (map)
+            XMapWindow(x, window);
+        return window;
+    };
+    const Window toolbar = make(root, true);
+    setLongs(toolbar, "_NET_WM_STRUT", XA_CARDINAL, {0, 0, 0, 24});
+    const Window frame = make(root, true);
+    const Window bar = make(frame, true);
+    setLongs(bar, "_NET_WM_STRUT_PARTIAL", XA_CARDINAL, {0, 0, 20, 0, 0, 0, 0, 0, 0, 1279, 0, 0});
+    const Window deepFrame = make(root, true);
+    const Window taskbar = make(make(deepFrame, true), true);
+    setLongs(taskbar, "_NET_WM_STRUT", XA_CARDINAL, {0, 35, 0, 0});
+    const Window tooDeep = make(make(taskbar, true), true);
+    setLongs(tooDeep, "_NET_WM_STRUT", XA_CARDINAL, {0, 300, 0, 0});
+    const Window hidden = make(root, false);
+    setLongs(hidden, "_NET_WM_STRUT", XA_CARDINAL, {200, 0, 0, 0});
+    XSync(x, False);
+    EXPECT_EQ(desktop.workAreaNear(toggle), (ScreenRect{0, 20, 1245, 980}));
+
+    struct Case {
+        const char* what;
+        std::vector<long> workAreas;
+        long current;
+        ScreenRect expected;
+    };
+    for (const Case& each : {
+             Case{"the second desktop's",
+                  {0, 0, 1280, 1024, 50, 0, 1000, 1000},
+                  1,
+                  {50, 20, 1000, 980}},
+             Case{"the first desktop's",
+                  {10, 30, 1270, 900, 50, 0, 1000, 1000},
+                  0,
+                  {10, 30, 1235, 900}},
+             Case{
+                 "a desktop past the list: the first", {10, 30, 1270, 900}, 3, {10, 30, 1235, 900}},
+             Case{"an area off the monitor", {5000, 5000, 100, 100}, 0, {0, 20, 1245, 980}},
+             Case{"an empty area", {0, 0, 0, 0}, 0, {0, 20, 1245, 980}},
+         }) {
+        SCOPED_TRACE(each.what);
+        setLongs(root, "_NET_WORKAREA", XA_CARDINAL, each.workAreas);
+        setLongs(root, "_NET_CURRENT_DESKTOP", XA_CARDINAL, {each.current});
+        XSync(x, False);
+        EXPECT_EQ(desktop.workAreaNear(toggle), each.expected);
+    }
+
+    XDeleteProperty(x, root, atom("_NET_WORKAREA"));
+    XDeleteProperty(x, root, atom("_NET_CURRENT_DESKTOP"));
+    for (const Window window : {toolbar, frame, deepFrame, hidden})
+        XDestroyWindow(x, window);
     XSync(x, False);
 }
 

@@ -158,6 +158,15 @@ std::vector<Window> childrenOf(Display* display, Window window) {
     return found;
 }
 
+// The window and the windows up to `levels` levels inside it.
+void addWithInnerWindows(Display* display, Window window, int levels, std::vector<Window>& into) {
+    into.push_back(window);
+    if (levels == 0)
+        return;
+    for (const Window inner : childrenOf(display, window))
+        addWithInnerWindows(display, inner, levels - 1, into);
+}
+
 bool mapped(Display* display, Window window) {
     XWindowAttributes attributes{};
     return XGetWindowAttributes(display, window, &attributes) != 0 &&
@@ -242,18 +251,17 @@ std::vector<Strut> readStruts(Display* display) {
 
     auto* const previousHandler = XSetErrorHandler(ignoreXError);
     // The window manager's own list, then every mapped window at the top of the tree and the
-    // windows inside them, where reparenting managers keep the panels they manage.
+    // windows inside them, where reparenting managers keep the panels they manage (i3bar) and
+    // where a manager keeps a panel of its own (icewm's taskbar, two levels down).
+    constexpr int innerLevels = 2;
     constexpr long clientLimit = 1 << 16;
     std::vector<Window> windows;
     for (const long client :
          cardinals(display, root, XInternAtom(display, "_NET_CLIENT_LIST", False), clientLimit))
         windows.push_back(static_cast<Window>(client));
     for (const Window child : childrenOf(display, root)) {
-        if (!mapped(display, child))
-            continue;
-        windows.push_back(child);
-        for (const Window inner : childrenOf(display, child))
-            windows.push_back(inner);
+        if (mapped(display, child))
+            addWithInnerWindows(display, child, innerLevels, windows);
     }
     std::sort(windows.begin(), windows.end());
     windows.erase(std::unique(windows.begin(), windows.end()), windows.end());

@@ -44,9 +44,9 @@ std::vector<Monitor> monitorsWithin(std::vector<Monitor> monitors, const ScreenR
 std::optional<ScreenRect> readDesktopWorkArea(_XDisplay* display);
 
 // The struts of every window on the screen that has one: those the window manager lists in
-// _NET_CLIENT_LIST and the mapped children of the root window and of its mapped children (a
-// reparenting manager's frames hold the panels it manages), whether anyone manages them or not.
-// A few round trips per window on the screen.
+// _NET_CLIENT_LIST, the mapped children of the root window and the windows up to two levels
+// inside them (a reparenting manager's frames hold the panels it manages), whether anyone
+// manages them or not. A few round trips per window on the screen.
 std::vector<Strut> readStruts(_XDisplay* display);
 
 // The monitors of the display now (as FLTK knows them) with their work areas read afresh from

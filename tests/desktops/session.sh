@@ -11,10 +11,16 @@
 #             work area is 1280 x 994; its taskbar lists the open windows
 #   mutter    GNOME's window manager as an X11 compositing manager (mutter --x11), on its own
 #             D-Bus session bus
+#   icewm     icewm with its own taskbar along the bottom (26 px); the taskbar is the window
+#             manager's own window, not in _NET_CLIENT_LIST, with a _NET_WM_STRUT, and icewm's
+#             _NET_WORKAREA is 1280 x 998; four workspaces
+#   i3        the tiling manager i3 (i3config beside this script), with i3bar docked along the
+#             bottom (20 px, a strut); i3 publishes no _NET_WORKAREA and lists no dock
 #
 # The command runs once the desktop is ready, that is once the window manager has announced
 # itself (_NET_SUPPORTING_WM_CHECK on the root window names a window that names itself back)
-# and has published _NET_WORKAREA, and for openbox once the panel has shrunk the work area. It
+# and has published _NET_WORKAREA (i3: its bar's strut), and once the panel has shrunk the work
+# area. It
 # gets DISPLAY, and like every part of the desktop a HOME and XDG folders of its own in a
 # temporary folder, so nothing is written to the real home. The script exits with the command's
 # exit status, or with 125 and the desktop's log when a part of the desktop does not start or
@@ -31,7 +37,7 @@ timeout_s="${SESSION_TIMEOUT:-30}"
 width=1280 height=1024 panel_height=30 # the panel's height is also set in tint2rc
 
 usage() {
-    echo "usage: $0 <none|openbox|mutter> -- <command> [argument...]" >&2
+    echo "usage: $0 <none|openbox|mutter|icewm|i3> -- <command> [argument...]" >&2
     exit 2
 }
 [[ $# -ge 3 && "$2" == -- ]] || usage
@@ -41,6 +47,8 @@ case "$desktop" in
     none) needed=(Xvfb) ;;
     openbox) needed=(Xvfb xprop openbox tint2) ;;
     mutter) needed=(Xvfb xprop mutter dbus-run-session) ;;
+    icewm) needed=(Xvfb xprop icewm) ;;
+    i3) needed=(Xvfb xprop xwininfo i3 i3bar) ;;
     *) usage ;;
 esac
 for program in "${needed[@]}"; do
@@ -154,12 +162,7 @@ display_known() { # Xvfb writes the display number and a newline once it accepts
 }
 
 wm_ready() { # the window manager has announced itself and published the work area
-    local check back
-    check="$(xprop -root -notype 32x ' $0\n' _NET_SUPPORTING_WM_CHECK 2>/dev/null)" || return 1
-    check="${check##* }"
-    [[ "$check" == 0x* ]] || return 1
-    back="$(xprop -id "$check" -notype 32x ' $0\n' _NET_SUPPORTING_WM_CHECK 2>/dev/null)" || return 1
-    [[ "${back##* }" == "$check" ]] || return 1
+    wm_announced || return 1
     xprop -root -notype _NET_WORKAREA 2>/dev/null | grep -q '='
 }
 
@@ -177,7 +180,30 @@ panel_ready() { # the panel is managed and its strut has shrunk the work area
     return 1
 }
 
+wm_announced() { # _NET_SUPPORTING_WM_CHECK names a window that names itself back
+    local check back
+    check="$(xprop -root -notype 32x ' $0\n' _NET_SUPPORTING_WM_CHECK 2>/dev/null)" || return 1
+    check="${check##* }"
+    [[ "$check" == 0x* ]] || return 1
+    back="$(xprop -id "$check" -notype 32x ' $0\n' _NET_SUPPORTING_WM_CHECK 2>/dev/null)" || return 1
+    [[ "${back##* }" == "$check" ]]
+}
+
+icewm_taskbar_ready() { # icewm's work area leaves out its taskbar
+    [[ "$(work_area)" == "0 0 $width $((height - icewm_taskbar_height))" ]]
+}
+
+i3bar_ready() { # i3bar is docked and keeps the bottom of the screen with its strut
+    local window
+    for window in $(xwininfo -root -tree 2>/dev/null | grep '"i3bar for output' | grep -o '^ *0x[0-9a-f]*'); do
+        xprop -id "$window" -notype 32c ' $3\n' _NET_WM_STRUT_PARTIAL 2>/dev/null |
+            grep -qx "_NET_WM_STRUT_PARTIAL $i3bar_height" && return 0
+    done
+    return 1
+}
+
 timings=""
+icewm_taskbar_height=26 i3bar_height=20 # icewm's default taskbar; i3bar's height in i3config
 start xvfb Xvfb -displayfd 3 -screen 0 "${width}x${height}x24" -nolisten tcp -noreset 3>"$work/displayfd"
 wait_until "Xvfb" display_known
 DISPLAY=":$(head -n 1 "$work/displayfd")"
@@ -193,6 +219,16 @@ case "$desktop" in
     mutter)
         start mutter dbus-run-session -- mutter --x11 --replace --sm-disable
         wait_until "mutter" wm_ready
+        ;;
+    icewm)
+        start icewm icewm
+        wait_until "icewm" wm_ready
+        wait_until "icewm taskbar" icewm_taskbar_ready
+        ;;
+    i3)
+        start i3 i3 -c "$here/i3config"
+        wait_until "i3" wm_announced
+        wait_until "i3bar strut" i3bar_ready
         ;;
 esac
 if [[ -n "${SESSION_VERBOSE:-}" ]]; then

@@ -1,8 +1,10 @@
-// The strip on whatever desktop runs on DISPLAY: a bare X server, openbox with a tint2 panel, or
-// mutter (tests/desktops/session.sh starts them). A taskbar entry of its own, stored places that
-// would hide part of the open strip brought back, a slide that keeps the toggle under the
-// pointer and returns it exactly, the arrows, the middle-button drag and a second copy. On a
-// screen of twice the density, the same strip twice as large.
+// The strip on whatever desktop runs on DISPLAY: a bare X server, openbox with a tint2 panel,
+// mutter, icewm with its own taskbar or i3 with i3bar (tests/desktops/session.sh starts them). A
+// taskbar entry of its own, stored places that would hide part of the open strip brought back, a
+// place that stays over starts and quits, every workspace, the error box beside the toggle, a
+// slide that keeps the toggle under the pointer and returns it exactly, the arrows, the
+// middle-button drag and a second copy. On a screen of twice the density, the same strip twice as
+// large.
 
 #include "tests/e2e/frames.h"
 #include "tests/e2e/harness.h"
@@ -12,7 +14,10 @@
 #include <X11/keysym.h>
 #include <sys/wait.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <set>
+#include <string>
 #include <thread>
 
 namespace dravix::e2e {
@@ -20,13 +25,31 @@ namespace {
 
 constexpr int closedWidth = 26, closedHeight = 23, openWidth = 244, openHeight = 323;
 
+// What the shell command printed, without its last newline; empty when it failed.
+std::string runCommand(const std::string& command) {
+    std::string output;
+    if (FILE* pipe = ::popen(command.c_str(), "r")) {
+        char buffer[256];
+        while (std::fgets(buffer, sizeof buffer, pipe) != nullptr)
+            output += buffer;
+        if (::pclose(pipe) != 0)
+            output.clear();
+    }
+    while (!output.empty() && (output.back() == '\n' || output.back() == ' '))
+        output.pop_back();
+    while (!output.empty() && output.front() == ' ')
+        output.erase(output.begin());
+    return output;
+}
+
 bool windowManagerRuns() {
     return !xServer()
                 .longs(DefaultRootWindow(xServer().display()), "_NET_SUPPORTING_WM_CHECK")
                 .empty();
 }
 
-// The first desktop's work area, or the whole screen where no window manager publishes one.
+// The first desktop's work area, or the whole screen where no window manager publishes one,
+// less the bottom strut of a dock that the window manager does not count there (i3bar).
 Geometry workArea() {
     Display* display = xServer().display();
     const std::vector<long> area = xServer().longs(DefaultRootWindow(display), "_NET_WORKAREA");
@@ -34,8 +57,16 @@ Geometry workArea() {
         return {static_cast<int>(area[0]), static_cast<int>(area[1]), static_cast<int>(area[2]),
                 static_cast<int>(area[3])};
     }
+    const int height = DisplayHeight(display, DefaultScreen(display));
+    const std::string bar = runCommand("xwininfo -root -tree | grep '\"i3bar for output' | "
+                                       "grep -o '^ *0x[0-9a-f]*'");
+    const long barHeight = bar.empty()
+                               ? 0
+                               : std::stol(runCommand("xprop -id " + bar +
+                                                      " -notype 32c ' $3' "
+                                                      "_NET_WM_STRUT_PARTIAL | cut -d' ' -f2"));
     return {0, 0, DisplayWidth(display, DefaultScreen(display)),
-            DisplayHeight(display, DefaultScreen(display))};
+            height - static_cast<int>(barHeight)};
 }
 
 // The open strip of a toggle at this place lies inside the rectangle.
@@ -148,6 +179,112 @@ TEST_F(OnTheDesktop, StoredPlacesThatWouldHideThePanelOrTheScreenEdgeAreBroughtB
         EXPECT_EQ(app.readFile("dravix.ini"), positionFile(place.expected.top, place.expected.left))
             << "the exit saves where the strip really rests";
     }
+}
+
+// The place saved is the place shown, so a window manager that puts its frame at the place asked
+// for (i3) or moves a window on its own cannot make it creep from one start to the next.
+TEST_F(OnTheDesktop, ThePlaceStaysTheSameOverStartsOpensClosesAndQuits) {
+    const Geometry toggle{300, 600, closedWidth, closedHeight};
+    std::string stored = positionFile(600, 300);
+    for (int start = 0; start < 3; ++start) {
+        SCOPED_TRACE("start " + std::to_string(start));
+        startWith(stored, emptySlotList());
+        ASSERT_TRUE(waitForMainWindow(toggle)) << app.describeWindows();
+        ASSERT_TRUE(slideKeepingTheToggleAt(toggle, {300, 300, openWidth, openHeight}));
+        ASSERT_TRUE(slideKeepingTheToggleAt(toggle, toggle));
+        exitThroughTheToggle(0);
+        ASSERT_EQ(app.readFile("dravix.ini"), stored);
+        stored = *app.readFile("dravix.ini");
+    }
+}
+
+// A launcher strip is on every workspace, as a panel is, and keeps its taskbar entry.
+TEST_F(OnTheDesktop, IsOnEveryWorkspace) {
+    if (!windowManagerRuns())
+        GTEST_SKIP() << "no window manager, no workspaces";
+    const Geometry toggle = startAt(600, 300);
+    Display* const display = x().display();
+    const std::vector<long> desktop = x().longs(main, "_NET_WM_DESKTOP");
+    ASSERT_EQ(desktop.size(), 1u);
+    EXPECT_EQ(static_cast<unsigned long>(desktop[0]) & 0xFFFFFFFFul, 0xFFFFFFFFul);
+    const Atom skipTaskbar = XInternAtom(display, "_NET_WM_STATE_SKIP_TASKBAR", False);
+    for (long state : x().longs(main, "_NET_WM_STATE"))
+        EXPECT_NE(static_cast<Atom>(state), skipTaskbar);
+
+    // To the second workspace and back: wmctrl where the manager keeps several, else i3's own
+    // command, which makes one.
+    const std::vector<long> count =
+        x().longs(DefaultRootWindow(display), "_NET_NUMBER_OF_DESKTOPS");
+    const bool several = !count.empty() && count[0] >= 2;
+    const std::string toSecond = several ? "wmctrl -s 1" : "i3-msg -q workspace 2";
+    const std::string toFirst = several ? "wmctrl -s 0" : "i3-msg -q workspace 1";
+    // i3 numbers only the workspaces that exist, and drops an empty one as it is left: the one
+    // the strip was on goes when the strip goes along, so the names tell where the screen is.
+    const auto onWorkspace = [&](int index) {
+        if (several) {
+            const std::vector<long> now =
+                x().longs(DefaultRootWindow(display), "_NET_CURRENT_DESKTOP");
+            return !now.empty() && now[0] == index;
+        }
+        const std::string names = runCommand("xprop -root -notype _NET_DESKTOP_NAMES");
+        const std::string wanted = index == 0 ? "\"1\"" : "\"2\"";
+        return names.find(wanted) != std::string::npos &&
+               names.find(index == 0 ? "\"2\"" : "\"1\"") == std::string::npos;
+    };
+    const auto viewable = [&] {
+        XWindowAttributes attributes{};
+        return XGetWindowAttributes(display, main, &attributes) != 0 &&
+               attributes.map_state == IsViewable;
+    };
+    ASSERT_EQ(std::system(toSecond.c_str()), 0) << toSecond;
+    EXPECT_TRUE(waitUntil([&] { return onWorkspace(1); }, changeTimeout)) << toSecond;
+    std::this_thread::sleep_for(200ms);
+    EXPECT_TRUE(viewable()) << "the strip is gone from the second workspace";
+    EXPECT_EQ(mainGeometry(), toggle);
+    EXPECT_TRUE(slideKeepingTheToggleAt(toggle, {300, 300, openWidth, openHeight}));
+    EXPECT_TRUE(slideKeepingTheToggleAt(toggle, toggle));
+    ASSERT_EQ(std::system(toFirst.c_str()), 0) << toFirst;
+    EXPECT_TRUE(waitUntil([&] { return onWorkspace(0); }, changeTimeout)) << toFirst;
+    EXPECT_TRUE(viewable());
+}
+
+// A failed start-up load shows its box once the toggle rests where it stays, and beside it.
+TEST_F(OnTheDesktop, TheErrorBoxOpensBesideTheToggleItsPlaceAlreadyTaken) {
+    const Geometry area = workArea();
+    const Geometry toggle{196, 300, closedWidth, closedHeight};
+    startWith(std::nullopt, std::nullopt);
+    ASSERT_TRUE(waitForMainWindow(toggle)) << app.describeWindows();
+    std::optional<Window> box;
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            for (Window window : app.windows()) {
+                if (window != main)
+                    box = window;
+            }
+            return box.has_value();
+        },
+        windowTimeout))
+        << "no error box; " << app.describeWindows();
+    // The window manager may still be placing it.
+    std::this_thread::sleep_for(300ms);
+    EXPECT_EQ(mainGeometry(), toggle) << "the toggle moved while the box was up";
+    const std::optional<Geometry> shown = x().geometry(*box);
+    ASSERT_TRUE(shown);
+    const int toggleMiddleX = toggle.left + closedWidth / 2;
+    const int toggleMiddleY = toggle.top + closedHeight / 2;
+    constexpr int near = 40; // a frame's border and title, and some
+    EXPECT_TRUE(
+        shown->left - near <= toggleMiddleX && toggleMiddleX <= shown->left + shown->width + near &&
+        shown->top - near <= toggleMiddleY && toggleMiddleY <= shown->top + shown->height + near)
+        << "the box at " << describe(*shown) << " is far from the toggle at " << describe(toggle);
+    EXPECT_TRUE(shown->left >= area.left && shown->top >= area.top &&
+                shown->left + shown->width <= area.left + area.width &&
+                shown->top + shown->height <= area.top + area.height)
+        << "the box at " << describe(*shown) << " reaches out of the work area";
+    dismissErrorBox(*box);
+    EXPECT_TRUE(waitUntil([&] { return app.windows().size() == 1; }, changeTimeout))
+        << app.describeWindows();
+    EXPECT_EQ(mainGeometry(), toggle);
 }
 
 TEST_F(OnTheDesktop, OpenAndCloseKeepTheToggleUnderThePointerAndReturnItExactly) {

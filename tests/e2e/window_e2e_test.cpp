@@ -12,7 +12,6 @@
 namespace dravix::e2e {
 namespace {
 
-constexpr Geometry closedAtCreationPlace{196, 132, 26, 23};
 // Where the first start moves the toggle so that the open strip is whole on the screen.
 constexpr Geometry closedBelowCreationPlace{196, 300, 26, 23};
 constexpr Geometry closedAtStoredPlace{196, 532, 26, 23};
@@ -56,9 +55,9 @@ TEST_F(StartUp, WithoutAnXDisplaySaysSoInOneLineAndEndsWithAnError) {
 TEST_F(StartUp, WithNeitherStoredFileShowsOneErrorBoxAndThenTheToggleWhereTheStripFits) {
     startWith(std::nullopt, std::nullopt);
 
-    // The main window may show its creation size for a moment before the start-up load sets
-    // 26 x 23, so the box is told apart only once the main window has its closed geometry.
-    ASSERT_TRUE(waitForMainWindow(closedAtCreationPlace));
+    // The start-up places the toggle where the open strip fits before the box shows, so the main
+    // window is told apart by its place and closed size.
+    ASSERT_TRUE(waitForMainWindow(closedBelowCreationPlace));
     std::optional<Window> box;
     ASSERT_TRUE(waitUntil(
         [&] {
