@@ -526,7 +526,7 @@ void FltkDesktop::present(const Frame& frame) {
 }
 
 ScreenRect FltkDesktop::workAreaNear(const ScreenRect& area) const {
-    const std::vector<Monitor> monitors = readMonitors(fl_display);
+    const std::vector<Monitor> monitors = monitors_.read(fl_display);
     return monitorFor(monitors, area).workArea;
 }
 

@@ -13,8 +13,9 @@
 //      corner in root coordinates, not its frame's
 //  [X] the work area of each monitor (FLTK's list of them): less the struts of every panel on
 //      the screen, listed by the window manager or not, and within the window manager's
-//      _NET_WORKAREA of the current desktop, read afresh on each call; the whole monitor with no
-//      window manager and no panel
+//      _NET_WORKAREA of the current desktop, read afresh on each call (the panels the manager
+//      does not list at most once a second); the whole monitor with no window manager and no
+//      panel
 //  [X] on every workspace (_NET_WM_DESKTOP all, sticky), keeping the taskbar entry
 //  [X] a window manager that maps the window elsewhere or at another size than asked (i3 puts
 //      its frame at the place and keeps floating windows at least 75 x 50) is asked once more
@@ -74,6 +75,7 @@
 
 #pragma once
 
+#include "platform/fltk/x11_work_area.h"
 #include "platform/window_port.h"
 
 #include <chrono>
@@ -143,8 +145,9 @@ private:
     // The request number of the last move or resize the program asked for: the server's reports
     // about the window made before it was handled are out of date.
     unsigned long lastPlacementRequest_ = 0;
-    WindowGeometry asked_{};  // the place and size last asked for, on the screen
-    bool mapChecked_ = false; // the window manager's first placement has been looked at
+    WindowGeometry asked_{};         // the place and size last asked for, on the screen
+    bool mapChecked_ = false;        // the window manager's first placement has been looked at
+    mutable MonitorReader monitors_; // the work areas, for workAreaNear
 };
 
 } // namespace dravix::fltk

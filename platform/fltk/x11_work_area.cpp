@@ -173,6 +173,25 @@ bool mapped(Display* display, Window window) {
            attributes.map_state != IsUnmapped;
 }
 
+// The struts of those of the windows that have one, each window once.
+std::vector<Strut> strutsOf(Display* display, std::vector<Window> windows) {
+    const int screen = DefaultScreen(display);
+    const int rootWidth = DisplayWidth(display, screen);
+    const int rootHeight = DisplayHeight(display, screen);
+    const Atom partial = XInternAtom(display, "_NET_WM_STRUT_PARTIAL", False);
+    const Atom plain = XInternAtom(display, "_NET_WM_STRUT", False);
+    std::sort(windows.begin(), windows.end());
+    windows.erase(std::unique(windows.begin(), windows.end()), windows.end());
+    auto* const previousHandler = XSetErrorHandler(ignoreXError);
+    std::vector<Strut> struts;
+    for (const Window window : windows) {
+        if (const auto strut = strutOf(display, window, partial, plain, rootWidth, rootHeight))
+            struts.push_back(*strut);
+    }
+    XSetErrorHandler(previousHandler);
+    return struts;
+}
+
 } // namespace
 
 Strut strutAlongWholeEdges(const std::array<long, 4>& widths, int rootWidth, int rootHeight) {
@@ -241,41 +260,33 @@ std::optional<ScreenRect> readDesktopWorkArea(Display* display) {
                       coordinate(areas[at + 3])};
 }
 
-std::vector<Strut> readStruts(Display* display) {
+std::vector<Strut> readListedStruts(Display* display) {
     const int screen = DefaultScreen(display);
     const Window root = RootWindow(display, screen);
-    const int rootWidth = DisplayWidth(display, screen);
-    const int rootHeight = DisplayHeight(display, screen);
-    const Atom partial = XInternAtom(display, "_NET_WM_STRUT_PARTIAL", False);
-    const Atom plain = XInternAtom(display, "_NET_WM_STRUT", False);
-
-    auto* const previousHandler = XSetErrorHandler(ignoreXError);
-    // The window manager's own list, then every mapped window at the top of the tree and the
-    // windows inside them, where reparenting managers keep the panels they manage (i3bar) and
-    // where a manager keeps a panel of its own (icewm's taskbar, two levels down).
-    constexpr int innerLevels = 2;
     constexpr long clientLimit = 1 << 16;
     std::vector<Window> windows;
     for (const long client :
          cardinals(display, root, XInternAtom(display, "_NET_CLIENT_LIST", False), clientLimit))
         windows.push_back(static_cast<Window>(client));
+    return strutsOf(display, windows);
+}
+
+std::vector<Strut> readUnlistedStruts(Display* display) {
+    const Window root = DefaultRootWindow(display);
+    // Where a reparenting manager keeps the panels it manages (i3bar, inside its frame), and
+    // where a manager keeps a panel of its own (icewm's taskbar, two levels down).
+    constexpr int innerLevels = 2;
+    auto* const previousHandler = XSetErrorHandler(ignoreXError);
+    std::vector<Window> windows;
     for (const Window child : childrenOf(display, root)) {
         if (mapped(display, child))
             addWithInnerWindows(display, child, innerLevels, windows);
     }
-    std::sort(windows.begin(), windows.end());
-    windows.erase(std::unique(windows.begin(), windows.end()), windows.end());
-
-    std::vector<Strut> struts;
-    for (const Window window : windows) {
-        if (const auto strut = strutOf(display, window, partial, plain, rootWidth, rootHeight))
-            struts.push_back(*strut);
-    }
     XSetErrorHandler(previousHandler);
-    return struts;
+    return strutsOf(display, windows);
 }
 
-std::vector<Monitor> readMonitors(Display* display) {
+std::vector<Monitor> MonitorReader::read(Display* display) {
     std::vector<ScreenRect> bounds;
     for (int screen = 0; screen < Fl::screen_count(); ++screen) {
         int x = 0, y = 0, width = 0, height = 0;
@@ -287,7 +298,13 @@ std::vector<Monitor> readMonitors(Display* display) {
     const int rootHeight = DisplayHeight(display, screen);
     if (bounds.empty())
         bounds.push_back({0, 0, rootWidth, rootHeight});
-    const std::vector<Strut> struts = readStruts(display);
+    const auto now = std::chrono::steady_clock::now();
+    if (!unlistedReadAt_ || now - *unlistedReadAt_ > std::chrono::seconds(1)) {
+        unlisted_ = readUnlistedStruts(display);
+        unlistedReadAt_ = now;
+    }
+    std::vector<Strut> struts = readListedStruts(display);
+    struts.insert(struts.end(), unlisted_.begin(), unlisted_.end());
     std::vector<Monitor> monitors = monitorsLessStruts(bounds, rootWidth, rootHeight, struts);
     if (const std::optional<ScreenRect> desktopArea = readDesktopWorkArea(display))
         return monitorsWithin(std::move(monitors), *desktopArea);

@@ -11,6 +11,7 @@
 #include "platform/monitors.h"
 
 #include <array>
+#include <chrono>
 #include <optional>
 #include <span>
 #include <vector>
@@ -43,15 +44,26 @@ std::vector<Monitor> monitorsWithin(std::vector<Monitor> monitors, const ScreenR
 // when it publishes one.
 std::optional<ScreenRect> readDesktopWorkArea(_XDisplay* display);
 
-// The struts of every window on the screen that has one: those the window manager lists in
-// _NET_CLIENT_LIST, the mapped children of the root window and the windows up to two levels
-// inside them (a reparenting manager's frames hold the panels it manages), whether anyone
-// manages them or not. A few round trips per window on the screen.
-std::vector<Strut> readStruts(_XDisplay* display);
+// The struts of the windows the window manager lists in _NET_CLIENT_LIST.
+std::vector<Strut> readListedStruts(_XDisplay* display);
 
-// The monitors of the display now (as FLTK knows them) with their work areas read afresh from
-// the struts of readStruts and from readDesktopWorkArea; with no window manager and no panel,
-// the bounds.
-std::vector<Monitor> readMonitors(_XDisplay* display);
+// The struts of the windows on the screen the window manager may not list: the mapped children of
+// the root window and the windows up to two levels inside them (a reparenting manager's frames
+// hold the panels it manages), whether anyone manages them or not. Two or three round trips per
+// window on the screen, which under a manager with many windows per frame takes milliseconds.
+std::vector<Strut> readUnlistedStruts(_XDisplay* display);
+
+// The monitors of the display now (as FLTK knows them) with their work areas: less the struts of
+// the listed panels, read afresh on each call, and of the unlisted ones, read again once the last
+// reading is older than a second (a drag asks at every move of the pointer, and panels come and go
+// rarely), and within readDesktopWorkArea; with no window manager and no panel, the bounds.
+class MonitorReader {
+public:
+    std::vector<Monitor> read(_XDisplay* display);
+
+private:
+    std::vector<Strut> unlisted_;
+    std::optional<std::chrono::steady_clock::time_point> unlistedReadAt_;
+};
 
 } // namespace dravix::fltk
