@@ -29,7 +29,8 @@ group_packages() {
         echo xvfb xauth xclip x11-utils libxtst-dev # end-to-end tests: a private X server, input
         echo openbox tint2 mutter dbus              #   real window managers and a panel
         echo zenity                                 #   GTK's file dialog, which the program runs
-        echo desktop-file-utils                     #   checks the installed desktop entry
+        echo desktop-file-utils appstream           #   checks of the menu entry and metadata,
+        echo lintian man-db                         #   of the Debian package and manual page
         echo clang libclang-rt-14-dev valgrind      # sanitizers, fuzzing and memory checks
         ;;
     windows)
