@@ -4,18 +4,19 @@ namespace dravix {
 
 namespace {
 
-constexpr std::string_view usage = "usage: dravix [--help | --version]\n"
-                                   "\n"
-                                   "A launcher strip of ten slots: left click the toggle to slide "
-                                   "it out,\n"
-                                   "left click a slot to start its file, right click a slot to "
-                                   "choose it,\n"
-                                   "right click the toggle to save the place and quit. The slots "
-                                   "are kept\n"
-                                   "in dravix.dat and the place in dravix.ini; see dravix(1).\n"
-                                   "\n"
-                                   "  --help     print this text and exit\n"
-                                   "  --version  print the version and exit\n";
+// One line of text per line of the usage.
+// clang-format off
+constexpr std::string_view usage =
+    "usage: dravix [--help | --version]\n"
+    "\n"
+    "A launcher strip of ten slots: left click the toggle to slide it out,\n"
+    "left click a slot to start its file, right click a slot to choose it,\n"
+    "right click the toggle to save the place and quit. The slots are kept\n"
+    "in dravix.dat and the place in dravix.ini; see dravix(1).\n"
+    "\n"
+    "  --help     print this text and exit\n"
+    "  --version  print the version and exit\n";
+// clang-format on
 
 // The program's exit status for a command line it does not take, as getopt's users give it.
 constexpr int misuseStatus = 2;
