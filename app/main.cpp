@@ -1,11 +1,24 @@
+#include "app/command_line.h"
 #include "app/main_window.h"
 #include "platform/fltk/fltk_desktop.h"
 #include "platform/posix/posix_services.h"
 
-// Program start: the title first, then the claim on the executable's folder, then the main window
-// with all its elements (hidden, at its creation geometry), then the event loop. Nothing from the
-// command line or the environment is read.
-int main() {
+#include <cstdio>
+#include <string_view>
+#include <vector>
+
+// Program start: the command line first (--help and --version are answered without a display),
+// then the title, the claim on the executable's folder, the main window with all its elements
+// (hidden, at its creation geometry), and the event loop. No settings come from the command line
+// or the environment.
+int main(int argc, char** argv) {
+    const std::vector<std::string_view> arguments(argv + 1, argv + argc);
+    const dravix::CommandLineAnswer answer = dravix::answerCommandLine(arguments);
+    if (!answer.startStrip) {
+        std::fputs(answer.standardOutput.c_str(), stdout);
+        std::fputs(answer.standardError.c_str(), stderr);
+        return answer.exitStatus;
+    }
     dravix::fltk::FltkDesktop desktop(dravix::applicationTitle);
     // The stored files beside the executable belong to one running strip. A second start from
     // the same folder brings that strip to the front instead and ends before it reads or writes

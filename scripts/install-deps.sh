@@ -30,7 +30,8 @@ group_packages() {
         echo openbox tint2 mutter dbus              #   real window managers and a panel,
         echo icewm i3-wm wmctrl                     #   the managers that differ, workspaces
         echo zenity                                 #   GTK's file dialog, which the program runs
-        echo desktop-file-utils                     #   checks the installed desktop entry
+        echo desktop-file-utils appstream           #   checks of the menu entry and metadata,
+        echo lintian man-db                         #   of the Debian package and manual page
         echo clang libclang-rt-14-dev valgrind      # sanitizers, fuzzing and memory checks
         ;;
     windows)

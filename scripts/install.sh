@@ -8,15 +8,20 @@
 #                                      installing packages or building (for tests)
 #
 # What it makes, under the XDG base folders:
-#   $XDG_DATA_HOME/dravix/dravix                  the program, in a folder of its own that the user
-#                                                 may write, so its stored files (dravix.dat,
-#                                                 dravix.ini) are kept beside it
+#   $XDG_CONFIG_HOME/dravix/dravix                the program, stripped, in the user's settings
+#                                                 folder: a folder the user may write, so the
+#                                                 program keeps its stored files (dravix.dat,
+#                                                 dravix.ini) beside itself there, where the
+#                                                 Debian package's /usr/bin/dravix keeps them too
 #   ~/.local/bin/dravix                           a symbolic link to it, the command on PATH
+#   ~/.local/share/man/man1/dravix.1              its manual page, which man finds beside the
+#                                                 command
 #   $XDG_DATA_HOME/applications/dravix.desktop    the entry in the application menu
-#   $XDG_DATA_HOME/icons/hicolor/*/apps/dravix.png   its icon at the sizes the build drew
+#   $XDG_DATA_HOME/icons/hicolor/*/apps/dravix.*  its icon at the sizes the build drew, and as SVG
 #   $XDG_CONFIG_HOME/autostart/dravix.desktop     with --autostart
-# XDG_DATA_HOME is ~/.local/share and XDG_CONFIG_HOME ~/.config unless they are set. Uninstalling
-# leaves the stored files where they are.
+# XDG_DATA_HOME is ~/.local/share and XDG_CONFIG_HOME ~/.config unless they are set. Stored files
+# that an install of the program in $XDG_DATA_HOME/dravix/ left there are moved to the settings
+# folder. Uninstalling leaves the stored files where they are.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 
@@ -46,9 +51,12 @@ done
 absolute_or() { if [[ "${1:-}" == /* ]]; then echo "$1"; else echo "$2"; fi; }
 data="$(absolute_or "${XDG_DATA_HOME:-}" "$HOME/.local/share")"
 config="$(absolute_or "${XDG_CONFIG_HOME:-}" "$HOME/.config")"
-folder="$data/dravix"
+folder="$config/dravix"
 program="$folder/dravix"
+# Where the program and its stored files were kept before they shared the settings folder.
+old_folder="$data/dravix"
 command_link="$HOME/.local/bin/dravix"
+manual="$HOME/.local/share/man/man1/dravix.1"
 menu_entry="$data/applications/dravix.desktop"
 login_entry="$config/autostart/dravix.desktop"
 icons="$data/icons/hicolor"
@@ -76,13 +84,17 @@ if [[ "$action" == uninstall ]]; then
         fi
     }
     # The command is removed only while it is the install's own link.
-    if [[ -L "$command_link" && "$(readlink "$command_link")" == "$program" ]]; then
+    if [[ -L "$command_link" ]] &&
+        [[ "$(readlink "$command_link")" == "$program" ||
+            "$(readlink "$command_link")" == "$old_folder/dravix" ]]; then
         remove "$command_link"
     fi
     remove "$program"
+    remove "$old_folder/dravix"
+    remove "$manual"
     remove "$menu_entry"
     remove "$login_entry"
-    for icon in "$icons"/*/apps/dravix.png; do
+    for icon in "$icons"/*/apps/dravix.png "$icons"/*/apps/dravix.svg; do
         remove "$icon"
     done
     # The folders the install may have made, once empty.
@@ -90,19 +102,21 @@ if [[ "$action" == uninstall ]]; then
         rmdir "$size/apps" "$size" 2>/dev/null || true
     done
     rmdir "$icons" "$data/icons" "$data/applications" "$config/autostart" "$HOME/.local/bin" \
-        2>/dev/null || true
+        "$(dirname "$manual")" "$HOME/.local/share/man" "$HOME/.local/share" 2>/dev/null || true
     refresh_caches
     if [[ $removed -eq 0 ]]; then
         echo "install: Dravix is not installed here; nothing to remove"
     else
         echo "install: removed Dravix ($removed files)"
     fi
-    # The folder stays while it holds the stored files.
-    rmdir "$folder" 2>/dev/null || true
-    if [[ -d "$folder" ]]; then
-        echo "install: your slots and position stay in $folder (dravix.dat, dravix.ini);" \
-            "delete that folder to remove them too"
-    fi
+    # The folders stay while they hold the stored files.
+    for stored_folder in "$folder" "$old_folder"; do
+        rmdir "$stored_folder" 2>/dev/null || true
+        if [[ -d "$stored_folder" ]]; then
+            echo "install: your slots and position stay in $stored_folder (dravix.dat," \
+                "dravix.ini); delete that folder to remove them too"
+        fi
+    done
     exit 0
 fi
 
@@ -112,9 +126,9 @@ if [[ -z "$from" ]]; then
     cmake -S "$root" -B "$from" -DCMAKE_BUILD_TYPE=Release -DDRAVIX_TESTS=OFF >/dev/null
     cmake --build "$from" --target dravix dravix_icons -j"$(nproc)"
 fi
-built_icons=("$from"/icons/*x*/apps/dravix.png)
-if [[ ! -x "$from/dravix" || ! -f "${built_icons[0]}" ]]; then
-    echo "install: $from holds no built dravix and icons" >&2
+built_icons=("$from"/icons/*x*/apps/dravix.png "$from"/icons/scalable/apps/dravix.svg)
+if [[ ! -x "$from/dravix" || ! -f "${built_icons[0]}" || ! -f "$from/dravix.1" ]]; then
+    echo "install: $from holds no built dravix, icons and manual page" >&2
     exit 1
 fi
 if [[ -e "$command_link" && ! -L "$command_link" ]]; then
@@ -159,16 +173,34 @@ put() { # put <source file> <target> <mode>
     mv -f "$2.new" "$2"
 }
 entry_file="$(mktemp)"
-trap 'rm -f "$entry_file"' EXIT
+stripped="$(mktemp)"
+trap 'rm -f "$entry_file" "$stripped"' EXIT
 entry >"$entry_file"
 
-put "$from/dravix" "$program" 755
+# The program without its symbols, a third of its size; the one in the build folder keeps them.
+strip --strip-unneeded -o "$stripped" "$from/dravix"
+put "$stripped" "$program" 755
 mkdir -p "$(dirname "$command_link")"
 ln -sfn "$program" "$command_link"
+put "$from/dravix.1" "$manual" 644
 for icon in "${built_icons[@]}"; do
     size="$(basename "$(dirname "$(dirname "$icon")")")"
-    put "$icon" "$icons/$size/apps/dravix.png" 644
+    put "$icon" "$icons/$size/apps/$(basename "$icon")" 644
 done
+
+# The slots and place an install in $old_folder kept beside its program move to the settings
+# folder, unless it already holds its own; then the old program goes.
+for stored in dravix.dat dravix.ini; do
+    if [[ -e "$old_folder/$stored" && ! -e "$folder/$stored" ]]; then
+        mv "$old_folder/$stored" "$folder/$stored"
+        echo "install: moved your $stored from $old_folder to $folder"
+    fi
+done
+rm -f "$old_folder/dravix"
+rmdir "$old_folder" 2>/dev/null || true
+if [[ -d "$old_folder" ]]; then
+    echo "install: $old_folder still holds files; $folder has the ones Dravix uses"
+fi
 put "$entry_file" "$menu_entry" 644
 if [[ -n "$autostart" ]]; then
     put "$entry_file" "$login_entry" 644
@@ -177,11 +209,17 @@ else
 fi
 refresh_caches
 
-echo "install: Dravix is in $folder, in the application menu and on PATH as dravix"
+echo "install: Dravix is in $folder, with your slots, in the application menu and on PATH as" \
+    "dravix"
 if [[ -n "$autostart" ]]; then
     echo "install: it starts at every login ($login_entry)"
 fi
 case ":$PATH:" in
 *":$HOME/.local/bin:"*) ;;
-*) echo "install: $HOME/.local/bin is not on PATH yet; it is after the next login on Debian" ;;
+*)
+    echo "install: $HOME/.local/bin is not on PATH; add it with the line"
+    echo "    export PATH=\"\$HOME/.local/bin:\$PATH\""
+    echo "  at the end of ~/.profile (and of ~/.bashrc for terminals that do not read it)," \
+        "then log in again"
+    ;;
 esac

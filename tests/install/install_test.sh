@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Installs the built Dravix with scripts/install.sh into a temporary home folder whose paths hold
-# spaces, with XDG_DATA_HOME and XDG_CONFIG_HOME elsewhere, checks every file it makes, installs
-# again without --autostart, uninstalls, and checks that only the stored files and what was there
-# before are left.
+# spaces, with XDG_DATA_HOME and XDG_CONFIG_HOME elsewhere, over an install that kept the program
+# and its stored files in XDG_DATA_HOME; checks what it makes (a stripped program in the settings
+# folder the Debian package's program uses, the stored files moved there, the manual page found
+# by man, the menu entry and icons), installs again without --autostart, uninstalls, and checks
+# that only the stored files and what was there before are left.
 #
 #   install_test.sh <scripts/install.sh> <build folder>
 set -euo pipefail
@@ -14,9 +16,15 @@ trap 'rm -rf "$work"' EXIT
 home="$work/home of a user"
 data="$work/data home"
 config="$work/config home"
-# What a desktop user has before: the home's .local, the XDG folders, another program's entry.
-mkdir -p "$home/.local" "$config" "$data/applications"
+# What a desktop user has before: the home's .local, the XDG folders, another program's entry,
+# and an install that kept the program beside its stored files in $data/dravix.
+mkdir -p "$home/.local" "$config" "$data/applications" "$data/dravix" "$home/.local/bin"
 echo "[Desktop Entry]" >"$data/applications/other.desktop"
+cp "$build/dravix" "$data/dravix/dravix"
+ln -s "$data/dravix/dravix" "$home/.local/bin/dravix"
+printf '600\r\n300\r\n' >"$data/dravix/dravix.ini"
+printf '/usr/bin/xterm\r\nxterm\r\n' >"$data/dravix/dravix.dat"
+cp "$data/dravix/dravix.ini" "$data/dravix/dravix.dat" "$work/"
 
 failures=0
 fail() {
@@ -36,10 +44,24 @@ png_size() {
 
 # --- Install with --autostart ------------------------------------------------------------------
 run_install --autostart
-program="$data/dravix/dravix"
-{ cmp -s "$build/dravix" "$program" && [[ -x "$program" ]]; } || fail "the program is not $program"
+# The program in the settings folder where /usr/bin/dravix keeps a user's stored files, which it
+# may write, so this one keeps them there too, beside itself.
+program="$config/dravix/dravix"
+[[ -x "$program" ]] || fail "the program is not $program"
+readelf -S "$program" | grep -q '\.symtab' && fail "the installed program is not stripped"
 [[ "$(readlink -f "$home/.local/bin/dravix")" == "$program" ]] ||
     fail "$home/.local/bin/dravix does not lead to $program"
+[[ "$("$home/.local/bin/dravix" --version)" == "$("$build/dravix" --version)" ]] ||
+    fail "the installed program is not the built one"
+# The stored files of the earlier install moved beside the program; its program and folder went.
+for stored in dravix.ini dravix.dat; do
+    cmp -s "$work/$stored" "$config/dravix/$stored" || fail "$stored did not move to $config/dravix"
+done
+[[ ! -e "$data/dravix" ]] || fail "the earlier install's folder $data/dravix stays"
+# man finds the manual page beside the command on PATH.
+manual="$(env HOME="$home" PATH="$home/.local/bin:/usr/bin:/bin" MANPATH= man -w dravix 2>&1)"
+[[ "$manual" == "$home/.local/share/man/man1/dravix.1" ]] ||
+    fail "man finds no manual page of the installed dravix: $manual"
 # The command runs the program: with no display it says so and ends.
 if env -u DISPLAY HOME="$home" "$home/.local/bin/dravix" 2>"$work/stderr.txt" >/dev/null; then
     fail "the command on PATH ran without a display"
@@ -65,11 +87,10 @@ for built_icon in "$build"/icons/*/apps/dravix.png; do
     [[ "$(png_size "$icon")" == "$size" ]] || fail "the $size icon is $(png_size "$icon")"
 done
 [[ $icon_count -ge 5 ]] || fail "the build drew $icon_count icon sizes"
+cmp -s "$build/icons/scalable/apps/dravix.svg" "$data/icons/hicolor/scalable/apps/dravix.svg" ||
+    fail "the scalable icon is not installed"
 
-# --- Stored files, then an install over the first one without --autostart -------------------
-printf '600\r\n300\r\n' >"$data/dravix/dravix.ini"
-printf '/usr/bin/xterm\r\nxterm\r\n' >"$data/dravix/dravix.dat"
-cp "$data/dravix/dravix.ini" "$data/dravix/dravix.dat" "$work/"
+# --- An install over the first one without --autostart ----------------------------------------
 run_install
 [[ ! -e "$config/autostart/dravix.desktop" ]] ||
     fail "the autostart entry stays without --autostart"
@@ -77,10 +98,10 @@ run_install
 
 # --- Uninstall ---------------------------------------------------------------------------------
 run_install --uninstall >"$work/uninstall.txt"
-grep -qF "$data/dravix" "$work/uninstall.txt" ||
+grep -qF "$config/dravix" "$work/uninstall.txt" ||
     fail "uninstalling does not say where the stored files stay: $(cat "$work/uninstall.txt")"
 for stored in dravix.ini dravix.dat; do
-    cmp -s "$work/$stored" "$data/dravix/$stored" || fail "$stored changed"
+    cmp -s "$work/$stored" "$config/dravix/$stored" || fail "$stored changed"
 done
 left="$(cd "$work" && find "home of a user" "data home" "config home" | LC_ALL=C sort)"
 expected="$(LC_ALL=C sort <<EOF
@@ -89,10 +110,10 @@ home of a user/.local
 data home
 data home/applications
 data home/applications/other.desktop
-data home/dravix
-data home/dravix/dravix.dat
-data home/dravix/dravix.ini
 config home
+config home/dravix
+config home/dravix/dravix.dat
+config home/dravix/dravix.ini
 EOF
 )"
 [[ "$left" == "$expected" ]] || fail "uninstalling left other files than the stored ones:" \

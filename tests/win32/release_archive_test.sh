@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Makes the Windows release archive from a built tree with CPack and checks it: one folder with
-# dravix.exe and README.txt; dravix.exe stripped, with the project's version in its version
-# information (both the numbers Windows compares and the strings Explorer shows) and a manifest
+# dravix.exe, README.txt and LICENSE.txt (the MIT licence, with Windows line ends); dravix.exe
+# stripped, with the project's version in its version information (both the numbers Windows
+# compares and the strings Explorer shows, with the company and the copyright) and a manifest
 # that runs it as the invoker.
 #
 #   release_archive_test.sh <build folder> <version>
@@ -27,11 +28,16 @@ if ! cpack --config "$build/CPackConfig.cmake" -B "$work/cpack" >"$work/cpack.tx
     exit 1
 fi
 entries="$(cmake -E tar tf "$work/cpack/$name.zip" | grep -v '/$' | LC_ALL=C sort)"
-[[ "$entries" == "$name/README.txt"$'\n'"$name/dravix.exe" ]] ||
-    fail "the archive holds other files than $name/dravix.exe and README.txt: $entries"
+[[ "$entries" == "$name/LICENSE.txt"$'\n'"$name/README.txt"$'\n'"$name/dravix.exe" ]] ||
+    fail "the archive holds other files than $name/dravix.exe, README.txt and LICENSE.txt:" \
+        "$entries"
 (cd "$work" && cmake -E tar xf "cpack/$name.zip")
 exe="$work/$name/dravix.exe"
 grep -q "Dravix $version" "$work/$name/README.txt" || fail "README.txt names no version $version"
+licence="$work/$name/LICENSE.txt"
+{ grep -q "^MIT License"$'\r'"$" "$licence" &&
+    grep -q "Copyright (c) .* The Dravix developers"$'\r'"$" "$licence"; } ||
+    fail "LICENSE.txt is not the MIT licence of the Dravix developers with Windows line ends"
 
 # Stripped: no symbol table.
 "$objdump" -t "$exe" | grep -q "no symbols" || fail "dravix.exe is not stripped"
@@ -57,9 +63,11 @@ value_of() { grep -A1 -x "$1" <<<"$strings_16" | sed -n 2p; }
 for key in ProductVersion FileVersion; do
     [[ "$(value_of "$key")" == "$version" ]] || fail "$key is '$(value_of "$key")', not $version"
 done
-for key in FileDescription LegalCopyright; do
-    [[ -n "$(value_of "$key")" ]] || fail "the version information has no $key"
-done
+[[ "$(value_of CompanyName)" == "The Dravix developers" ]] ||
+    fail "CompanyName is '$(value_of CompanyName)'"
+[[ "$(value_of LegalCopyright)" == *"The Dravix developers"*"MIT"* ]] ||
+    fail "LegalCopyright is '$(value_of LegalCopyright)'"
+[[ -n "$(value_of FileDescription)" ]] || fail "the version information has no FileDescription"
 
 # The manifest, a resource of plain text.
 grep -qa 'requestedExecutionLevel level="asInvoker"' "$exe" ||
@@ -68,4 +76,4 @@ grep -qa 'requestedExecutionLevel level="asInvoker"' "$exe" ||
 if [[ $failures -gt 0 ]]; then
     exit 1
 fi
-echo "$name.zip holds a versioned, stripped dravix.exe and its README"
+echo "$name.zip holds a versioned, stripped dravix.exe, its README and its licence"
