@@ -210,11 +210,13 @@ void TForm1::deliverUp(ElementIndex target, MouseButton button) {
 }
 
 // The texts stay as they are while they name the place the strip rests at; when the window
-// manager or a drag moved it, they take the real place.
+// manager or a drag moved it, they take the real place. Before any slot was saved the slot list
+// is written first, so that the next start finds both files and keeps the place.
 void TForm1::exitProgram() {
     const Place resting = strip_.restingPlace();
     if (placeOf(position_) != resting)
         position_ = positionTextOf(resting);
+    storedFiles_.writeSlotListIfMissing(slotRecords_);
     storedFiles_.writePosition(position_);
     window_.exitProcess(0);
 }

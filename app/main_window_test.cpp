@@ -67,6 +67,24 @@ TEST_F(StartUp, FirstStartWithoutFilesShowsOneBoxAndTheToggleBelowItsCreationPla
         EXPECT_TRUE(record.path.empty() && record.name.empty());
 }
 
+// Quitting before any slot was assigned saves the empty slot list with the place, so the next
+// start shows no box and puts the strip where it was left.
+TEST_F(StartUp, APlaceSavedBeforeAnySlotIsWhereTheNextStartPutsTheStrip) {
+    start(std::nullopt, std::nullopt);
+    ASSERT_EQ(desktop.errors(), std::vector<std::string>{"File not found."});
+    for (int nudge = 0; nudge < 3; ++nudge)
+        form->keyDown(vkRight);
+    press("ProcBMP", MouseButton::right);
+    EXPECT_EQ(desktop.fileInExecutableFolder("dravix.dat"), emptySlotList());
+    EXPECT_EQ(desktop.fileInExecutableFolder("dravix.ini"), "300\r\n199\r\n");
+
+    form.reset();
+    desktop.startNewProcess();
+    start(std::nullopt, std::nullopt);
+    EXPECT_TRUE(desktop.errors().empty());
+    EXPECT_EQ(desktop.geometry(), (WindowGeometry{199, 300, 26, 23}));
+}
+
 TEST_F(StartUp, PositionFileIsNotReadWhenTheSlotListFailed) {
     int positionReads = 0;
     desktop.setFaultInjector([&](FileOperation, const std::string& path) {

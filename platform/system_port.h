@@ -18,6 +18,8 @@ enum class FileFailure {
     tooManyOpenFiles,
     accessDenied,
     tooLarge, // a stored file over maxStoredFileSize
+    diskFull, // no space left on the disk, or the user's quota is used up
+    inUse,    // another program holds the file open and does not let go
     other
 };
 
@@ -48,10 +50,10 @@ public:
     // Reads the whole file. Anything but a regular file (a folder, a FIFO, a device) gives
     // accessDenied without blocking; a file over maxStoredFileSize gives tooLarge.
     virtual FileStatus readFile(const std::string& path, std::string& contents) = 0;
-    // Replaces the whole file so that a failure leaves the old content in place. A file the user
-    // may not write gives accessDenied and stays as it is; a symbolic link stays and its target
-    // is replaced; the file keeps its mode, owner and extended attributes where the user may set
-    // them. Missing folders on the way are created.
+    // Replaces the whole file so that a failure leaves the old content in place, byte for byte,
+    // a full disk (diskFull) included. A file the user may not write gives accessDenied and stays
+    // as it is; a symbolic link stays and its target is replaced; the file keeps its mode, owner,
+    // group and extended attributes. Missing folders on the way are created.
     virtual FileStatus replaceFile(const std::string& path, std::string_view contents) = 0;
 
     // Starts the file in workingFolder: a program directly, a desktop entry as its application,

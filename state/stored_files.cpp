@@ -99,9 +99,19 @@ std::string StoredFiles::pathOf(std::string_view fileName) {
     return folder() + std::string(fileName);
 }
 
+void StoredFiles::openForReading(std::string_view fileName) {
+    listFile_.bind(pathOf(fileName));
+    FileStatus status = listFile_.tryOpenForReading();
+    // The user's settings folder is made at the first save: until then a stored file in it is
+    // missing, as on any first start, rather than behind a wrong path.
+    if (status.failure == FileFailure::pathNotFound && !system_.exists(folder()))
+        status.failure = FileFailure::notFound;
+    if (!status.ok())
+        throw FileError(fileErrorText(status));
+}
+
 void StoredFiles::readSlotList(SlotRecords& slots) {
-    listFile_.bind(pathOf(slotListFileName));
-    listFile_.openForReading();
+    openForReading(slotListFileName);
     // One line ahead of the field being filled, so a twenty-first line is read and dropped.
     listFile_.readLine(lineBuffer_);
     for (SlotRecord& slot : slots) {
@@ -111,6 +121,11 @@ void StoredFiles::readSlotList(SlotRecords& slots) {
         listFile_.readLine(lineBuffer_);
     }
     listFile_.close();
+}
+
+void StoredFiles::writeSlotListIfMissing(const SlotRecords& slots) {
+    if (!system_.exists(pathOf(slotListFileName)))
+        writeSlotList(slots);
 }
 
 void StoredFiles::writeSlotList(const SlotRecords& slots) {
@@ -124,8 +139,7 @@ void StoredFiles::writeSlotList(const SlotRecords& slots) {
 }
 
 Position StoredFiles::readPosition(PositionText& position) {
-    listFile_.bind(pathOf(positionFileName));
-    listFile_.openForReading();
+    openForReading(positionFileName);
     Position result;
     listFile_.readLine(lineBuffer_);
     position.ft = lineBuffer_;

@@ -56,9 +56,16 @@ public:
     // Chosen at the first use and kept for the run.
     const std::string& folder();
 
-    // Twenty lines, path before name, slot by slot, reading one line ahead. Throws FileError.
+    // Twenty lines, path before name, slot by slot, reading one line ahead. Every byte is kept,
+    // a NUL byte too: such a path is refused where it would be used (its launch), and a later
+    // save writes it back as it was. A file in a folder that does not exist yet is missing
+    // ("File not found"). Throws FileError.
     void readSlotList(SlotRecords& slots);
     void writeSlotList(const SlotRecords& slots);
+    // Writes the slots when no slot list file is there yet. The exit calls it before it writes the
+    // position, so that a position file never stands alone: a missing slot list at start then
+    // means the very first start (or a lost list), never a place saved before any slot was.
+    void writeSlotListIfMissing(const SlotRecords& slots);
 
     // Puts the two lines into ft and fl as read and returns their numbers. Throws FileError.
     Position readPosition(PositionText& position);
@@ -66,6 +73,7 @@ public:
 
 private:
     std::string pathOf(std::string_view fileName);
+    void openForReading(std::string_view fileName);
 
     SystemPort& system_;
     std::optional<std::string> folder_;

@@ -95,6 +95,43 @@ TEST_F(SlotList, WritesExactlyTwentyLines) {
     EXPECT_EQ(readBack, slots);
 }
 
+// A path with a NUL byte is refused when it is started (slots); reading keeps it, byte for byte,
+// so that a save of another slot does not quietly drop it.
+TEST_F(SlotList, APathWithANulByteIsKeptAsItWas) {
+    using namespace std::string_literals;
+    std::string text = "/bin/ls\r\nls\r\n/bin/\0sh\r\nsh\r\n"s;
+    for (int line = 4; line < 20; ++line)
+        text += "\r\n";
+    desktop.files()[listPath] = text;
+    SlotRecords slots;
+    stored.readSlotList(slots);
+    EXPECT_EQ(slots[1], (SlotRecord{"/bin/\0sh"s, "sh"}));
+    stored.writeSlotList(slots);
+    EXPECT_EQ(desktop.files()[listPath], text);
+}
+
+// Until the first save makes it, the user's settings folder is not there: a file in it is missing,
+// not behind a wrong path. A folder that is there and still gives "path not found" says so.
+TEST_F(SlotList, AFileInAFolderNotMadeYetIsNotFound) {
+    failOn(desktop, FileOperation::read, listPath, {FileFailure::pathNotFound, 3});
+    SlotRecords slots;
+    EXPECT_EQ(errorTextOf([&] { stored.readSlotList(slots); }), "File not found");
+    desktop.files()[positionPath] = "1\r\n2\r\n";
+    EXPECT_EQ(errorTextOf([&] { stored.readSlotList(slots); }), "Invalid filename");
+}
+
+// The exit writes the slots before the position only while no slot list is there.
+TEST_F(SlotList, WrittenAtExitOnlyWhenMissing) {
+    const SlotRecords slots = filledSlots("now");
+    stored.writeSlotListIfMissing(slots);
+    SlotRecords readBack;
+    stored.readSlotList(readBack);
+    EXPECT_EQ(readBack, slots);
+    stored.writeSlotListIfMissing(filledSlots("later"));
+    stored.readSlotList(readBack);
+    EXPECT_EQ(readBack, slots);
+}
+
 TEST_F(SlotList, FailingWriteThrows) {
     failOn(desktop, FileOperation::replace, listPath, {FileFailure::accessDenied, 13});
     EXPECT_EQ(errorTextOf([&] { stored.writeSlotList(filledSlots("")); }), "File access denied");

@@ -25,6 +25,10 @@ std::string fileErrorText(const FileStatus& status) {
         return "File access denied";
     case FileFailure::tooLarge:
         return "File too large";
+    case FileFailure::diskFull:
+        return "Disk full";
+    case FileFailure::inUse:
+        return "File in use by another program";
     case FileFailure::none:
     case FileFailure::other:
         break;
@@ -82,15 +86,21 @@ void TextFile::bind(std::string path) {
 }
 
 void TextFile::openForReading() {
+    if (const FileStatus status = tryOpenForReading(); !status.ok())
+        throw FileError(fileErrorText(status));
+}
+
+FileStatus TextFile::tryOpenForReading() {
     writing_ = false;
     reader_ = LineReader("");
     contents_.clear();
     const FileStatus status = system_.readFile(path_, contents_);
     if (!status.ok()) {
         contents_.clear();
-        throw FileError(fileErrorText(status));
+        return status;
     }
     reader_ = LineReader(contents_);
+    return status;
 }
 
 void TextFile::readLine(std::string& value) {

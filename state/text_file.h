@@ -14,8 +14,9 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-// "File not found", "Invalid filename", "Too many open files", "File access denied",
-// or "I/O error N" with the platform's own number.
+// "File not found", "Invalid filename", "Too many open files", "File access denied", "File too
+// large", "Disk full", "File in use by another program", or "I/O error N" with the platform's own
+// number.
 std::string fileErrorText(const FileStatus& status);
 
 // Splits stored text into lines: LF or CR LF end a line, a lone CR is dropped, byte 26 ends the
@@ -40,6 +41,8 @@ public:
 
     void bind(std::string path);
     void openForReading();
+    // As openForReading, but hands the failure back instead of throwing it.
+    FileStatus tryOpenForReading();
     void readLine(std::string& value);
     void openForWriting();
     void writeLine(std::string_view text);

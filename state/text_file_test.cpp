@@ -68,6 +68,8 @@ TEST(FileErrorText, NamesEveryFailure) {
     EXPECT_EQ(fileErrorText({FileFailure::tooManyOpenFiles, 4}), "Too many open files");
     EXPECT_EQ(fileErrorText({FileFailure::accessDenied, 5}), "File access denied");
     EXPECT_EQ(fileErrorText({FileFailure::tooLarge, 27}), "File too large");
+    EXPECT_EQ(fileErrorText({FileFailure::diskFull, 28}), "Disk full");
+    EXPECT_EQ(fileErrorText({FileFailure::inUse, 32}), "File in use by another program");
     EXPECT_EQ(fileErrorText({FileFailure::other, 32}), "I/O error 32");
     EXPECT_EQ(fileErrorText({FileFailure::other, -7}), "I/O error -7");
 }

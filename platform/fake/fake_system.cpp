@@ -19,7 +19,12 @@ FileStatus FakeSystem::readFile(const std::string& path, std::string& contents) 
     return {};
 }
 
+// A folder (a path ending in its separator) is there while it holds a file.
 bool FakeSystem::exists(const std::string& path) const {
+    if (!path.empty() && path.back() == separator_) {
+        const auto next = files_.lower_bound(path);
+        return next != files_.end() && next->first.starts_with(path);
+    }
     return files_.contains(path);
 }
 

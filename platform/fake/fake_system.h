@@ -5,6 +5,7 @@
 //   [X] clock, set by the test                         [X] failing launches, on request
 //   [X] folders the user may not write, on request
 //   [ ] links, FIFOs, folders and permissions of single files: the disk holds files by path only
+//       (a folder is there while it holds a file)
 //   [ ] a launch fails only when the test says so, never for what is (not) at the path
 
 #include "platform/system_port.h"

@@ -45,6 +45,7 @@ constexpr ErrnoCategory errnoCategories[] = {
     {ENOENT, FileFailure::notFound},           {ENOTDIR, FileFailure::pathNotFound},
     {ENAMETOOLONG, FileFailure::pathNotFound}, {ELOOP, FileFailure::pathNotFound},
     {EMFILE, FileFailure::tooManyOpenFiles},   {ENFILE, FileFailure::tooManyOpenFiles},
+    {ENOSPC, FileFailure::diskFull},           {EDQUOT, FileFailure::diskFull},
 };
 
 // The folder part of path, "." for a bare name and "/" for a name in the root.
@@ -102,11 +103,11 @@ FileStatus notARegularFile(const struct stat& info) {
     return {FileFailure::accessDenied, S_ISDIR(info.st_mode) ? EISDIR : EACCES};
 }
 
-int writeAll(int fd, std::string_view contents) {
-    const char* next = contents.data();
-    std::size_t left = contents.size();
-    while (left > 0) {
-        const ssize_t written = ::write(fd, next, left);
+// Writes all of bytes at offset: a short write is no error, so it goes on with the rest until
+// every byte is written or a write fails (ENOSPC part-way, say).
+int writeAllAt(int fd, std::string_view bytes, off_t offset) {
+    while (!bytes.empty()) {
+        const ssize_t written = ::pwrite(fd, bytes.data(), bytes.size(), offset);
         if (written < 0) {
             if (errno == EINTR)
                 continue;
@@ -114,8 +115,8 @@ int writeAll(int fd, std::string_view contents) {
         }
         if (written == 0)
             return EIO;
-        next += written;
-        left -= static_cast<std::size_t>(written);
+        bytes.remove_prefix(static_cast<std::size_t>(written));
+        offset += written;
     }
     return 0;
 }
@@ -267,11 +268,18 @@ void copyAttributes(const std::string& from, int to) {
     }
 }
 
-// The new file stands in for the old one: the same owner and group where they may be given (root
-// always; an ordinary user only a group they belong to), the same mode and the same attributes.
+// The new file stands in for the old one: the same owner, group, mode and attributes. An owner or
+// group it may not be given (an ordinary user saving another user's file, or a file of a group
+// they are not in) fails the step before the rename, and the caller rewrites the file in place.
 int takeOver(int fd, const std::string& from, const struct stat& old) {
-    if (::fchown(fd, old.st_uid, old.st_gid) != 0)
-        ::fchown(fd, static_cast<uid_t>(-1), old.st_gid);
+    struct stat made {};
+    if (::fstat(fd, &made) != 0)
+        return errno;
+    // A file system that takes no owners at all (some FUSE ones) fails even a change to the
+    // same owner: that is not asked for.
+    if ((made.st_uid != old.st_uid || made.st_gid != old.st_gid) &&
+        ::fchown(fd, old.st_uid, old.st_gid) != 0)
+        return errno;
     // After the owner, whose change clears the set-id bits.
     if (::fchmod(fd, old.st_mode & 07777) != 0)
         return errno;
@@ -306,7 +314,7 @@ int replaceThroughTemporary(const std::string& target, const struct stat* old,
     else if (!temporary.empty() && ::fchmod(file.get(), newFileMode()) != 0)
         error = errno;
     if (error == 0)
-        error = writeAll(file.get(), contents);
+        error = writeAllAt(file.get(), contents, 0);
     if (error == 0 && ::fsync(file.get()) != 0)
         error = errno;
     if (error == 0 && temporary.empty())
@@ -324,27 +332,86 @@ int replaceThroughTemporary(const std::string& target, const struct stat* old,
     return 0;
 }
 
-// For a file the user may write in a folder that takes no new file. The file keeps its inode and
-// with it owner, mode and attributes, but a crash part-way leaves it cut short: the one case where
-// a save can cost the old content. The length is set after the write, so that a write that fails
-// at once (a full disk) leaves the old content whole.
-int rewriteInPlace(const std::string& target, std::string_view contents) {
-    Descriptor file(::open(target.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+// Reads the whole open file from its start, at most maxStoredFileSize bytes.
+int readWhole(int fd, off_t size, std::string& contents) {
+    contents.assign(static_cast<std::size_t>(size), '\0');
+    std::size_t got = 0;
+    while (got < contents.size()) {
+        const ssize_t read =
+            ::pread(fd, contents.data() + got, contents.size() - got, static_cast<off_t>(got));
+        if (read < 0 && errno == EINTR)
+            continue;
+        if (read < 0)
+            return errno;
+        if (read == 0)
+            break;
+        got += static_cast<std::size_t>(read);
+    }
+    contents.resize(got);
+    return 0;
+}
+
+// For a file the user may write where a new file cannot take its place: the folder takes no new
+// file, or the file's owner or group could not be given to a new one. The file keeps its inode
+// and with it owner, group, mode, ACL, attributes and hard links. A crash part-way can leave it
+// mixed, the one case where a save can cost the old content; a full disk or quota cannot:
+//  1. The space for the new length is reserved (fallocate, which also fills any holes) before a
+//     byte changes; no space ends the save with the file untouched. A file system that cannot
+//     reserve space (EOPNOTSUPP) goes on to the next step, which finds the same answer by writing.
+//  2. What the new content adds beyond the old end is written and flushed first; a failure there
+//     (found at the write, or at the flush on a network file system) cuts the file back to its
+//     old length, the old bytes never touched.
+//  3. Only then are the old bytes overwritten, in blocks the file already owns, which needs no
+//     new space. A file system that copies on write (Btrfs, ZFS) does need some, and a failing
+//     medium fails anyway: for those the old content is kept in memory and written back.
+FileStatus rewriteInPlace(const std::string& target, std::string_view contents) {
+    Descriptor file(::open(target.c_str(), O_RDWR | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
     if (file.get() < 0)
-        return errno;
+        return statusFromErrno(errno, target);
     struct stat info {};
     if (::fstat(file.get(), &info) != 0)
-        return errno;
+        return statusFromErrno(errno, target);
     if (!S_ISREG(info.st_mode))
-        return EACCES;
-    int error = writeAll(file.get(), contents);
-    if (error == 0 && ::ftruncate(file.get(), static_cast<off_t>(contents.size())) != 0)
+        return notARegularFile(info);
+    // Without the old content in memory a failure could not be undone.
+    if (info.st_size > static_cast<off_t>(maxStoredFileSize))
+        return {FileFailure::tooLarge, EFBIG};
+    std::string old;
+    if (const int error = readWhole(file.get(), info.st_size, old); error != 0)
+        return statusFromErrno(error, target);
+    const int fd = file.get();
+    const auto oldLength = static_cast<off_t>(old.size());
+    const auto newLength = static_cast<off_t>(contents.size());
+
+    if (newLength > 0 && ::fallocate(fd, FALLOC_FL_KEEP_SIZE, 0, newLength) != 0 &&
+        errno != EOPNOTSUPP && errno != ENOSYS && errno != EINVAL)
+        return statusFromErrno(errno, target);
+
+    if (newLength > oldLength) {
+        int error = writeAllAt(fd, contents.substr(old.size()), oldLength);
+        if (error == 0 && ::fsync(fd) != 0)
+            error = errno;
+        if (error != 0) {
+            ::ftruncate(fd, oldLength);
+            return statusFromErrno(error, target);
+        }
+    }
+
+    const std::size_t overwritten = std::min(old.size(), contents.size());
+    int error = writeAllAt(fd, contents.substr(0, overwritten), 0);
+    if (error == 0 && newLength < oldLength && ::ftruncate(fd, newLength) != 0)
         error = errno;
-    if (error == 0 && ::fsync(file.get()) != 0)
+    if (error == 0 && ::fsync(fd) != 0)
         error = errno;
-    if (error == 0)
-        error = file.closeNow();
-    return error;
+    if (error != 0) {
+        // Changes go from the start onwards, so the old bytes are written back in that order:
+        // should this fail as well, it fails past what changed.
+        writeAllAt(fd, old, 0);
+        ::ftruncate(fd, oldLength);
+        ::fsync(fd);
+        return statusFromErrno(error, target);
+    }
+    return statusFromErrno(file.closeNow(), target);
 }
 
 std::string homeFolder() {
@@ -462,10 +529,11 @@ FileStatus replaceFile(const std::string& path, std::string_view contents) {
     }
 
     const int error = replaceThroughTemporary(target, replacing ? &old : nullptr, contents);
-    // The folder takes no new file (or, being sticky, no rename over another user's file), but
-    // the file itself may be written.
+    // The folder takes no new file (or, being sticky, no rename over another user's file), or the
+    // new file could not be given the old one's owner and group; but the file itself may be
+    // written.
     if (replacing && (error == EACCES || error == EPERM))
-        return statusFromErrno(rewriteInPlace(target, contents), target);
+        return rewriteInPlace(target, contents);
     return statusFromErrno(error, target);
 }
 

@@ -13,7 +13,9 @@
 #include <grp.h>
 #include <pwd.h>
 #include <random>
+#include <sched.h>
 #include <set>
+#include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -146,8 +148,9 @@ TEST_F(PosixFiles, ErrnoValuesFallIntoTheUsersCategories) {
         {ENAMETOOLONG, FileFailure::pathNotFound},
         {EMFILE, FileFailure::tooManyOpenFiles},
         {ENFILE, FileFailure::tooManyOpenFiles},
+        {ENOSPC, FileFailure::diskFull},
+        {EDQUOT, FileFailure::diskFull},
         {EIO, FileFailure::other},
-        {ENOSPC, FileFailure::other},
     };
     for (const auto& c : cases) {
         const FileStatus status = statusFromErrno(c.error, at("dravix.dat"));
@@ -294,6 +297,109 @@ TEST_F(PosixFiles, AnOrdinaryUserSavesOnlyWhatTheyMayWrite) {
         EXPECT_EQ(contentOf("dravix.ini"), status.ok() ? "1\r\n2\r\n" : old);
         EXPECT_EQ(statOf("dravix.ini").st_ino, inode);
         EXPECT_EQ(listing(), std::set<std::string>{"dravix.ini"});
+    }
+}
+
+// Root's file, writable by all, saved by the ordinary user in a folder the user owns: a new file
+// could not be given root's owner, so the file is rewritten in place and stays root's, with its
+// hard links.
+TEST_F(PosixFiles, AFileOfAnotherOwnerIsRewrittenInPlaceAndKeepsItsOwner) {
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root to make a file of another owner";
+    ASSERT_TRUE(replaceFile(at("dravix.dat"), std::string(3000, 'o')).ok());
+    ASSERT_EQ(::link(at("dravix.dat").c_str(), at("linked.dat").c_str()), 0);
+    ASSERT_EQ(::chmod(at("dravix.dat").c_str(), 0666), 0);
+    ASSERT_EQ(::chown(folder_.c_str(), ordinaryUser, ordinaryUser), 0);
+    const struct stat before = statOf("dravix.dat");
+
+    const FileStatus status = statusFromChild([&] {
+        return becomeOrdinaryUser() ? replaceFile(at("dravix.dat"), "new\r\n")
+                                    : FileStatus{FileFailure::other, -3};
+    });
+    EXPECT_TRUE(status.ok()) << "code " << status.platformCode;
+    const struct stat after = statOf("dravix.dat");
+    EXPECT_EQ(contentOf("dravix.dat"), "new\r\n");
+    EXPECT_EQ(contentOf("linked.dat"), "new\r\n");
+    EXPECT_EQ(after.st_ino, before.st_ino);
+    EXPECT_EQ(after.st_uid, 0u);
+    EXPECT_EQ(after.st_gid, before.st_gid);
+    EXPECT_EQ(after.st_mode, before.st_mode);
+    EXPECT_EQ(listing(), (std::set<std::string>{"dravix.dat", "linked.dat"}));
+}
+
+// A write that fails part-way through an in-place rewrite (files may grow to 10 bytes only, and
+// no write goes past that offset): the new end was being added, or old bytes were already
+// overwritten and are written back.
+TEST_F(PosixFiles, AnInPlaceRewriteFailingPartWayLeavesTheFileByteForByte) {
+    const struct {
+        const char* what;
+        std::string old;
+        std::string next;
+    } cases[] = {
+        {"growing", "12345", std::string(100, 'n')},
+        {"shrinking", std::string(100, 'o'), std::string(50, 'n')},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        ::chmod(folder_.c_str(), 0700);
+        ASSERT_TRUE(replaceFile(at("dravix.dat"), c.old).ok());
+        handToOrdinaryUser();
+        ASSERT_EQ(::chmod(folder_.c_str(), 0500), 0);
+        const FileStatus status = statusFromChild([&] {
+            std::signal(SIGXFSZ, SIG_IGN);
+            const rlimit limit{10, 10};
+            if (!becomeOrdinaryUser() || ::setrlimit(RLIMIT_FSIZE, &limit) != 0)
+                return FileStatus{FileFailure::other, -3};
+            return replaceFile(at("dravix.dat"), c.next);
+        });
+        EXPECT_EQ(status.platformCode, EFBIG);
+        EXPECT_EQ(contentOf("dravix.dat"), c.old);
+    }
+}
+
+// A real full disk: a 64 KiB tmpfs, mounted in a mount namespace of a child's own and filled up.
+// Root's file, writable by all, is saved by the ordinary user in a folder they may not write, and
+// in one they own; both times the file is rewritten in place, and both times it stays as it was.
+TEST_F(PosixFiles, AFullDiskLeavesAnInPlaceFileByteForByteAndSaysSo) {
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root to mount a small file system";
+    const std::string disk = at("disk");
+    ASSERT_EQ(::mkdir(disk.c_str(), 0755), 0);
+    ASSERT_EQ(::chmod(folder_.c_str(), 0755), 0);
+    const std::string old(3000, 'o');
+    const struct {
+        const char* what;
+        uid_t folderOwner;
+    } cases[] = {{"a folder the user may not write", 0}, {"a folder of the user's", ordinaryUser}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const FileStatus status = statusFromChild([&] {
+            if (::unshare(CLONE_NEWNS) != 0 ||
+                ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0)
+                return FileStatus{FileFailure::other, -10};
+            if (::mount("tmpfs", disk.c_str(), "tmpfs", 0, "size=64k,mode=0755") != 0 ||
+                ::chown(disk.c_str(), c.folderOwner, c.folderOwner) != 0)
+                return FileStatus{FileFailure::other, -11};
+            const std::string path = disk + "/dravix.dat";
+            if (!replaceFile(path, old).ok() || ::chmod(path.c_str(), 0666) != 0)
+                return FileStatus{FileFailure::other, -12};
+            const int filler = ::open((disk + "/filler").c_str(), O_CREAT | O_WRONLY, 0600);
+            const std::string block(4096, 'f');
+            while (::write(filler, block.data(), block.size()) > 0) {
+            }
+            if (errno != ENOSPC || !becomeOrdinaryUser())
+                return FileStatus{FileFailure::other, -13};
+            const FileStatus saved = replaceFile(path, std::string(9300, 'n'));
+            std::string now;
+            struct stat info {};
+            if (!readFile(path, now).ok() || now != old || ::stat(path.c_str(), &info) != 0 ||
+                info.st_uid != 0)
+                return FileStatus{FileFailure::other, -14};
+            return saved;
+        });
+        if (status.platformCode == -10)
+            GTEST_SKIP() << "no mount namespace here";
+        EXPECT_EQ(status.failure, FileFailure::diskFull) << "code " << status.platformCode;
     }
 }
 

@@ -195,6 +195,13 @@ FileStatus statusFromWindowsError(unsigned long code) {
         return {FileFailure::tooManyOpenFiles, platformCode};
     case ERROR_ACCESS_DENIED:
         return {FileFailure::accessDenied, platformCode};
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL:
+        return {FileFailure::diskFull, platformCode};
+    // Still held after the retries of a replacement.
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+        return {FileFailure::inUse, platformCode};
     default:
         return {FileFailure::other, platformCode};
     }

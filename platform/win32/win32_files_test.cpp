@@ -38,13 +38,16 @@ using namespace std::string_literals;
            << code;
 }
 
-TEST(WindowsErrorCodes, NameTheFourCommonFailuresAndNumberTheRest) {
+TEST(WindowsErrorCodes, NameTheCommonFailuresAndNumberTheRest) {
     EXPECT_TRUE(is(statusFromWindowsError(0), FileFailure::none, 0));
     EXPECT_TRUE(is(statusFromWindowsError(2), FileFailure::notFound, 2));
     EXPECT_TRUE(is(statusFromWindowsError(3), FileFailure::pathNotFound, 3));
     EXPECT_TRUE(is(statusFromWindowsError(4), FileFailure::tooManyOpenFiles, 4));
     EXPECT_TRUE(is(statusFromWindowsError(5), FileFailure::accessDenied, 5));
-    EXPECT_TRUE(is(statusFromWindowsError(32), FileFailure::other, 32));
+    EXPECT_TRUE(is(statusFromWindowsError(32), FileFailure::inUse, 32));
+    EXPECT_TRUE(is(statusFromWindowsError(33), FileFailure::inUse, 33));
+    EXPECT_TRUE(is(statusFromWindowsError(39), FileFailure::diskFull, 39));
+    EXPECT_TRUE(is(statusFromWindowsError(112), FileFailure::diskFull, 112));
     EXPECT_TRUE(is(statusFromWindowsError(1175), FileFailure::other, 1175));
 }
 
@@ -112,7 +115,7 @@ TEST_F(ReadFileTest, AFileAnotherProgramHoldsOpenIsASharingViolation) {
     writeBytes(folder / "dravix.dat", "x\r\n");
     ExclusiveHold hold(folder / "dravix.dat");
     std::string contents;
-    EXPECT_TRUE(is(readFile(folder / "dravix.dat", contents), FileFailure::other, 32));
+    EXPECT_TRUE(is(readFile(folder / "dravix.dat", contents), FileFailure::inUse, 32));
 }
 
 class ReplaceFileTest : public ::testing::Test {
@@ -140,7 +143,7 @@ TEST_F(ReplaceFileTest, KeepsTheOldFileWhenAnotherProgramHoldsItOpen) {
     writeBytes(folder / "dravix.dat", "old\r\n");
     {
         ExclusiveHold hold(folder / "dravix.dat");
-        EXPECT_TRUE(is(replaceFile(folder / "dravix.dat", "new\r\n"), FileFailure::other, 32));
+        EXPECT_TRUE(is(replaceFile(folder / "dravix.dat", "new\r\n"), FileFailure::inUse, 32));
     }
     EXPECT_EQ(readBytes(folder / "dravix.dat"), "old\r\n");
     EXPECT_EQ(temporaryFilesOf(folder, "dravix.dat"), std::set<std::string>{})

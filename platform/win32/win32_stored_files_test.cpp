@@ -28,6 +28,13 @@ public:
         return win32::replaceFile(path, contents);
     }
     bool exists(const std::string& path) const override { return win32::exists(path); }
+    // An installed copy: the program's folder takes no file, and the settings folder is given.
+    bool folderWritable(const std::string& folder) const override {
+        return settings.empty() && win32::folderWritable(folder);
+    }
+    std::string userSettingsFolder() const override { return settings; }
+
+    std::string settings;
 };
 
 std::string slotList(int slot, const std::string& path, const std::string& name) {
@@ -116,6 +123,25 @@ TEST_F(CoreOnWindowsFiles, AssigningSavesTheSlotListAndLaunchingStartsInTheFiles
     EXPECT_EQ(form->slotRecords()[4].path, chosen);
 }
 
+// The first start of a copy installed where the user may not write, before its settings folder is
+// made, says what every first start says; quitting makes the folder with both files, and the next
+// start keeps the place without a box.
+TEST_F(CoreOnWindowsFiles, AnInstalledCopysFirstStartIsLikeAnyOtherAndItsPlaceIsKept) {
+    desktop.settings = folder / "Local\\Dravix\\";
+    start();
+    EXPECT_EQ(desktop.errors(), std::vector<std::string>{"File not found."});
+    form->keyDown(vkLeft);
+    const WindowGeometry left = desktop.geometry();
+    click("ProcBMP", MouseButton::right);
+    EXPECT_EQ(readBytes(folder / "Local\\Dravix\\dravix.dat"), slotList(0, "", ""));
+    EXPECT_EQ(folder.names(), std::set<std::string>{"Local"});
+
+    desktop.startNewProcess();
+    start();
+    EXPECT_TRUE(desktop.errors().empty());
+    EXPECT_EQ(desktop.geometry(), left);
+}
+
 TEST_F(CoreOnWindowsFiles, ASaveThatCannotReplaceTheListShowsWhyAndKeepsTheOldOne) {
     const std::string old = slotList(1, "C:\\old.exe", "old");
     writeBytes(folder / "dravix.dat", old);
@@ -127,7 +153,7 @@ TEST_F(CoreOnWindowsFiles, ASaveThatCannotReplaceTheListShowsWhyAndKeepsTheOldOn
         desktop.queueDialogAnswer("C:\\new.exe");
         click("kn1", MouseButton::right);
     }
-    EXPECT_EQ(desktop.errors(), std::vector<std::string>{"I/O error 32."});
+    EXPECT_EQ(desktop.errors(), std::vector<std::string>{"File in use by another program."});
     EXPECT_EQ(readBytes(folder / "dravix.dat"), old);
     EXPECT_EQ(temporaryFilesOf(folder, "dravix.dat"), std::set<std::string>{});
     EXPECT_EQ(form->slotRecords()[1].path, "C:\\new.exe") << "the slot keeps the choice";
