@@ -37,6 +37,7 @@ group_packages() {
     windows)
         echo g++-mingw-w64-x86-64-posix             # the MinGW-w64 cross compiler,
         echo binutils-mingw-w64-x86-64 googletest   #   windres, and GoogleTest's sources
+        echo g++ libpng-dev                         # the icon tool, built for the host
         echo wine wine64 xvfb xauth                 # its tests run under Wine, on a private Xvfb
         ;;
     bench)

@@ -39,7 +39,7 @@ constexpr int tipFontWord = 0;
 constexpr int tipDpiWord = sizeof(LONG_PTR);
 // The DPI at which Windows shows every pixel once.
 constexpr int usualDpi = 96;
-// The sizes of the images in the program icon (make_icon.cmake).
+// The sizes of the images in the program icon (platform/win32/CMakeLists.txt).
 constexpr int programIconSizes[] = {16, 24, 32, 48, 256};
 constexpr DWORD tipStyle = WS_POPUP | WS_BORDER;
 constexpr DWORD tipExtendedStyle = WS_EX_TOOLWINDOW | WS_EX_TOPMOST | WS_EX_NOACTIVATE;

@@ -1,6 +1,7 @@
-// The program icon as the build writes it into the executable (make_icon.cmake): the sizes that
-// Windows asks for, each image the closed toggle as squareIcon draws it for every other use, and
-// an AND mask that agrees with the alpha channel.
+// The program icon as the build writes it into the executable (tools/draw_icons): the sizes that
+// Windows asks for, each image the closed toggle as squareIcon draws it for every other use. The
+// bitmaps carry an AND mask that agrees with the alpha channel; the 256-pixel image is a PNG,
+// read back as Windows decodes it for the program.
 
 #include "assets/picture_store.h"
 #include "platform/icon.h"
@@ -10,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <span>
 #include <vector>
@@ -33,6 +35,33 @@ std::uint32_t dword(const std::uint8_t* at) {
     return word(at) | static_cast<std::uint32_t>(word(at + 2)) << 16;
 }
 
+// The pixels of the program icon's image of `size` as LoadImage decodes it, 0xAARRGGBB row by
+// row from the top; empty when it cannot.
+std::vector<std::uint32_t> loadedIcon(int size) {
+    const auto icon = static_cast<HICON>(LoadImageA(GetModuleHandleA(nullptr),
+                                                    MAKEINTRESOURCEA(DRAVIX_PROGRAM_ICON),
+                                                    IMAGE_ICON, size, size, 0));
+    ICONINFO parts{};
+    if (icon == nullptr || !GetIconInfo(icon, &parts))
+        return {};
+    BITMAPINFO format{};
+    format.bmiHeader.biSize = sizeof format.bmiHeader;
+    format.bmiHeader.biWidth = size;
+    format.bmiHeader.biHeight = -size; // top row first
+    format.bmiHeader.biPlanes = 1;
+    format.bmiHeader.biBitCount = 32;
+    format.bmiHeader.biCompression = BI_RGB;
+    std::vector<std::uint32_t> pixels(static_cast<std::size_t>(size) * size);
+    const HDC screen = GetDC(nullptr);
+    if (GetDIBits(screen, parts.hbmColor, 0, size, pixels.data(), &format, DIB_RGB_COLORS) != size)
+        pixels.clear();
+    ReleaseDC(nullptr, screen);
+    DeleteObject(parts.hbmColor);
+    DeleteObject(parts.hbmMask);
+    DestroyIcon(icon);
+    return pixels;
+}
+
 TEST(ProgramIcon, HoldsEverySizeAsTheIconRuleDrawsItWithAMaskThatAgrees) {
     const std::span<const std::uint8_t> group =
         resourceBytes(DRAVIX_PROGRAM_ICON, MAKEINTRESOURCEA(14)); // RT_GROUP_ICON
@@ -49,18 +78,29 @@ TEST(ProgramIcon, HoldsEverySizeAsTheIconRuleDrawsItWithAMaskThatAgrees) {
         EXPECT_EQ(at[1], at[0]) << "not square";
         const std::span<const std::uint8_t> image =
             resourceBytes(static_cast<int>(word(at + 12)), MAKEINTRESOURCEA(3)); // RT_ICON
+        ASSERT_EQ(dword(at + 8), image.size());
+        const std::vector<std::uint32_t> drawn = squareIcon(storePicture("k1"), size);
+        int wrongColours = 0;
+        int wrongMask = 0;
+        if (size == 256) {
+            constexpr std::uint8_t pngSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
+            ASSERT_GE(image.size(), sizeof pngSignature);
+            EXPECT_TRUE(std::equal(image.begin(), image.begin() + 8, pngSignature)) << "not a PNG";
+            const std::vector<std::uint32_t> loaded = loadedIcon(size);
+            ASSERT_EQ(loaded.size(), drawn.size()) << "Windows cannot load the 256 px image";
+            for (std::size_t at = 0; at < drawn.size(); ++at)
+                wrongColours += loaded[at] != drawn[at] ? 1 : 0;
+            EXPECT_EQ(wrongColours, 0) << "256 px image: pixels that squareIcon draws otherwise";
+            continue;
+        }
         const std::size_t maskStride = (size + 31) / 32 * 4;
         const std::size_t colourBytes = static_cast<std::size_t>(size) * size * 4;
         ASSERT_EQ(image.size(), 40 + colourBytes + maskStride * size) << size << " px image";
-        ASSERT_EQ(dword(at + 8), image.size());
         // BITMAPINFOHEADER: the height counts the colours and the mask.
         ASSERT_EQ(dword(image.data() + 4), static_cast<std::uint32_t>(size));
         ASSERT_EQ(dword(image.data() + 8), static_cast<std::uint32_t>(2 * size));
         ASSERT_EQ(word(image.data() + 14), 32u);
 
-        const std::vector<std::uint32_t> drawn = squareIcon(storePicture("k1"), size);
-        int wrongColours = 0;
-        int wrongMask = 0;
         for (int y = 0; y < size; ++y) {
             const int row = size - 1 - y; // the image runs from the bottom row up
             for (int x = 0; x < size; ++x) {
