@@ -18,11 +18,6 @@ ScreenRect toggleAt(Place resting, int scale) {
     return {resting.left, resting.top, shape::closedWidth * scale, shape::closedHeight * scale};
 }
 
-ScreenRect openStripAt(Place resting, int scale) {
-    return {resting.left, saturatingAdd(resting.top, -shape::rise * scale),
-            shape::openWidth * scale, shape::openHeight * scale};
-}
-
 Place nearestWholePlace(Place resting, const ScreenRect& workArea, int scale) {
     const long long lowestTop = static_cast<long long>(workArea.top) + shape::rise * scale;
     const long long highestTop = workArea.bottom() - shape::closedHeight * scale;

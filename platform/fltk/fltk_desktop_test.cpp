@@ -4,7 +4,7 @@
 #include "platform/fltk/fltk_input.h"
 
 // GoogleTest comes before Xlib, whose macros (None, Bool) would break its templates.
-#include "platform/fltk/scripted_window.h"
+#include "tests/support/scripted_window.h"
 #include "tests/support/x11/image_assertions.h"
 #include "tests/support/x11/private_x_server.h"
 #include "tests/support/x11/x_connection.h"

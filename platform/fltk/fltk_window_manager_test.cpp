@@ -3,7 +3,7 @@
 #include "platform/fltk/x11_work_area.h"
 
 // GoogleTest comes before Xlib, whose macros (None, Bool) would break its templates.
-#include "platform/fltk/scripted_window.h"
+#include "tests/support/scripted_window.h"
 #include "tests/support/x11/private_x_server.h"
 #include "tests/support/x11/x_connection.h"
 

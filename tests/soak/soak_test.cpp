@@ -3,7 +3,8 @@
 // captures and failing disks, with the invariants checked after every event. DRAVIX_SOAK_EVENTS
 // sets the length of the run and DRAVIX_SOAK_SEED its seed.
 
-#include "strip/placement.h"
+#include "platform/window_port.h"
+#include "scene/scene.h"
 #include "tests/support/core_fixture.h"
 
 #include <gtest/gtest.h>
@@ -20,6 +21,13 @@ namespace {
 
 using testing::CoreFixture;
 using testing::Point;
+
+// The open strip of a toggle resting at `resting`, at one screen pixel to the program's: it grows
+// upward from the toggle, which ends at its bottom, and widens to the right.
+ScreenRect openStripAt(Place resting) {
+    return {resting.left, saturatingAdd(resting.top, -shape::rise), shape::openWidth,
+            shape::openHeight};
+}
 
 long environmentNumber(const char* name, long fallback) {
     const char* text = std::getenv(name);
@@ -190,7 +198,7 @@ protected:
             ASSERT_EQ(window.height, 323);
             ASSERT_EQ(procTop, 300);
         }
-        const ScreenRect open = openStripAt(strip.restingPlace(), 1);
+        const ScreenRect open = openStripAt(strip.restingPlace());
         ASSERT_TRUE(open.left >= 0 && open.top >= 0 && open.right() <= 1280 &&
                     open.bottom() <= 1024)
             << "the open strip is whole on the screen";
