@@ -9,6 +9,8 @@
 #include "tests/support/x11/private_x_server.h"
 #include "tests/support/x11/x_connection.h"
 
+#include "platform/x11/x11_properties.h"
+
 #include <FL/Fl.H>
 #include <FL/Fl_Choice.H>
 #include <FL/Fl_File_Input.H>
@@ -94,21 +96,10 @@ Geometry onScreen(const WindowGeometry& place) {
 
 // Whether a window manager would draw a frame: the Motif hints' decorations field, when set.
 bool undecorated(Display* display, Window window) {
-    const Atom hints = XInternAtom(display, "_MOTIF_WM_HINTS", False);
-    Atom type = 0;
-    int format = 0;
-    unsigned long count = 0;
-    unsigned long left = 0;
-    unsigned char* data = nullptr;
-    if (XGetWindowProperty(display, window, hints, 0, 5, False, AnyPropertyType, &type, &format,
-                           &count, &left, &data) != Success ||
-        data == nullptr)
-        return false;
-    const auto* fields = reinterpret_cast<const long*>(data);
+    const std::vector<long> fields =
+        dravix::x11::cardinals(display, window, XInternAtom(display, "_MOTIF_WM_HINTS", False), 5);
     constexpr long decorationsFlag = 2;
-    const bool result = count >= 3 && (fields[0] & decorationsFlag) != 0 && fields[2] == 0;
-    XFree(data);
-    return result;
+    return fields.size() >= 3 && (fields[0] & decorationsFlag) != 0 && fields[2] == 0;
 }
 
 // What a window manager sends when the user closes a window.

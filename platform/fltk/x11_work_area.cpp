@@ -1,5 +1,7 @@
 #include "platform/fltk/x11_work_area.h"
 
+#include "platform/x11/x11_properties.h"
+
 #include <FL/Fl.H>
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
@@ -92,25 +94,6 @@ ScreenRect lessBands(const ScreenRect& monitor, std::span<const Band> bands) {
             static_cast<int>(bottom - top)};
 }
 
-// The values of a 32-bit property (longs, as Xlib hands them over), at most `limit` of them.
-std::vector<long> cardinals(Display* display, Window window, Atom property, long limit) {
-    Atom type = None;
-    int format = 0;
-    unsigned long count = 0;
-    unsigned long remaining = 0;
-    unsigned char* data = nullptr;
-    std::vector<long> values;
-    if (XGetWindowProperty(display, window, property, 0, limit, False, AnyPropertyType, &type,
-                           &format, &count, &remaining, &data) == Success &&
-        data != nullptr && format == 32) {
-        const auto* longs = reinterpret_cast<const long*>(data);
-        values.assign(longs, longs + count);
-    }
-    if (data != nullptr)
-        XFree(data);
-    return values;
-}
-
 // The strut of a window, from the newer property when it has it.
 std::optional<Strut> strutOf(Display* display, Window window, Atom partial, Atom plain,
                              int rootWidth, int rootHeight) {
@@ -123,7 +106,7 @@ std::optional<Strut> strutOf(Display* display, Window window, Atom partial, Atom
     const bool hasPlain = std::find(properties, end, plain) != end;
     XFree(properties);
     if (hasPartial) {
-        const std::vector<long> values = cardinals(display, window, partial, 12);
+        const std::vector<long> values = x11::cardinals(display, window, partial, 12);
         if (values.size() == 12) {
             Strut strut{};
             std::copy(values.begin(), values.end(), strut.begin());
@@ -131,7 +114,7 @@ std::optional<Strut> strutOf(Display* display, Window window, Atom partial, Atom
         }
     }
     if (hasPlain) {
-        const std::vector<long> values = cardinals(display, window, plain, 4);
+        const std::vector<long> values = x11::cardinals(display, window, plain, 4);
         if (values.size() == 4)
             return strutAlongWholeEdges({values[0], values[1], values[2], values[3]}, rootWidth,
                                         rootHeight);
@@ -243,11 +226,11 @@ std::optional<ScreenRect> readDesktopWorkArea(Display* display) {
     // Desktops are few; a number past this is taken for a broken property.
     constexpr long desktopLimit = 1024;
     const std::vector<long> current =
-        cardinals(display, root, XInternAtom(display, "_NET_CURRENT_DESKTOP", False), 1);
+        x11::cardinals(display, root, XInternAtom(display, "_NET_CURRENT_DESKTOP", False), 1);
     const long desktop =
         current.empty() || current[0] < 0 || current[0] >= desktopLimit ? 0 : current[0];
-    const std::vector<long> areas =
-        cardinals(display, root, XInternAtom(display, "_NET_WORKAREA", False), 4 * (desktop + 1));
+    const std::vector<long> areas = x11::cardinals(
+        display, root, XInternAtom(display, "_NET_WORKAREA", False), 4 * (desktop + 1));
     const std::size_t at = areas.size() >= 4 * static_cast<std::size_t>(desktop + 1)
                                ? 4 * static_cast<std::size_t>(desktop)
                                : 0;
@@ -265,8 +248,8 @@ std::vector<Strut> readListedStruts(Display* display) {
     const Window root = RootWindow(display, screen);
     constexpr long clientLimit = 1 << 16;
     std::vector<Window> windows;
-    for (const long client :
-         cardinals(display, root, XInternAtom(display, "_NET_CLIENT_LIST", False), clientLimit))
+    for (const long client : x11::cardinals(
+             display, root, XInternAtom(display, "_NET_CLIENT_LIST", False), clientLimit))
         windows.push_back(static_cast<Window>(client));
     return strutsOf(display, windows);
 }

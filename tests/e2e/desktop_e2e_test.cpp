@@ -9,6 +9,8 @@
 #include "tests/e2e/frames.h"
 #include "tests/e2e/harness.h"
 
+#include "platform/x11/x11_properties.h"
+
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
 #include <X11/keysym.h>
@@ -393,19 +395,8 @@ TEST_F(OnTheDesktop, ASecondStartTogglesTheStripAndItsDigitsStartSlotsWithoutThe
 // connects) replaced for as long as this lives, then put back as they were.
 class ServerResources {
 public:
-    explicit ServerResources(const std::string& resources) {
-        Atom type = None;
-        int format = 0;
-        unsigned long count = 0;
-        unsigned long left = 0;
-        unsigned char* data = nullptr;
-        if (XGetWindowProperty(display(), root(), XA_RESOURCE_MANAGER, 0, 1 << 20, False, XA_STRING,
-                               &type, &format, &count, &left, &data) == Success &&
-            data != nullptr) {
-            if (type == XA_STRING && format == 8)
-                before_ = std::string(reinterpret_cast<const char*>(data), count);
-            XFree(data);
-        }
+    explicit ServerResources(const std::string& resources)
+        : before_(x11::bytes(display(), root(), XA_RESOURCE_MANAGER, 1 << 22, XA_STRING)) {
         set(resources);
     }
     ~ServerResources() {

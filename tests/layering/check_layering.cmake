@@ -23,11 +23,12 @@ set(layers
   "glyphs:assets platform scene state"
   "app:assets platform scene state keyboard strip slots glyphs"
   "platform/posix:platform"
+  "platform/x11:"
   "platform/fake:platform assets"
-  "platform/fltk:platform platform/posix assets"
+  "platform/fltk:platform platform/posix platform/x11 assets"
   "platform/win32:platform assets")
 # Folders whose files may include system and toolkit headers in angle brackets.
-set(backends platform/posix platform/fltk platform/win32)
+set(backends platform/posix platform/x11 platform/fltk platform/win32)
 # Standard C++ headers have no extension and no folder; anything else is a toolkit's or the
 # system's (FL/Fl.H, X11/Xlib.h, windows.h, unistd.h, ...).
 set(standard_header "^[a-z_]+$")

@@ -1,5 +1,7 @@
 #include "tests/support/x11/x_connection.h"
 
+#include "platform/x11/x11_properties.h"
+
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
@@ -30,37 +32,12 @@ int ignoreXError(Display*, XErrorEvent*) {
 }
 
 std::optional<std::string> textProperty(Display* display, Window window, Atom property) {
-    Atom type = None;
-    int format = 0;
-    unsigned long count = 0;
-    unsigned long remaining = 0;
-    unsigned char* data = nullptr;
-    if (XGetWindowProperty(display, window, property, 0, 1024, False, AnyPropertyType, &type,
-                           &format, &count, &remaining, &data) != Success)
-        return std::nullopt;
-    std::optional<std::string> text;
-    if (data != nullptr && type != None && format == 8)
-        text = std::string(reinterpret_cast<const char*>(data), count);
-    if (data != nullptr)
-        XFree(data);
-    return text;
+    return x11::bytes(display, window, property, 4096);
 }
 
 std::optional<long> cardinalProperty(Display* display, Window window, Atom property) {
-    Atom type = None;
-    int format = 0;
-    unsigned long count = 0;
-    unsigned long remaining = 0;
-    unsigned char* data = nullptr;
-    if (XGetWindowProperty(display, window, property, 0, 1, False, XA_CARDINAL, &type, &format,
-                           &count, &remaining, &data) != Success)
-        return std::nullopt;
-    std::optional<long> value;
-    if (data != nullptr && format == 32 && count == 1)
-        value = *reinterpret_cast<long*>(data);
-    if (data != nullptr)
-        XFree(data);
-    return value;
+    const std::vector<long> values = x11::cardinals(display, window, property, 1, XA_CARDINAL);
+    return values.size() == 1 ? std::optional<long>(values[0]) : std::nullopt;
 }
 
 std::vector<Window> childrenOf(Display* display, Window window) {
@@ -186,20 +163,7 @@ Window XConnection::transientFor(Window window) {
 }
 
 std::vector<long> XConnection::longs(Window window, const char* property) {
-    Atom type = None;
-    int format = 0;
-    unsigned long count = 0;
-    unsigned long remaining = 0;
-    unsigned char* data = nullptr;
-    std::vector<long> values;
-    if (XGetWindowProperty(display_, window, XInternAtom(display_, property, False), 0, 1 << 20,
-                           False, AnyPropertyType, &type, &format, &count, &remaining,
-                           &data) == Success &&
-        data != nullptr && format == 32)
-        values.assign(reinterpret_cast<long*>(data), reinterpret_cast<long*>(data) + count);
-    if (data != nullptr)
-        XFree(data);
-    return values;
+    return x11::cardinals(display_, window, XInternAtom(display_, property, False), 1 << 20);
 }
 
 // The size and the place come from two requests; the server is held between them so that a

@@ -1,11 +1,14 @@
 #include "tests/support/x11/xdnd_source.h"
 
+#include "platform/x11/x11_properties.h"
+
 #include <X11/Xatom.h>
 
 #include <algorithm>
 #include <chrono>
 #include <functional>
 #include <thread>
+#include <vector>
 
 namespace dravix::x11test {
 
@@ -28,19 +31,9 @@ public:
 
     // The version the target announces in XdndAware; 0 when it has none.
     long targetVersion() {
-        Atom type = None;
-        int format = 0;
-        unsigned long count = 0;
-        unsigned long remaining = 0;
-        unsigned char* data = nullptr;
-        long version = 0;
-        if (XGetWindowProperty(display_, target_, atom("XdndAware"), 0, 1, False, XA_ATOM, &type,
-                               &format, &count, &remaining, &data) == Success &&
-            data != nullptr && format == 32 && count == 1)
-            version = *reinterpret_cast<long*>(data);
-        if (data != nullptr)
-            XFree(data);
-        return version;
+        const std::vector<long> version =
+            x11::cardinals(display_, target_, atom("XdndAware"), 1, XA_ATOM);
+        return version.size() == 1 ? version[0] : 0;
     }
 
     void send(const char* message, long d1, long d2, long d3, long d4) {

@@ -8,6 +8,8 @@
 #include "tests/e2e/harness.h"
 #include "tests/support/x11/xdnd_source.h"
 
+#include "platform/x11/x11_properties.h"
+
 #include <X11/Xatom.h>
 #include <X11/keysym.h>
 
@@ -40,34 +42,20 @@ std::string windowsPath(const std::filesystem::path& path) {
 // as 0xAARRGGBB values row by row; empty when there is none of that size.
 std::vector<unsigned long> windowIcon(Window window, int size) {
     Display* display = xServer().display();
-    Atom type = None;
-    int format = 0;
-    unsigned long count = 0;
-    unsigned long remaining = 0;
-    unsigned char* data = nullptr;
-    const Atom property = XInternAtom(display, "_NET_WM_ICON", False);
-    if (XGetWindowProperty(display, window, property, 0, 1 << 20, False, XA_CARDINAL, &type,
-                           &format, &count, &remaining, &data) != Success ||
-        data == nullptr) {
-        return {};
-    }
-    // Xlib hands 32-bit items over as longs.
-    const auto* values = reinterpret_cast<const unsigned long*>(data);
-    std::vector<unsigned long> icon;
-    for (unsigned long at = 0; at + 2 <= count;) {
-        const unsigned long width = values[at];
-        const unsigned long height = values[at + 1];
+    const std::vector<long> values = x11::cardinals(
+        display, window, XInternAtom(display, "_NET_WM_ICON", False), 1 << 20, XA_CARDINAL);
+    // Each image is its width, its height and its pixels.
+    for (std::size_t at = 0; at + 2 <= values.size();) {
+        const auto width = static_cast<unsigned long>(values[at]);
+        const auto height = static_cast<unsigned long>(values[at + 1]);
         const unsigned long pixels = width * height;
-        if (at + 2 + pixels > count)
+        if (at + 2 + pixels > values.size())
             break;
-        if (width == static_cast<unsigned long>(size) && height == width) {
-            icon.assign(values + at + 2, values + at + 2 + pixels);
-            break;
-        }
+        if (width == static_cast<unsigned long>(size) && height == width)
+            return {values.begin() + at + 2, values.begin() + at + 2 + pixels};
         at += 2 + pixels;
     }
-    XFree(data);
-    return icon;
+    return {};
 }
 
 class WineTest : public DravixTest {
