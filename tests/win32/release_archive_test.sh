@@ -2,8 +2,8 @@
 # Makes the Windows release archive from a built tree with CPack and checks it: one folder with
 # dravix.exe, README.txt and LICENSE.txt (the MIT licence, with Windows line ends); dravix.exe
 # stripped, with the project's version in its version information (both the numbers Windows
-# compares and the strings Explorer shows, with the company and the copyright) and a manifest
-# that runs it as the invoker.
+# compares and the strings Explorer shows, with the company and the copyright), a manifest that
+# runs it as the invoker and an icon whose largest image is a PNG.
 #
 #   release_archive_test.sh <build folder> <version>
 set -euo pipefail
@@ -41,6 +41,9 @@ licence="$work/$name/LICENSE.txt"
 
 # Stripped: no symbol table.
 "$objdump" -t "$exe" | grep -q "no symbols" || fail "dravix.exe is not stripped"
+# The icon's 256-pixel image is stored PNG-compressed, a fraction of its bitmap's size.
+LC_ALL=C grep -qaP '\x89PNG\r$' "$exe" ||
+    fail "dravix.exe holds no PNG-compressed icon image"
 
 # The fixed part of the version information (VS_FIXEDFILEINFO), found by its signature: after
 # the signature and the structure's version, the file's and the product's version as 16-bit
