@@ -1,4 +1,5 @@
 #include "platform/posix/posix_services.h"
+#include "tests/support/posix_child.h"
 
 #include <gtest/gtest.h>
 
@@ -25,7 +26,9 @@
 namespace dravix::posix {
 namespace {
 
-constexpr uid_t ordinaryUser = 65534;
+using testing::becomeOrdinaryUser;
+using testing::ordinaryUser;
+using testing::statusFromChild;
 
 // A fresh folder per test on a disk file system (/var/tmp rather than a tmpfs /tmp, for the
 // extended attributes), removed with everything in it afterwards.
@@ -83,36 +86,6 @@ protected:
 
     std::string folder_;
 };
-
-// Root writes anything, so a child that must meet permission bits drops to an ordinary user.
-bool becomeOrdinaryUser() {
-    return ::geteuid() != 0 || (::setgroups(0, nullptr) == 0 && ::setgid(ordinaryUser) == 0 &&
-                                ::setuid(ordinaryUser) == 0);
-}
-
-// Runs step in a forked child and hands its FileStatus back through a pipe. A child that dies
-// (a blocked read ended by its alarm, say) gives {other, -2}.
-template <typename Step> FileStatus statusFromChild(Step step) {
-    int channel[2];
-    if (::pipe(channel) != 0)
-        return {FileFailure::other, -1};
-    const pid_t child = ::fork();
-    if (child == 0) {
-        ::close(channel[0]);
-        const FileStatus status = step();
-        const bool sent = ::write(channel[1], &status, sizeof status) == sizeof status;
-        ::_exit(sent ? 0 : 1);
-    }
-    ::close(channel[1]);
-    FileStatus status{FileFailure::other, -1};
-    const bool received = ::read(channel[0], &status, sizeof status) == sizeof status;
-    ::close(channel[0]);
-    int exitStatus = 0;
-    ::waitpid(child, &exitStatus, 0);
-    if (!received || !WIFEXITED(exitStatus) || WEXITSTATUS(exitStatus) != 0)
-        return {FileFailure::other, -2};
-    return status;
-}
 
 long peakMemoryKiB() {
     rusage usage{};

@@ -1,4 +1,5 @@
 #include "platform/posix/posix_services.h"
+#include "tests/support/posix_child.h"
 #include "tests/support/system_port_contract.h"
 
 #include <csignal>
@@ -13,8 +14,7 @@
 namespace dravix::contract {
 namespace {
 
-// Root writes anything, so a step that must meet permission bits runs as this user.
-constexpr uid_t ordinaryUser = 65534;
+using testing::ordinaryUser;
 
 // Every step that may block or must drop its rights runs in a forked child, which hands its
 // status back through a pipe; its alarm turns a blocked step into {other, -2}.
@@ -38,9 +38,9 @@ public:
     std::string at(const std::string& name) const { return folder_ + "/" + name; }
 
     FileStatus guarded(const std::function<FileStatus()>& step, bool ordinaryUser = false) {
-        return inChild([&] {
+        return testing::statusFromChild([&] {
             ::alarm(10);
-            if (ordinaryUser && !becomeOrdinaryUser())
+            if (ordinaryUser && !testing::becomeOrdinaryUser())
                 return FileStatus{FileFailure::other, -3};
             return step();
         });
@@ -48,7 +48,7 @@ public:
 
     // Files may grow to 10 bytes only: the write stops there with EFBIG.
     FileStatus replaceFailingPartWay(const std::string& path, std::string_view contents) {
-        return inChild([&] {
+        return testing::statusFromChild([&] {
             std::signal(SIGXFSZ, SIG_IGN);
             const rlimit limit{10, 10};
             if (::setrlimit(RLIMIT_FSIZE, &limit) != 0)
@@ -82,33 +82,6 @@ public:
     }
 
 private:
-    static bool becomeOrdinaryUser() {
-        return ::geteuid() != 0 || (::setgroups(0, nullptr) == 0 && ::setgid(ordinaryUser) == 0 &&
-                                    ::setuid(ordinaryUser) == 0);
-    }
-
-    template <typename Step> static FileStatus inChild(Step step) {
-        int channel[2];
-        if (::pipe(channel) != 0)
-            return {FileFailure::other, -1};
-        const pid_t child = ::fork();
-        if (child == 0) {
-            ::close(channel[0]);
-            const FileStatus status = step();
-            const bool sent = ::write(channel[1], &status, sizeof status) == sizeof status;
-            ::_exit(sent ? 0 : 1);
-        }
-        ::close(channel[1]);
-        FileStatus status{FileFailure::other, -1};
-        const bool received = ::read(channel[0], &status, sizeof status) == sizeof status;
-        ::close(channel[0]);
-        int exitStatus = 0;
-        ::waitpid(child, &exitStatus, 0);
-        if (!received || !WIFEXITED(exitStatus) || WEXITSTATUS(exitStatus) != 0)
-            return {FileFailure::other, -2};
-        return status;
-    }
-
     std::string folder_;
     posix::PosixSystem system_;
 };
