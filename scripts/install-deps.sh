@@ -29,6 +29,7 @@ group_packages() {
         echo xvfb xauth xclip x11-utils libxtst-dev # end-to-end tests: a private X server, input
         echo openbox tint2 mutter dbus              #   real window managers and a panel,
         echo icewm i3-wm wmctrl                     #   the managers that differ, workspaces
+        echo xfwm4 xfce4-panel                      #   Xfce's, with its panel along the top
         echo zenity                                 #   GTK's file dialog, which the program runs
         echo desktop-file-utils appstream           #   checks of the menu entry and metadata,
         echo lintian man-db                         #   of the Debian package and manual page

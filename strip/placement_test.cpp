@@ -98,6 +98,29 @@ TEST_F(Placement, OpenAndCloseReturnExactlyWhateverTheWindowManagerDid) {
     }
 }
 
+// A width step after the window manager moved the tall window puts it back in the same change:
+// one request with both the place and the size, never the place first and the size after.
+TEST_F(Placement, AWidthStepPutsBackWhatTheWindowManagerMovedInTheSameChange) {
+    start();
+    click("ProcBMP");
+    for (const WidthPhase phase : {WidthPhase::widening, WidthPhase::narrowing}) {
+        SCOPED_TRACE(phase == WidthPhase::widening ? "widening" : "narrowing");
+        while (form->strip().widthPhase() != phase)
+            tick();
+        desktop.moveByWindowManager({199, 232});
+        const auto changes = desktop.geometryChanges().size();
+        const int width = desktop.geometry().width;
+        tick();
+        ASSERT_EQ(desktop.geometryChanges().size(), changes + 1);
+        EXPECT_EQ(desktop.geometry(),
+                  (WindowGeometry{
+                      196, 232, width + (phase == WidthPhase::widening ? 1 : -1) * Strip::widthStep,
+                      323}));
+        tickUntilSettled();
+        click("ProcBMP");
+    }
+}
+
 TEST_F(Placement, AnOpenPressMovesAToggleParkedUnderAPanelInTheSameChange) {
     desktop.setMonitors(sideBySide);
     startAt("700", "2000");

@@ -56,8 +56,9 @@ void Strip::cyberTimer() {
         return;
     lastMillis_ = millis;
 
-    restoreTallPlace();
     // The width moves first, so a close narrows the window completely before the panel sinks.
+    // A width step places the window from the resting place anyway, which puts back what a window
+    // manager moved in the same request as the new width.
     if (widthPhase_ == WidthPhase::widening) {
         widen();
         return;
@@ -66,6 +67,7 @@ void Strip::cyberTimer() {
         narrow();
         return;
     }
+    restoreTallPlace();
     if (verticalPhase_ == VerticalPhase::raising && !raise())
         return;
     if (verticalPhase_ == VerticalPhase::lowering)

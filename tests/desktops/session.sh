@@ -16,6 +16,9 @@
 #             _NET_WORKAREA is 1280 x 998; four workspaces
 #   i3        the tiling manager i3 (i3config beside this script), with i3bar docked along the
 #             bottom (20 px, a strut); i3 publishes no _NET_WORKAREA and lists no dock
+#   xfwm4     Xfce's window manager with its own settings, and xfce4-panel along the top (its
+#             default panel, 27 px with the border), both on a D-Bus session bus of their own
+#             (their settings daemon, xfconfd, is started through it)
 #
 # The command runs once the desktop is ready, that is once the window manager has announced
 # itself (_NET_SUPPORTING_WM_CHECK on the root window names a window that names itself back)
@@ -37,7 +40,7 @@ timeout_s="${SESSION_TIMEOUT:-30}"
 width=1280 height=1024 panel_height=30 # the panel's height is also set in tint2rc
 
 usage() {
-    echo "usage: $0 <none|openbox|mutter|icewm|i3> -- <command> [argument...]" >&2
+    echo "usage: $0 <none|openbox|mutter|icewm|i3|xfwm4> -- <command> [argument...]" >&2
     exit 2
 }
 [[ $# -ge 3 && "$2" == -- ]] || usage
@@ -49,6 +52,7 @@ case "$desktop" in
     mutter) needed=(Xvfb xprop mutter dbus-run-session) ;;
     icewm) needed=(Xvfb xprop icewm) ;;
     i3) needed=(Xvfb xprop xwininfo i3 i3bar) ;;
+    xfwm4) needed=(Xvfb xprop dbus-daemon xfwm4 xfce4-panel) ;;
     *) usage ;;
 esac
 for program in "${needed[@]}"; do
@@ -202,6 +206,17 @@ i3bar_ready() { # i3bar is docked and keeps the bottom of the screen with its st
     return 1
 }
 
+xfce_panel_ready() { # the work area leaves out a panel along the top
+    local area
+    area="$(work_area)"
+    [[ -n "$area" && "${area%% *}" == 0 && "$area" != "0 0 $width $height" ]]
+}
+
+bus_known() { # dbus-daemon writes the bus's address and a newline once it accepts connections
+    local address
+    read -r address 2>/dev/null <"$work/bus" && [[ "$address" == unix:* ]]
+}
+
 timings=""
 icewm_taskbar_height=26 i3bar_height=20 # icewm's default taskbar; i3bar's height in i3config
 start xvfb Xvfb -displayfd 3 -screen 0 "${width}x${height}x24" -nolisten tcp -noreset 3>"$work/displayfd"
@@ -229,6 +244,16 @@ case "$desktop" in
         start i3 i3 -c "$here/i3config"
         wait_until "i3" wm_announced
         wait_until "i3bar strut" i3bar_ready
+        ;;
+    xfwm4)
+        start dbus dbus-daemon --session --nofork --print-address=3 3>"$work/bus"
+        wait_until "the session bus" bus_known
+        DBUS_SESSION_BUS_ADDRESS="$(head -n 1 "$work/bus")"
+        export DBUS_SESSION_BUS_ADDRESS
+        start xfwm4 xfwm4 --replace
+        wait_until "xfwm4" wm_ready
+        start xfce4-panel xfce4-panel
+        wait_until "xfce4-panel strut" xfce_panel_ready
         ;;
 esac
 if [[ -n "${SESSION_VERBOSE:-}" ]]; then

@@ -1,10 +1,10 @@
 // The strip on whatever desktop runs on DISPLAY: a bare X server, openbox with a tint2 panel,
-// mutter, icewm with its own taskbar or i3 with i3bar (tests/desktops/session.sh starts them). A
-// taskbar entry of its own, stored places that would hide part of the open strip brought back, a
-// place that stays over starts and quits, every workspace, the error box beside the toggle, a
-// slide that keeps the toggle under the pointer and returns it exactly, the arrows, the
-// middle-button drag and a second copy. On a screen of twice the density, the same strip twice as
-// large.
+// mutter, icewm with its own taskbar, i3 with i3bar or xfwm4 with xfce4-panel along the top
+// (tests/desktops/session.sh starts them). A taskbar entry of its own, stored places that would
+// hide part of the open strip brought back, a place that stays over starts and quits, every
+// workspace, the error box beside the toggle, a slide that keeps the toggle under the pointer and
+// returns it exactly, the arrows, the middle-button drag and a second copy. On a screen of twice
+// the density, the same strip twice as large.
 
 #include "tests/e2e/frames.h"
 #include "tests/e2e/harness.h"
@@ -16,6 +16,7 @@
 #include <X11/keysym.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <set>
@@ -253,7 +254,8 @@ TEST_F(OnTheDesktop, IsOnEveryWorkspace) {
 // A failed start-up load shows its box once the toggle rests where it stays, and beside it.
 TEST_F(OnTheDesktop, TheErrorBoxOpensBesideTheToggleItsPlaceAlreadyTaken) {
     const Geometry area = workArea();
-    const Geometry toggle{196, 300, closedWidth, closedHeight};
+    // The creation place, lowered where a panel along the top would cover the open strip.
+    const Geometry toggle{196, std::max(300, area.top + openToggleTop), closedWidth, closedHeight};
     startWith(std::nullopt, std::nullopt);
     ASSERT_TRUE(waitForMainWindow(toggle)) << app.describeWindows();
     std::optional<Window> box;
