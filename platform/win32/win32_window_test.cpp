@@ -231,7 +231,7 @@ TEST(Win32Window, ALaunchReturnsNothingAndItsFailureArrivesLaterThroughTheLoop) 
     testing::TemporaryFolder folder;
     const std::string missing = folder / "missing.exe";
     Win32Desktop desktop(testTitle);
-    Win32System system(desktop.launchFailureReport());
+    Win32System system(desktop.launchOutcomeReport());
     const HWND window = FindWindowA("TForm1", testTitle);
     Recorder recorder(window);
     recorder.closingTick = 100; // ten seconds for Wine's shell
