@@ -247,7 +247,7 @@ template <class Handler> void TForm1::runHandler(Handler&& handler) {
     } catch (const SlotError& error) {
         showErrorBox(error.what());
     }
-    if (strip_.panelOpen() != Strip::open)
+    if (strip_.panelOpen() != PanelOpen::open)
         closeWhenStarted_ = false;
     presentIfChanged();
     askForTicksAsNeeded();

@@ -232,6 +232,8 @@ TEST_F(SlotButtonsTest, ALaunchThatCannotHappenIsReportedAndTheStripStaysOpen) {
 TEST_F(SlotButtonsTest, TheStripClosesOnceTheLaunchIsTakenAndStaysOpenWhenItFails) {
     enum class Answer { none, started, failed };
     const std::string tool = "/home/me/tools/my.tool.sh";
+    const auto closed = PanelOpen::closed;
+    const auto open = PanelOpen::open;
     const struct {
         const char* what;
         bool pending;
@@ -239,44 +241,22 @@ TEST_F(SlotButtonsTest, TheStripClosesOnceTheLaunchIsTakenAndStaysOpenWhenItFail
         bool byKey;
         bool closedAndReopened; // by the toggle, before the answer
         Answer answer;
-        int panelOpen;
+        PanelOpen panelOpen;
         std::vector<std::string> errors;
     } cases[] = {
-        {"started at once", false, std::nullopt, false, false, Answer::none, 0, {}},
-        {"failed at once",
-         false,
-         "Permission denied",
-         false,
-         false,
-         Answer::none,
-         1,
+        // clang-format off
+        {"started at once", false, std::nullopt, false, false, Answer::none, closed, {}},
+        {"failed at once", false, "Permission denied", false, false, Answer::none, open,
          {tool + ": Permission denied."}},
-        {"pending, no answer yet", true, std::nullopt, false, false, Answer::none, 1, {}},
-        {"pending, then started", true, std::nullopt, false, false, Answer::started, 0, {}},
-        {"pending by its key, then started",
-         true,
-         std::nullopt,
-         true,
-         false,
-         Answer::started,
-         0,
-         {}},
-        {"pending, then failed",
-         true,
-         std::nullopt,
-         false,
-         false,
-         Answer::failed,
-         1,
+        {"pending, no answer yet", true, std::nullopt, false, false, Answer::none, open, {}},
+        {"pending, then started", true, std::nullopt, false, false, Answer::started, closed, {}},
+        {"pending by its key, then started", true, std::nullopt, true, false, Answer::started,
+         closed, {}},
+        {"pending, then failed", true, std::nullopt, false, false, Answer::failed, open,
          {tool + ": No terminal."}},
-        {"pending, the strip closed and reopened, then started",
-         true,
-         std::nullopt,
-         false,
-         true,
-         Answer::started,
-         1,
-         {}},
+        {"pending, the strip closed and reopened, then started", true, std::nullopt, false, true,
+         Answer::started, open, {}},
+        // clang-format on
     };
     for (const auto& step : cases) {
         SCOPED_TRACE(step.what);
@@ -317,7 +297,7 @@ TEST_F(SlotButtonsTest, ALateStartAfterTheStripClosedLeavesTheWindowInPlace) {
     tickTimes(10);
     EXPECT_EQ(desktop.launches().size(), 1u);
     EXPECT_EQ(desktop.geometry(), (WindowGeometry{196, 532, 26, 23}));
-    EXPECT_EQ(form->strip().panelOpen(), 0);
+    EXPECT_EQ(form->strip().panelOpen(), PanelOpen::closed);
 }
 
 // The left press captured the pointer for slot 5: the right click assigns slot 1 and the left
