@@ -25,7 +25,7 @@ int main(int argc, char** argv) {
     // them.
     if (!desktop.claimFolder())
         return 0;
-    dravix::posix::PosixSystem system;
+    dravix::posix::PosixSystem system(desktop.launchWatch());
     dravix::TForm1 form(desktop, system);
     return desktop.run(form);
 }

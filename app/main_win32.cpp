@@ -22,7 +22,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     }
     try {
         dravix::win32::Win32Desktop desktop(dravix::applicationTitle, folder);
-        dravix::win32::Win32System system(desktop.launchFailureReport());
+        dravix::win32::Win32System system(desktop.launchOutcomeReport());
         dravix::TForm1 form(desktop, system);
         return desktop.run(form);
     } catch (const std::exception& error) {

@@ -133,9 +133,17 @@ void TForm1::FormKeyDown(int key) {
         strip_.startClosing();
         return;
     }
-    const std::optional<int> slot = slotForKey(key);
-    if (slot && slots_.startByKey(*slot) == SlotRelease::launched)
+    if (const std::optional<int> slot = slotForKey(key))
+        afterLaunch(slots_.startByKey(*slot));
+}
+
+// The strip closes once the system has taken the launch; a pending one closes it when its start
+// is reported, unless the strip was closed meanwhile.
+void TForm1::afterLaunch(SlotRelease release) {
+    if (release == SlotRelease::launched)
         strip_.startClosing();
+    if (release == SlotRelease::launchPending)
+        closeWhenStarted_ = true;
 }
 
 // The tip stays only while the strip is open; it goes as soon as the strip starts to close.
@@ -166,6 +174,13 @@ void TForm1::captureLost() {
         const int slot = slots_.slotOfButton(pointer_.cancel());
         if (slot >= 0)
             slots_.knPressCancelled(slot);
+    });
+}
+
+void TForm1::launchStarted() {
+    runHandler([this] {
+        if (closeWhenStarted_)
+            strip_.startClosing();
     });
 }
 
@@ -205,8 +220,8 @@ void TForm1::deliverMove(ElementIndex target) {
 
 void TForm1::deliverUp(ElementIndex target, MouseButton button) {
     const int slot = slots_.slotOfButton(target);
-    if (slot >= 0 && slots_.knMouseUp(slot, button) == SlotRelease::launched)
-        strip_.startClosing();
+    if (slot >= 0)
+        afterLaunch(slots_.knMouseUp(slot, button));
 }
 
 // The texts stay as they are while they name the place the strip rests at; when the window
@@ -232,6 +247,8 @@ template <class Handler> void TForm1::runHandler(Handler&& handler) {
     } catch (const SlotError& error) {
         showErrorBox(error.what());
     }
+    if (strip_.panelOpen() != PanelOpen::open)
+        closeWhenStarted_ = false;
     presentIfChanged();
     askForTicksAsNeeded();
 }

@@ -34,6 +34,7 @@ public:
     void tick() override;
     void fileDropped(int x, int y, const std::string& path) override;
     void captureLost() override;
+    void launchStarted() override;
     void launchFailed(const std::string& reason) override;
     void anotherStart() override;
 
@@ -52,6 +53,7 @@ private:
     void deliverMove(ElementIndex target);
     void deliverUp(ElementIndex target, MouseButton button);
     void followWithTip(ElementIndex underPointer);
+    void afterLaunch(SlotRelease release);
     ElementIndex elementAt(int x, int y) const;
     Place onScreen(int x, int y) const;
 
@@ -74,6 +76,9 @@ private:
     ElementIndex toggle_;
     bool activated_ = false;
     bool ticking_ = false; // what the desktop was last told
+    // A launch was left pending while the strip was open, and the strip has stayed open since:
+    // its start closes the strip.
+    bool closeWhenStarted_ = false;
 
     Frame frame_;
     std::uint64_t presentedRevision_ = 0;

@@ -1,9 +1,9 @@
 #pragma once
 
 #include <cstddef>
-#include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 // What the core asks of the system it runs on, apart from the window: the stored files, the
 // executable's place, starting files and the clock. Every port keeps the promises below; one
@@ -26,6 +26,21 @@ enum class FileFailure {
 // No stored file is larger: twenty lines of the longest paths stay under 100 KiB. A reader
 // reads no more than this and one byte, so a huge or endless file costs no more than a small one.
 inline constexpr std::size_t maxStoredFileSize = 1024 * 1024;
+
+// What launch() knows when it returns.
+struct LaunchOutcome {
+    enum class State {
+        started,  // the system has taken the file
+        notFound, // nothing is at the path once links are followed (a dangling link)
+        failed,   // reason says why, in the system's words
+        pending,  // the port learns later whether it started, and reports it once
+    };
+    State state = State::started;
+    std::string reason;
+
+    static LaunchOutcome failure(std::string why) { return {State::failed, std::move(why)}; }
+    friend bool operator==(const LaunchOutcome&, const LaunchOutcome&) = default;
+};
 
 struct FileStatus {
     FileFailure failure = FileFailure::none;
@@ -58,11 +73,11 @@ public:
 
     // Starts the file in workingFolder: a program directly, a desktop entry as its application,
     // anything else with the desktop's default handler; waits for nothing the started program
-    // does. Returns the system's reason ("Permission denied") when it cannot be started, or
-    // nothing. A port that learns of the failure only later reports it where it was told to, and
-    // the window delivers it as launchFailed.
-    virtual std::optional<std::string> launch(const std::string& path,
-                                              const std::string& workingFolder) = 0;
+    // does. A file that cannot be started is failed with the system's reason ("Permission
+    // denied"). A port that learns the answer only later returns pending and reports the answer
+    // once, where it was told to when it was made; the window delivers it as launchStarted or
+    // launchFailed.
+    virtual LaunchOutcome launch(const std::string& path, const std::string& workingFolder) = 0;
     virtual int millisecondOfDay() const = 0; // 0 to 999
 };
 

@@ -108,7 +108,8 @@ public:
     // The program was started again for the same stored files while this copy runs: the backend
     // has brought the window forward with the keyboard focus, and no modal box is up.
     virtual void anotherStart() = 0;
-    // A launch that the backend could only finish after launch() returned did not start.
+    // The answer to a launch that the system port left pending: it started, or it did not.
+    virtual void launchStarted() = 0;
     virtual void launchFailed(const std::string& reason) = 0;
 };
 

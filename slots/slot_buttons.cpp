@@ -46,8 +46,8 @@ void SlotButtons::knMouseDown(int slot, MouseButton) {
     scene_.takePicture(buttons_[slot], pressedPicture(slot));
 }
 
-// A left release counts as a launch whatever became of the request, so the strip closes after
-// every one.
+// A left release counts as a launch once the system has taken the request, so the strip closes
+// then.
 SlotRelease SlotButtons::knMouseUp(int slot, MouseButton button) {
     assert(slot >= 0 && slot < slotCount && "slot number out of range");
     scene_.takePicture(buttons_[slot], normalPicture(slot));
@@ -55,30 +55,37 @@ SlotRelease SlotButtons::knMouseUp(int slot, MouseButton button) {
         assign(slot);
     if (button != MouseButton::left)
         return SlotRelease::nothing;
-    launch(slot);
-    return SlotRelease::launched;
+    return launch(slot);
 }
 
 // An empty slot starts nothing and still counts as a launch. A file that is gone or cannot be
 // started ends the release with an error, so the strip stays open for another try.
-void SlotButtons::launch(int slot) {
+SlotRelease SlotButtons::launch(int slot) {
     const std::string& path = records_[slot].path;
     if (path.empty())
-        return;
+        return SlotRelease::launched;
     if (path.find('\0') != std::string::npos)
         throw SlotError("A path with a NUL byte cannot be started");
     if (!system_.exists(path))
         throw FileError("File not found");
-    const std::optional<std::string> failure =
+    const LaunchOutcome outcome =
         system_.launch(path, workingFolderOf(path, system_.pathSeparator()));
-    if (failure)
-        throw SlotError(path + ": " + *failure);
+    switch (outcome.state) {
+    case LaunchOutcome::State::started:
+        return SlotRelease::launched;
+    case LaunchOutcome::State::pending:
+        return SlotRelease::launchPending;
+    case LaunchOutcome::State::notFound:
+        throw FileError("File not found");
+    case LaunchOutcome::State::failed:
+        break;
+    }
+    throw SlotError(path + ": " + outcome.reason);
 }
 
 SlotRelease SlotButtons::startByKey(int slot) {
     assert(slot >= 0 && slot < slotCount && "slot number out of range");
-    launch(slot);
-    return SlotRelease::launched;
+    return launch(slot);
 }
 
 void SlotButtons::knPressCancelled(int slot) {

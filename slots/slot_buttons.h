@@ -18,8 +18,9 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-// What a release on a slot did, for the window to follow up.
-enum class SlotRelease { nothing, launched };
+// What a release on a slot did, for the window to follow up: launchPending means the system
+// answers later whether the file started.
+enum class SlotRelease { nothing, launched, launchPending };
 
 // The ten slot buttons: pressed pictures, starting a slot's file and assigning a file to a
 // slot. Every slot touches only its own button and record; a save writes all ten.
@@ -47,7 +48,7 @@ public:
     void assignDropped(int slot, std::string path);
 
 private:
-    void launch(int slot);
+    SlotRelease launch(int slot);
     void assign(int slot);
     void assignPath(int slot, std::string path);
 

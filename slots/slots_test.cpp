@@ -227,6 +227,79 @@ TEST_F(SlotButtonsTest, ALaunchThatCannotHappenIsReportedAndTheStripStaysOpen) {
     EXPECT_EQ(form->strip().panelOpen(), PanelOpen::open);
 }
 
+// The strip closes once the system has taken the launch, whenever it answers; a failure leaves
+// it open with its box. The test delivers a late answer as a window backend does.
+TEST_F(SlotButtonsTest, TheStripClosesOnceTheLaunchIsTakenAndStaysOpenWhenItFails) {
+    enum class Answer { none, started, failed };
+    const std::string tool = "/home/me/tools/my.tool.sh";
+    const auto closed = PanelOpen::closed;
+    const auto open = PanelOpen::open;
+    const struct {
+        const char* what;
+        bool pending;
+        std::optional<std::string> failsAtOnce;
+        bool byKey;
+        bool closedAndReopened; // by the toggle, before the answer
+        Answer answer;
+        PanelOpen panelOpen;
+        std::vector<std::string> errors;
+    } cases[] = {
+        // clang-format off
+        {"started at once", false, std::nullopt, false, false, Answer::none, closed, {}},
+        {"failed at once", false, "Permission denied", false, false, Answer::none, open,
+         {tool + ": Permission denied."}},
+        {"pending, no answer yet", true, std::nullopt, false, false, Answer::none, open, {}},
+        {"pending, then started", true, std::nullopt, false, false, Answer::started, closed, {}},
+        {"pending by its key, then started", true, std::nullopt, true, false, Answer::started,
+         closed, {}},
+        {"pending, then failed", true, std::nullopt, false, false, Answer::failed, open,
+         {tool + ": No terminal."}},
+        {"pending, the strip closed and reopened, then started", true, std::nullopt, false, true,
+         Answer::started, open, {}},
+        // clang-format on
+    };
+    for (const auto& step : cases) {
+        SCOPED_TRACE(step.what);
+        start(slotListWith(4, existing(tool), "my"));
+        openStrip();
+        const std::size_t errorsBefore = desktop.errors().size();
+        desktop.answerLaunchesLater(step.pending);
+        desktop.failLaunchesWith(step.failsAtOnce);
+        if (step.byKey)
+            form->keyDown('4');
+        else
+            click("kn4");
+        if (step.closedAndReopened) {
+            click("ProcBMP");
+            tickUntilSettled();
+            click("ProcBMP");
+            tickUntilSettled();
+        }
+        if (step.answer == Answer::started)
+            form->launchStarted();
+        if (step.answer == Answer::failed)
+            form->launchFailed(tool + ": No terminal");
+        EXPECT_EQ(form->strip().panelOpen(), step.panelOpen);
+        EXPECT_EQ(std::vector<std::string>(desktop.errors().begin() + errorsBefore,
+                                           desktop.errors().end()),
+                  step.errors);
+    }
+}
+
+// A launch released after the strip has closed, answered late, leaves the strip where it is.
+TEST_F(SlotButtonsTest, ALateStartAfterTheStripClosedLeavesTheWindowInPlace) {
+    desktop.answerLaunchesLater(true);
+    click("ProcBMP");
+    press("kn4");
+    tickUntilSettled();
+    form->mouseUp(300, 300, MouseButton::left);
+    form->launchStarted();
+    tickTimes(10);
+    EXPECT_EQ(desktop.launches().size(), 1u);
+    EXPECT_EQ(desktop.geometry(), (WindowGeometry{196, 532, 26, 23}));
+    EXPECT_EQ(form->strip().panelOpen(), PanelOpen::closed);
+}
+
 // The left press captured the pointer for slot 5: the right click assigns slot 1 and the left
 // release over slot 1 still belongs to slot 5.
 TEST_F(SlotButtonsTest, MixedButtonsActOnTheirOwnSlots) {

@@ -44,12 +44,11 @@ FileStatus FakeSystem::replaceFile(const std::string& path, std::string_view con
     return {};
 }
 
-std::optional<std::string> FakeSystem::launch(const std::string& path,
-                                              const std::string& workingFolder) {
+LaunchOutcome FakeSystem::launch(const std::string& path, const std::string& workingFolder) {
     if (launchFailure_)
-        return launchFailure_;
+        return LaunchOutcome::failure(*launchFailure_);
     launches_.push_back({path, workingFolder});
-    return std::nullopt;
+    return {answerLater_ ? LaunchOutcome::State::pending : LaunchOutcome::State::started, {}};
 }
 
 void FakeSystem::setFaultInjector(

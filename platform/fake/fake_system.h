@@ -3,6 +3,7 @@
 // An in-memory system for driving the core in tests, treated as a real port.
 //   [X] files, in memory, with injectable failures     [X] launches, recorded
 //   [X] clock, set by the test                         [X] failing launches, on request
+//   [X] launches answered later, on request: the test delivers the answer as the window would
 //   [X] folders the user may not write, on request
 //   [ ] links, FIFOs, folders and permissions of single files: the disk holds files by path only
 //       (a folder is there while it holds a file)
@@ -36,8 +37,7 @@ public:
     FileStatus readFile(const std::string& path, std::string& contents) override;
     FileStatus replaceFile(const std::string& path, std::string_view contents) override;
 
-    std::optional<std::string> launch(const std::string& path,
-                                      const std::string& workingFolder) override;
+    LaunchOutcome launch(const std::string& path, const std::string& workingFolder) override;
     int millisecondOfDay() const override { return millisecond_; }
 
     // Set up by the test.
@@ -48,6 +48,8 @@ public:
     void setMillisecond(int millisecond) { millisecond_ = millisecond; }
     // Every launch from now on fails with this reason; nothing makes them start again.
     void failLaunchesWith(std::optional<std::string> reason) { launchFailure_ = std::move(reason); }
+    // Every launch from now on is recorded and left pending, or no longer.
+    void answerLaunchesLater(bool later) { answerLater_ = later; }
     // Called before every file operation; a failing status makes the operation fail without
     // touching the in-memory disk.
     void setFaultInjector(std::function<FileStatus(FileOperation, const std::string&)> injector);
@@ -69,6 +71,7 @@ private:
 
     std::vector<LaunchRecord> launches_;
     std::optional<std::string> launchFailure_;
+    bool answerLater_ = false;
     std::map<std::string, std::string> files_;
     std::set<std::string> readOnlyFolders_;
     std::function<FileStatus(FileOperation, const std::string&)> faultInjector_;

@@ -42,7 +42,7 @@ public:
     void makeFolder(const std::string&) {}
     void makeFifo(const std::string&) {}
     void makeLink(const std::string&, const std::string&) {}
-    std::string unstartableFile() { return {}; }
+    std::vector<std::string> unstartableFiles() { return {}; }
     std::optional<std::string> launchFailure(const std::string&) { return std::nullopt; }
 
 private:

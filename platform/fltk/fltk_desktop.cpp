@@ -33,6 +33,7 @@
 #include <cassert>
 #include <cstdint>
 #include <cstdlib>
+#include <functional>
 #include <string_view>
 #include <unistd.h>
 #include <utility>
@@ -415,6 +416,33 @@ void FltkDesktop::onTick(void* desktop) {
     auto& self = *static_cast<FltkDesktop*>(desktop);
     if (self.events_ != nullptr)
         self.events_->tick();
+}
+
+// A launch's answer, waited for by FLTK's loop; it belongs to the loop until it is delivered.
+struct FltkDesktop::WatchedLaunch {
+    FltkDesktop* desktop;
+    int descriptor;
+    std::function<std::optional<std::string>()> answer;
+};
+
+posix::LaunchWatch FltkDesktop::launchWatch() {
+    return [this](int descriptor, std::function<std::optional<std::string>()> answer) {
+        Fl::add_fd(descriptor, FL_READ, onLaunchAnswer,
+                   new WatchedLaunch{this, descriptor, std::move(answer)});
+    };
+}
+
+void FltkDesktop::onLaunchAnswer(int descriptor, void* data) {
+    const std::unique_ptr<WatchedLaunch> launch(static_cast<WatchedLaunch*>(data));
+    Fl::remove_fd(descriptor, FL_READ);
+    const std::optional<std::string> failure = launch->answer();
+    WindowEvents* events = launch->desktop->events_;
+    if (events == nullptr)
+        return;
+    if (failure)
+        events->launchFailed(*failure);
+    else
+        events->launchStarted();
 }
 
 // Sees every X event before FLTK does.

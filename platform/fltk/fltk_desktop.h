@@ -68,7 +68,9 @@
 //  [X] closing by the window manager ends the event loop; Escape does not close the window
 //  [X] exit at once with a status
 //  [X] writes no toolkit preference files
-//  [X] files, launch, executable path and clock are the system port's: posix::PosixSystem
+//  [X] files, launch, executable path and clock are the system port's: posix::PosixSystem; the
+//      answer to a launch it leaves pending is watched for in FLTK's loop (launchWatch) and
+//      delivered as launchStarted or launchFailed, also under a box or dialog
 //  [ ] while a window manager has not yet carried out a move or resize, geometry() gives the
 //      place asked for, not the one the window still has
 //  [ ] exact colours on visuals below 24 bits (FLTK dithers there)
@@ -76,6 +78,7 @@
 #pragma once
 
 #include "platform/fltk/x11_work_area.h"
+#include "platform/posix/posix_services.h"
 #include "platform/window_port.h"
 
 #include <chrono>
@@ -104,6 +107,9 @@ public:
     // false; the caller then ends without reading or writing anything. Call before run().
     bool claimFolder();
 
+    // Where posix::PosixSystem hands the launches it leaves pending.
+    posix::LaunchWatch launchWatch();
+
     // Delivers activate, shows the window where activate left it and handles events until the
     // window is closed. Returns the process's exit status.
     int run(WindowEvents& events);
@@ -125,7 +131,9 @@ public:
     [[noreturn]] void exitProcess(int status) override;
 
 private:
+    struct WatchedLaunch;
     static void onTick(void* desktop);
+    static void onLaunchAnswer(int descriptor, void* launch);
     static int onXEvent(void* event, void* desktop);
     // Whether the window was there to come forward.
     bool comeToFront(unsigned long serverTime);

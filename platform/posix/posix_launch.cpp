@@ -1,10 +1,13 @@
 #include "platform/posix/posix_services.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <limits.h>
+#include <poll.h>
 #include <string>
 #include <string_view>
 #include <sys/stat.h>
@@ -20,6 +23,12 @@ extern char** environ;
 // session's subreaper), so no zombie remains, and setsid gives it a session of its own, so it
 // keeps running when Dravix ends. Only the exec itself is waited for, through a close-on-exec
 // pipe, so that a file that cannot be started says why.
+//
+// gio reads the entry only after its own exec, and says on its error output and in its status
+// when it cannot start the application (no such program, a TryExec that fails, no terminal, a
+// broken entry). So for an entry the child in the middle stays: it waits for gio, which returns
+// once it has spawned, and sends back its status and its message. The window learns the answer
+// later, through the pipe, and is never blocked by it.
 namespace dravix::posix {
 
 namespace {
@@ -31,6 +40,11 @@ constexpr const char* desktopEntryLauncher = "gio";
 // The search path a shell uses when PATH is unset.
 constexpr std::string_view fallbackSearchPath = "/usr/local/bin:/usr/bin:/bin";
 
+// gio's message is one or two lines; whatever comes beyond this is not shown.
+constexpr std::size_t helperTextLimit = 2048;
+// How often the watcher looks whether gio has ended while gio's output stays open.
+constexpr int helperPollMilliseconds = 20;
+
 bool isExecutableFile(const std::string& path) {
     struct stat info {};
     return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
@@ -41,6 +55,52 @@ bool isExecutableFile(const std::string& path) {
 bool existsFollowingLinks(const std::string& path) {
     struct stat info {};
     return ::stat(path.c_str(), &info) == 0;
+}
+
+// A symbolic link whose target is gone: there is nothing to start.
+bool isDanglingLink(const std::string& path) {
+    struct stat info {};
+    return ::stat(path.c_str(), &info) != 0 && errno == ENOENT &&
+           ::lstat(path.c_str(), &info) == 0 && S_ISLNK(info.st_mode);
+}
+
+// What the first bytes of an executable file say it is: a program for some machine, a script
+// for the interpreter its "#!" line names, or neither (a document with the executable bit).
+struct ProgramHead {
+    bool machineCode = false;
+    std::string interpreter; // for a script
+    bool script() const { return !interpreter.empty(); }
+};
+
+ProgramHead programHeadOf(const std::string& path) {
+    char bytes[256];
+    ssize_t length = -1;
+    const int file = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (file >= 0) {
+        length = ::read(file, bytes, sizeof bytes);
+        ::close(file);
+    }
+    ProgramHead head;
+    const std::string_view text(bytes, length > 0 ? static_cast<std::size_t>(length) : 0);
+    head.machineCode = text.starts_with("\x7f"
+                                        "ELF");
+    if (text.starts_with("#!")) {
+        const std::size_t start = text.find_first_not_of(" \t", 2);
+        const std::size_t end = text.find_first_of(" \t\r\n", start);
+        if (start != std::string_view::npos)
+            head.interpreter = text.substr(start, end - start);
+    }
+    return head;
+}
+
+// The system's reason for a program that did not start, in words about the file the user chose:
+// the file is there, so a missing file is the interpreter or the loader it needs.
+std::string reasonFor(int errorNumber, const ProgramHead& head) {
+    if (errorNumber == ENOEXEC || (errorNumber == ENOENT && head.machineCode))
+        return "This is not a program this computer can run";
+    if (errorNumber == ENOENT && head.script())
+        return "Its interpreter " + head.interpreter + " is not installed";
+    return std::strerror(errorNumber);
 }
 
 // A desktop entry often carries the executable bit (file managers set it to mark the entry as
@@ -152,7 +212,7 @@ void closeInheritedDescriptors(int keep, int descriptorLimit) {
 }
 
 // Reads the report pipe until every writer has closed it: nothing means the exec succeeded.
-std::optional<std::string> readReport(int pipe) {
+std::optional<int> readReport(int pipe) {
     int errorNumber = 0;
     std::size_t received = 0;
     while (received < sizeof errorNumber) {
@@ -166,10 +226,166 @@ std::optional<std::string> readReport(int pipe) {
     }
     if (received < sizeof errorNumber)
         return std::nullopt;
-    return std::strerror(errorNumber);
+    return errorNumber;
+}
+
+// What the watcher sends back about gio, in one write of less than PIPE_BUF bytes, which a pipe
+// never splits.
+struct HelperReport {
+    int execError = 0;  // errno of gio's failed exec, or 0
+    int waitStatus = 0; // gio's status from waitpid
+    unsigned textLength = 0;
+    char text[helperTextLimit];
+};
+static_assert(sizeof(HelperReport) < PIPE_BUF);
+
+// Keeps what fits of gio's output.
+void keepText(HelperReport& report, const char* bytes, std::size_t count) {
+    const std::size_t room = helperTextLimit - report.textLength;
+    const std::size_t kept = count < room ? count : room;
+    std::memcpy(report.text + report.textLength, bytes, kept);
+    report.textLength += static_cast<unsigned>(kept);
+}
+
+// Passes what the started application writes on the error output gio gave it on to ours, until
+// the last writer closes it; the application would be killed by SIGPIPE if no one read it.
+[[noreturn]] void relayErrorOutput(int output) {
+    char chunk[4096];
+    for (;;) {
+        const ssize_t count = ::read(output, chunk, sizeof chunk);
+        if (count == 0 || (count < 0 && errno != EINTR))
+            ::_exit(0);
+        if (count > 0)
+            (void)::write(STDERR_FILENO, chunk, static_cast<std::size_t>(count));
+    }
+}
+
+// Runs in the child between Dravix and gio: async-signal-safe calls only, and every signal stays
+// blocked, so a closed report pipe is EPIPE here, not the end. Starts gio with its error output
+// on a pipe, reads it until gio has ended (not until the pipe closes: the application gio starts
+// keeps it), leaves a relay behind for the application's later output and reports.
+[[noreturn]] void watchHelper(const Command& helper, const char* folder, int reportPipe,
+                              int descriptorLimit) {
+    closeInheritedDescriptors(reportPipe, descriptorLimit);
+    HelperReport report{};
+    int output[2];
+    int execReport[2];
+    if (::pipe2(output, O_CLOEXEC) != 0 || ::pipe2(execReport, O_CLOEXEC) != 0) {
+        report.execError = errno;
+        (void)::write(reportPipe, &report, sizeof report - helperTextLimit);
+        ::_exit(1);
+    }
+    const pid_t gio = ::fork();
+    if (gio == 0) {
+        ::dup2(output[1], STDERR_FILENO);
+        becomeLaunchedProgram(helper, Command{}, folder, execReport[1], descriptorLimit);
+    }
+    ::close(output[1]);
+    ::close(execReport[1]);
+    if (gio < 0) {
+        report.execError = errno;
+        (void)::write(reportPipe, &report, sizeof report - helperTextLimit);
+        ::_exit(1);
+    }
+
+    char chunk[512];
+    bool ended = false;
+    std::size_t readAfterEnd = 0;
+    for (;;) {
+        if (!ended)
+            ended = ::waitpid(gio, &report.waitStatus, WNOHANG) == gio;
+        pollfd readable{output[0], POLLIN, 0};
+        // Once gio has ended, what it wrote is in the pipe: it is taken without waiting.
+        if (::poll(&readable, 1, ended ? 0 : helperPollMilliseconds) <= 0) {
+            if (ended)
+                break;
+            continue;
+        }
+        const ssize_t count = ::read(output[0], chunk, sizeof chunk);
+        if (count > 0)
+            keepText(report, chunk, static_cast<std::size_t>(count));
+        if (count == 0 && !ended) {
+            // No writer is left: gio is ending without having started anything.
+            while (::waitpid(gio, &report.waitStatus, 0) < 0 && errno == EINTR) {
+            }
+            ended = true;
+        }
+        readAfterEnd += ended && count > 0 ? static_cast<std::size_t>(count) : 0;
+        if (ended && (count <= 0 || readAfterEnd >= helperTextLimit))
+            break;
+    }
+    int execError = 0;
+    if (::read(execReport[0], &execError, sizeof execError) == sizeof execError)
+        report.execError = execError;
+
+    const bool started = report.execError == 0 && WIFEXITED(report.waitStatus) &&
+                         WEXITSTATUS(report.waitStatus) == 0;
+    if (started && report.textLength > 0)
+        (void)::write(STDERR_FILENO, report.text, report.textLength);
+    if (::fork() == 0) {
+        ::close(reportPipe);
+        relayErrorOutput(output[0]);
+    }
+    (void)::write(reportPipe, &report, sizeof report - helperTextLimit + report.textLength);
+    ::_exit(0);
+}
+
+// gio's message without its name in front and without the line end, or its status in words.
+std::string helperFailure(const HelperReport& report) {
+    if (report.execError != 0)
+        return std::strerror(report.execError);
+    std::string_view text(report.text, report.textLength);
+    while (!text.empty() && std::string_view(" \t\r\n").find(text.back()) != std::string::npos)
+        text.remove_suffix(1);
+    const std::string_view name = "gio: ";
+    if (text.starts_with(name))
+        text.remove_prefix(name.size());
+    if (!text.empty())
+        return std::string(text);
+    if (WIFSIGNALED(report.waitStatus))
+        return "gio was ended by signal " + std::to_string(WTERMSIG(report.waitStatus));
+    return "gio ended with status " + std::to_string(WEXITSTATUS(report.waitStatus));
+}
+
+// Reads the watcher's report once it is readable, reaps the watcher and closes the pipe: nothing
+// when gio started the application, else why not.
+std::optional<std::string> helperAnswer(int descriptor, pid_t watcher) {
+    HelperReport report{};
+    std::size_t received = 0;
+    char* bytes = reinterpret_cast<char*>(&report);
+    while (received < sizeof report) {
+        const ssize_t count = ::read(descriptor, bytes + received, sizeof report - received);
+        if (count < 0 && errno == EINTR)
+            continue;
+        if (count <= 0)
+            break;
+        received += static_cast<std::size_t>(count);
+    }
+    ::close(descriptor);
+    int status = 0;
+    while (::waitpid(watcher, &status, 0) < 0 && errno == EINTR) {
+    }
+    const std::size_t header = sizeof report - helperTextLimit;
+    if (received < header)
+        return "gio gave no answer";
+    report.textLength = static_cast<unsigned>(
+        std::min<std::size_t>({report.textLength, received - header, helperTextLimit}));
+    const bool started = report.execError == 0 && WIFEXITED(report.waitStatus) &&
+                         WEXITSTATUS(report.waitStatus) == 0;
+    if (started)
+        return std::nullopt;
+    return helperFailure(report);
 }
 
 } // namespace
+
+std::optional<std::string> answerOf(PendingLaunch& pending) {
+    const std::optional<std::string> failure = helperAnswer(pending.descriptor, pending.watcher);
+    pending.descriptor = -1;
+    if (failure)
+        return pending.path + ": " + *failure;
+    return std::nullopt;
+}
 
 std::string findOnSearchPath(const char* name) {
     const char* variable = std::getenv("PATH");
@@ -193,32 +409,39 @@ std::string findOnSearchPath(const char* name) {
     return {};
 }
 
-std::optional<std::string> launch(const std::string& path, const std::string& workingFolder) {
+LaunchOutcome launch(const std::string& path, const std::string& workingFolder,
+                     std::optional<PendingLaunch>* later) {
     if (path.empty())
-        return std::strerror(ENOENT);
+        return LaunchOutcome::failure(std::strerror(ENOENT));
     // c_str() would end the name at the byte and start some other file.
     if (path.find('\0') != std::string::npos)
-        return "The path holds a NUL byte";
+        return LaunchOutcome::failure("The path holds a NUL byte");
     if (workingFolder.find('\0') != std::string::npos)
-        return "The working folder holds a NUL byte";
+        return LaunchOutcome::failure("The working folder holds a NUL byte");
+    if (isDanglingLink(path))
+        return {LaunchOutcome::State::notFound, {}};
 
     const bool entry = isDesktopEntry(path);
     Command direct;
+    ProgramHead head;
     if (!entry && isExecutableFile(path)) {
         direct.file = absoluteFrom(path);
         direct.arguments = {direct.file};
+        head = programHeadOf(path);
     }
     Command handler;
     if (entry)
         handler.file = findOnSearchPath(desktopEntryLauncher);
-    if (!handler.empty()) {
+    const bool watched = !handler.empty();
+    if (watched) {
         handler.arguments = {desktopEntryLauncher, "launch", handlerArgument(path)};
-    } else {
+    } else if (!head.machineCode && !head.script()) {
+        // A program that this computer cannot run is no document: xdg-open would fail silently.
         handler.file = findOnSearchPath(defaultHandler);
         handler.arguments = {defaultHandler, handlerArgument(path)};
     }
     if (direct.empty() && handler.empty())
-        return "xdg-open is not installed";
+        return LaunchOutcome::failure("xdg-open is not installed");
     direct.seal();
     handler.seal();
     const char* folder = workingFolder.empty() ? nullptr : workingFolder.c_str();
@@ -228,7 +451,7 @@ std::optional<std::string> launch(const std::string& path, const std::string& wo
 
     int report[2];
     if (::pipe2(report, O_CLOEXEC) != 0)
-        return std::strerror(errno);
+        return LaunchOutcome::failure(std::strerror(errno));
 
     // Signals stay blocked across the fork so that none of our handlers runs in a child before
     // the child has reset them.
@@ -240,6 +463,8 @@ std::optional<std::string> launch(const std::string& path, const std::string& wo
     const pid_t middle = ::fork();
     if (middle == 0) {
         ::setsid();
+        if (watched)
+            watchHelper(handler, folder, report[1], descriptorLimit);
         const pid_t program = ::fork();
         if (program == 0)
             becomeLaunchedProgram(direct, handler, folder, report[1], descriptorLimit);
@@ -252,15 +477,25 @@ std::optional<std::string> launch(const std::string& path, const std::string& wo
     ::close(report[1]);
     if (middle < 0) {
         ::close(report[0]);
-        return std::strerror(forkError);
+        return LaunchOutcome::failure(std::strerror(forkError));
     }
 
+    if (watched) {
+        if (later != nullptr) {
+            *later = PendingLaunch{report[0], middle, path};
+            return {LaunchOutcome::State::pending, {}};
+        }
+        const std::optional<std::string> failure = helperAnswer(report[0], middle);
+        return failure ? LaunchOutcome::failure(*failure) : LaunchOutcome{};
+    }
     int status = 0;
     while (::waitpid(middle, &status, 0) < 0 && errno == EINTR) {
     }
-    std::optional<std::string> reason = readReport(report[0]);
+    const std::optional<int> errorNumber = readReport(report[0]);
     ::close(report[0]);
-    return reason;
+    if (errorNumber)
+        return LaunchOutcome::failure(reasonFor(*errorNumber, head));
+    return {};
 }
 
 } // namespace dravix::posix

@@ -11,6 +11,7 @@
 #include <fstream>
 #include <map>
 #include <optional>
+#include <poll.h>
 #include <sstream>
 #include <string>
 #include <sys/wait.h>
@@ -21,7 +22,24 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
-using dravix::posix::launch;
+using dravix::LaunchOutcome;
+
+// What a launch says once its answer is in (a desktop entry's is waited for): nothing when it
+// started, else its reason.
+std::optional<std::string> launch(const std::string& path, const std::string& workingFolder) {
+    const LaunchOutcome outcome = dravix::posix::launch(path, workingFolder);
+    switch (outcome.state) {
+    case LaunchOutcome::State::started:
+        return std::nullopt;
+    case LaunchOutcome::State::notFound:
+        return "(not found)";
+    case LaunchOutcome::State::pending:
+        return "(pending)";
+    case LaunchOutcome::State::failed:
+        break;
+    }
+    return outcome.reason;
+}
 
 void writeFile(const fs::path& path, const std::string& contents, fs::perms permissions) {
     std::ofstream(path, std::ios::binary) << contents;
@@ -98,6 +116,15 @@ protected:
         return path;
     }
     static void setSearchPath(const std::string& folders) { ::setenv("PATH", folders.c_str(), 1); }
+    // GLib's gio from the test's own PATH.
+    std::optional<fs::path> realGio() const {
+        std::stringstream folders(savedPath_.value_or("/usr/bin:/bin"));
+        for (std::string folder; std::getline(folders, folder, ':');) {
+            if (!folder.empty() && ::access((folder + "/gio").c_str(), X_OK) == 0)
+                return folder + "/gio";
+        }
+        return std::nullopt;
+    }
     std::optional<Record> handlerSeen(std::chrono::milliseconds timeout = 10s) const {
         return seenBy(handler_, timeout);
     }
@@ -165,13 +192,7 @@ TEST_F(PosixLaunch, MissingFolderStillStartsTheProgramInOurFolder) {
 }
 
 TEST_F(PosixLaunch, DesktopEntryStartsItsApplicationThroughGio) {
-    std::optional<fs::path> gio;
-    std::stringstream folders(savedPath_.value_or("/usr/bin:/bin"));
-    for (std::string folder; !gio && std::getline(folders, folder, ':');) {
-        if (!folder.empty() && ::access((folder + "/gio").c_str(), X_OK) == 0)
-            gio = folder + "/gio";
-    }
-    if (!gio)
+    if (!realGio())
         GTEST_SKIP() << "gio is not installed (Debian: libglib2.0-bin)";
 
     const fs::path application = probeAt(root_ / "application");
@@ -259,16 +280,149 @@ TEST_F(PosixLaunch, FailuresToStartComeBackAsTheSystemsReason) {
     const fs::path tool = probeAt(work_ / "tool");
     const std::string cutPath = tool.string() + std::string(1, '\0') + ".txt";
 
-    EXPECT_EQ(launch(orphan.string(), folderWithSlash(work_)), "No such file or directory");
+    EXPECT_EQ(launch(orphan.string(), folderWithSlash(work_)),
+              "Its interpreter /nonexistent/interp is not installed");
     EXPECT_EQ(launch(cutPath, folderWithSlash(work_)), "The path holds a NUL byte");
     EXPECT_EQ(launch("", folderWithSlash(work_)), "No such file or directory");
     // With no handler to fall back on, a marked file that is no program is reported as such.
     setSearchPath((root_ / "empty").string());
-    EXPECT_EQ(launch(garbage.string(), folderWithSlash(work_)), "Exec format error");
+    EXPECT_EQ(launch(garbage.string(), folderWithSlash(work_)),
+              "This is not a program this computer can run");
     EXPECT_EQ(launch(notes.string(), folderWithSlash(work_)), "xdg-open is not installed");
 
     EXPECT_FALSE(seenBy(tool, 300ms)) << "the path cut at the NUL byte was started";
     EXPECT_FALSE(handlerSeen(0ms)) << "a failure went to the default handler";
+}
+
+// An ELF header whose machine is not this one's: AArch64 on x86-64, x86-64 elsewhere. Truncated
+// after the header, so that no machine would run it whole.
+std::string foreignElf() {
+    std::string header(64, '\0');
+    header.replace(0, 4,
+                   "\x7f"
+                   "ELF");
+    header[4] = 2;  // 64-bit
+    header[5] = 1;  // little-endian
+    header[6] = 1;  // version
+    header[16] = 2; // an executable
+#if defined(__x86_64__)
+    header[18] = static_cast<char>(183); // EM_AARCH64
+#else
+    header[18] = 62; // EM_X86_64
+#endif
+    header[20] = 1;
+    return header;
+}
+
+// Files that exist but cannot start: each says why, and none goes to the default handler.
+TEST_F(PosixLaunch, ProgramsThatCannotRunSayWhyAndStayAwayFromTheDefaultHandler) {
+    const fs::path foreign = work_ / "foreign";
+    writeFile(foreign, foreignElf(), executable);
+    const fs::path truncated = work_ / "truncated";
+    writeFile(truncated,
+              "\x7f"
+              "ELF\x02\x01",
+              executable);
+    const fs::path orphan = work_ / "orphan.sh";
+    writeFile(orphan, "#!  /opt/none/python3 -u\nprint(1)\n", executable);
+    const fs::path dangling = work_ / "dangling";
+    fs::create_symlink(work_ / "gone", dangling);
+
+    const struct {
+        fs::path path;
+        LaunchOutcome outcome;
+    } cases[] = {
+        {foreign, LaunchOutcome::failure("This is not a program this computer can run")},
+        {truncated, LaunchOutcome::failure("This is not a program this computer can run")},
+        {orphan, LaunchOutcome::failure("Its interpreter /opt/none/python3 is not installed")},
+        {dangling, {LaunchOutcome::State::notFound, {}}},
+    };
+    for (const auto& [path, outcome] : cases) {
+        SCOPED_TRACE(path.string());
+        EXPECT_EQ(dravix::posix::launch(path.string(), folderWithSlash(work_)), outcome);
+    }
+    EXPECT_FALSE(handlerSeen(300ms)) << "a program that cannot run went to xdg-open";
+}
+
+// gio's answer comes through the descriptor: the launch returns before gio has ended, and the
+// answer names the entry and gio's message without gio's name.
+TEST_F(PosixLaunch, ADesktopEntrysAnswerComesLaterWithGiosMessage) {
+    writeFile(
+        bin_ / "gio",
+        "#!/bin/sh\nsleep 1\necho \"gio: Unable to load \\\"$2\\\": no such key\" >&2\nexit 1\n",
+        executable);
+    const fs::path entry = work_ / "slow.desktop";
+    writeFile(entry, "[Desktop Entry]\n", document);
+
+    std::optional<dravix::posix::PendingLaunch> later;
+    const auto before = std::chrono::steady_clock::now();
+    const LaunchOutcome outcome =
+        dravix::posix::launch(entry.string(), folderWithSlash(work_), &later);
+    EXPECT_LT(std::chrono::steady_clock::now() - before, 500ms) << "gio was waited for";
+    EXPECT_EQ(outcome.state, LaunchOutcome::State::pending);
+    ASSERT_TRUE(later);
+
+    pollfd readable{later->descriptor, POLLIN, 0};
+    ASSERT_EQ(::poll(&readable, 1, 10000), 1) << "no answer";
+    EXPECT_EQ(dravix::posix::answerOf(*later),
+              entry.string() + ": Unable to load \"" + entry.string() + "\": no such key");
+    EXPECT_FALSE(handlerSeen(0ms));
+}
+
+// Entries that GLib's gio cannot start: its status and message come back, in words about the
+// entry. No terminal is on PATH, only gio.
+TEST_F(PosixLaunch, DesktopEntriesThatGioCannotStartSayWhy) {
+    const std::optional<fs::path> gio = realGio();
+    if (!gio)
+        GTEST_SKIP() << "gio is not installed (Debian: libglib2.0-bin)";
+    fs::create_symlink(*gio, bin_ / "gio");
+    setSearchPath(bin_.string());
+    const std::string head = "[Desktop Entry]\nType=Application\nName=Probe\n";
+    const struct {
+        const char* name;
+        std::string contents;
+        const char* saying; // a part of GLib's message that stays across versions
+    } cases[] = {
+        {"no-program.desktop", head + "Exec=/nonexistent/program\n", "Unable to"},
+        {"try-exec.desktop", head + "TryExec=/nonexistent/program\nExec=/bin/true\n", "Unable to"},
+        {"terminal.desktop", head + "Terminal=true\nExec=/bin/true\n", "terminal"},
+        {"broken.desktop", "garbage\n", "garbage"},
+    };
+    for (const auto& [name, contents, saying] : cases) {
+        SCOPED_TRACE(name);
+        const fs::path entry = work_ / name;
+        writeFile(entry, contents, document);
+        const std::optional<std::string> reason = launch(entry.string(), folderWithSlash(work_));
+        ASSERT_TRUE(reason) << "reported as started";
+        EXPECT_TRUE(reason->starts_with("Unable") || reason->starts_with("Failed")) << *reason;
+        EXPECT_NE(reason->find(saying), std::string::npos) << *reason;
+    }
+    EXPECT_FALSE(handlerSeen(0ms));
+}
+
+// gio hands its error output to the application it starts and ends; what the application writes
+// there later must reach a reader, or the write would end it.
+TEST_F(PosixLaunch, AnApplicationFromAnEntryKeepsAWorkingErrorOutputAfterGioEnds) {
+    const std::optional<fs::path> gio = realGio();
+    if (!gio)
+        GTEST_SKIP() << "gio is not installed (Debian: libglib2.0-bin)";
+    const fs::path done = work_ / "done";
+    const fs::path script = work_ / "talker.sh";
+    writeFile(script,
+              "#!/bin/sh\nsleep 1\nfor i in 1 2 3; do echo talker >&2; done\necho ok > '" +
+                  done.string() + "'\n",
+              executable);
+    const fs::path entry = work_ / "talker.desktop";
+    writeFile(entry,
+              "[Desktop Entry]\nType=Application\nName=T\nExec=\"" + script.string() + "\"\n",
+              document);
+
+    EXPECT_EQ(launch(entry.string(), folderWithSlash(work_)), std::nullopt);
+
+    const auto deadline = std::chrono::steady_clock::now() + 10s;
+    while (!fs::exists(done) && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(20ms);
+    EXPECT_TRUE(fs::exists(done)) << "the application was ended by its error output";
 }
 
 } // namespace

@@ -1,7 +1,12 @@
 // The system port of every POSIX backend.
 //
 //  [X] launch: a program directly, a desktop entry through gio, anything else through xdg-open;
-//      fails at once or not at all, so nothing is reported later
+//      a program fails at once or not at all; a desktop entry's answer (gio's status and message)
+//      comes later through a descriptor the window's loop watches; a dangling link is not found,
+//      a program for another machine and a script without its interpreter say so
+//  [ ] the output that an application started from a desktop entry writes on its error output
+//      reaches ours through a small relay process that lives as long as the application keeps it
+//      open; xdg-open's failures are not seen (it may wait for the program it opens)
 //  [X] stored files: only a regular file of at most 1 MiB is read, a FIFO or device refused at
 //      once; a save goes through symbolic links, keeps mode, owner and extended attributes, leaves
 //      no temporary behind (O_TMPFILE) and refuses a read-only file; settings under XDG_CONFIG_HOME
@@ -11,9 +16,12 @@
 
 #include "platform/system_port.h"
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <sys/types.h>
+#include <utility>
 
 // The system port of every POSIX backend: files, the executable's path, the clock and the
 // launch, as free functions for the backend's own use and as PosixSystem for the core.
@@ -53,18 +61,41 @@ std::string executablePath();
 
 int millisecondOfDay();
 
+// A launch whose answer comes later: the descriptor turns readable once it is in.
+struct PendingLaunch {
+    int descriptor = -1;
+    pid_t watcher = -1; // the child that waits for gio, reaped by answerOf
+    std::string path;
+};
+
 // A desktop entry (a regular file named *.desktop) is started through `gio launch`, or xdg-open
-// when gio is missing; any other executable regular file is started directly; anything else goes
-// to xdg-open. Both helpers are taken from the absolute folders of PATH only. The child runs in
-// workingFolder (when not empty and still there) in a session of its own, with no blocked
-// signals and no descriptor of ours but the standard three. Only its exec is waited for: returns
-// the system's reason when that fails ("Exec format error"), when a helper is missing or the path
-// holds a NUL byte, else nothing.
-std::optional<std::string> launch(const std::string& path, const std::string& workingFolder);
+// when gio is missing; any other executable regular file is started directly (a file with the
+// executable bit that is neither a program nor a script goes to xdg-open as a document);
+// anything else goes to xdg-open. Both helpers are taken from the absolute folders of PATH only.
+// The child runs in workingFolder (when not empty and still there) in a session of its own, with
+// no blocked signals and no descriptor of ours but the standard three. Only the exec is waited
+// for, and for a desktop entry gio's own answer: with `later` that answer is left pending in it,
+// else it is waited for. Fails with the system's reason, in words about the file ("This is not a
+// program this computer can run", "Its interpreter /usr/bin/foo is not installed"), when a
+// helper is missing or the path holds a NUL byte; a dangling link is notFound.
+LaunchOutcome launch(const std::string& path, const std::string& workingFolder,
+                     std::optional<PendingLaunch>* later = nullptr);
+
+// Once the descriptor is readable: reads the answer, reaps the watcher and closes the descriptor.
+// Nothing when the application started, else "path: reason" with gio's message.
+std::optional<std::string> answerOf(PendingLaunch& pending);
+
+// Asks the window's event loop to call `answer` once, on the UI thread, when the descriptor is
+// readable, and to deliver what it returns: nothing as launchStarted, a reason as launchFailed.
+using LaunchWatch =
+    std::function<void(int descriptor, std::function<std::optional<std::string>()> answer)>;
 
 // The functions above as the core's system port.
 class PosixSystem final : public SystemPort {
 public:
+    // Without a watch, a desktop entry's answer is waited for.
+    explicit PosixSystem(LaunchWatch watch = {}) : watch_(std::move(watch)) {}
+
     std::string executablePath() const override { return posix::executablePath(); }
     char pathSeparator() const override { return '/'; }
     std::string userSettingsFolder() const override { return posix::userSettingsFolder(); }
@@ -78,12 +109,17 @@ public:
     FileStatus replaceFile(const std::string& path, std::string_view contents) override {
         return posix::replaceFile(path, contents);
     }
-    // Fails at once or not at all: nothing is reported later.
-    std::optional<std::string> launch(const std::string& path,
-                                      const std::string& workingFolder) override {
-        return posix::launch(path, workingFolder);
+    LaunchOutcome launch(const std::string& path, const std::string& workingFolder) override {
+        std::optional<PendingLaunch> later;
+        const LaunchOutcome outcome = posix::launch(path, workingFolder, watch_ ? &later : nullptr);
+        if (later)
+            watch_(later->descriptor, [pending = *later]() mutable { return answerOf(pending); });
+        return outcome;
     }
     int millisecondOfDay() const override { return posix::millisecondOfDay(); }
+
+private:
+    LaunchWatch watch_;
 };
 
 } // namespace dravix::posix

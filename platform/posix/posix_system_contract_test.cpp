@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <grp.h>
+#include <poll.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -70,20 +71,52 @@ public:
         ASSERT_EQ(::symlink(target.c_str(), link.c_str()), 0);
     }
 
-    // A program whose interpreter is missing.
-    std::string unstartableFile() {
-        const std::string path = at("orphan.sh");
-        std::ofstream(path) << "#!/nonexistent/interp\n";
-        ::chmod(path.c_str(), 0755);
-        return path;
+    // A script whose interpreter is missing, a cut-off program, a dangling link and, where gio
+    // is installed, a broken desktop entry, whose answer comes later.
+    std::vector<std::string> unstartableFiles() {
+        std::vector<std::string> paths;
+        const auto write = [&](const std::string& name, const std::string& contents) {
+            paths.push_back(at(name));
+            std::ofstream(paths.back()) << contents;
+            ::chmod(paths.back().c_str(), 0755);
+        };
+        write("orphan.sh", "#!/nonexistent/interp\n");
+        write("cut-off", "\x7f"
+                         "ELF\x02\x01\x01");
+        paths.push_back(at("dangling"));
+        makeLink(paths.back(), at("gone"));
+        if (!posix::findOnSearchPath("gio").empty())
+            write("broken.desktop", "garbage\n");
+        return paths;
     }
     std::optional<std::string> launchFailure(const std::string& path) {
-        return system_.launch(path, folder_ + "/");
+        const LaunchOutcome outcome = system_.launch(path, folder_ + "/");
+        switch (outcome.state) {
+        case LaunchOutcome::State::started:
+            return std::nullopt;
+        case LaunchOutcome::State::notFound:
+            return "File not found";
+        case LaunchOutcome::State::failed:
+            return outcome.reason;
+        case LaunchOutcome::State::pending:
+            break;
+        }
+        if (!watched_)
+            return "pending without a watch";
+        pollfd readable{watched_->first, POLLIN, 0};
+        if (::poll(&readable, 1, 10000) != 1)
+            return std::nullopt;
+        const auto answer = std::move(watched_->second);
+        watched_.reset();
+        return answer();
     }
 
 private:
     std::string folder_;
-    posix::PosixSystem system_;
+    // The answer the port left pending, as a window's loop would wait for it.
+    std::optional<std::pair<int, std::function<std::optional<std::string>()>>> watched_;
+    posix::PosixSystem system_{
+        [this](int descriptor, auto answer) { watched_.emplace(descriptor, std::move(answer)); }};
 };
 
 INSTANTIATE_TYPED_TEST_SUITE_P(Posix, SystemPortContract, PosixBench);

@@ -150,11 +150,11 @@ SIZE tipPadding(HWND tip) {
     return {MulDiv(tipPaddingX, scaledBy, usualDpi), MulDiv(tipPaddingY, scaledBy, usualDpi)};
 }
 
-// The message by which a launch thread tells the window that a reason waits for it. Registered
+// The message by which a launch thread tells the window that an answer waits for it. Registered
 // rather than taken from WM_APP: the thread may post it after the strip is gone, when the handle
 // may name another window.
-UINT launchFailedMessage() {
-    static const UINT message = RegisterWindowMessageW(L"Dravix.LaunchFailed");
+UINT launchAnsweredMessage() {
+    static const UINT message = RegisterWindowMessageW(L"Dravix.LaunchAnswered");
     return message;
 }
 
@@ -211,9 +211,9 @@ SIZE tipSizeFor(HWND tip, const std::wstring& text) {
 
 } // namespace
 
-struct Win32Desktop::LaunchFailures {
+struct Win32Desktop::LaunchAnswers {
     std::mutex lock;
-    std::vector<std::string> reasons;
+    std::vector<std::optional<std::string>> failures; // nothing for a launch that started
 };
 
 struct Win32Desktop::Procedure {
@@ -234,7 +234,7 @@ struct Win32Desktop::Procedure {
 
 Win32Desktop::Win32Desktop(std::string title, std::uint64_t folderMark)
     : title_(std::move(title)), startedAt_(GetTickCount64()),
-      launchFailures_(std::make_shared<LaunchFailures>()) {
+      launchAnswers_(std::make_shared<LaunchAnswers>()) {
     // The shell's handlers and the file dialog expect a single-threaded apartment.
     comInitialized_ =
         SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE));
@@ -325,8 +325,8 @@ void Win32Desktop::deliverFirstActivation() {
 }
 
 LRESULT Win32Desktop::handleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == launchFailedMessage()) {
-        deliverLaunchFailures();
+    if (message == launchAnsweredMessage()) {
+        deliverLaunchAnswers();
         return 0;
     }
     // A strip with a box up is disabled: the box came forward, and the strip waits for it.
@@ -472,16 +472,20 @@ void Win32Desktop::deliverDrop(HDROP drop) {
                              utf8FromWide(name));
 }
 
-void Win32Desktop::deliverLaunchFailures() {
-    std::vector<std::string> reasons;
+void Win32Desktop::deliverLaunchAnswers() {
+    std::vector<std::optional<std::string>> failures;
     {
-        const std::lock_guard<std::mutex> hold(launchFailures_->lock);
-        reasons.swap(launchFailures_->reasons);
+        const std::lock_guard<std::mutex> hold(launchAnswers_->lock);
+        failures.swap(launchAnswers_->failures);
     }
     if (events_ == nullptr)
         return;
-    for (const std::string& reason : reasons)
-        events_->launchFailed(reason);
+    for (const std::optional<std::string>& failure : failures) {
+        if (failure)
+            events_->launchFailed(*failure);
+        else
+            events_->launchStarted();
+    }
 }
 
 void Win32Desktop::paint() {
@@ -634,15 +638,15 @@ void Win32Desktop::hideTip() {
         ShowWindow(tip_, SW_HIDE);
 }
 
-// A launch thread leaves its reason and wakes the window, which delivers it from the loop.
-LateLaunchFailure Win32Desktop::launchFailureReport() {
-    return [window = window_, failures = launchFailures_](std::string reason) {
+// A launch thread leaves its answer and wakes the window, which delivers it from the loop.
+LateLaunchOutcome Win32Desktop::launchOutcomeReport() {
+    return [window = window_, answers = launchAnswers_](std::optional<std::string> failure) {
         {
-            const std::lock_guard<std::mutex> hold(failures->lock);
-            failures->reasons.push_back(std::move(reason));
+            const std::lock_guard<std::mutex> hold(answers->lock);
+            answers->failures.push_back(std::move(failure));
         }
         // Fails, harmlessly, when the window is gone.
-        PostMessageW(window, launchFailedMessage(), 0, 0);
+        PostMessageW(window, launchAnsweredMessage(), 0, 0);
     };
 }
 

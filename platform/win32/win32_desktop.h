@@ -34,8 +34,8 @@
 //      0 before it reads anything; copies in other folders run side by side
 //  [ ] one folder reached by two names (a subst drive, a share and the drive mapped to it)
 //      counts as two folders
-//  [X] a launch that fails after the system port's launch() returned (Win32System, whose
-//      report is launchFailureReport()) is delivered as launchFailed from the message loop
+//  [X] the answer to a launch that the system port left pending (Win32System, whose report is
+//      launchOutcomeReport()) is delivered as launchStarted or launchFailed from the message loop
 //  [X] files dropped from Explorer (WM_DROPFILES): the first one, at the drop point
 //  [ ] drops onto a strip that runs as administrator: Windows blocks them from a normal Explorer
 //      (UIPI), and the strip does not open that door
@@ -100,23 +100,23 @@ public:
     void showTip(const std::string& text, Place at) override;
     void hideTip() override;
 
-    // Where Win32System reports a launch that failed late: the reason is delivered as
-    // launchFailed from the message loop. Safe to call from any thread, also after the window
+    // Where Win32System reports the answer to a pending launch: it is delivered as launchStarted
+    // or launchFailed from the message loop. Safe to call from any thread, also after the window
     // is gone (the reason is then dropped).
-    LateLaunchFailure launchFailureReport();
+    LateLaunchOutcome launchOutcomeReport();
 
     // A window timer runs only while the program asks for the tick.
     void setTicking(bool ticking) override;
     [[noreturn]] void exitProcess(int status) override;
 
 private:
-    struct Procedure;      // the window procedure, which calls handleMessage
-    struct LaunchFailures; // reasons that launch threads leave for the window to deliver
+    struct Procedure;     // the window procedure, which calls handleMessage
+    struct LaunchAnswers; // answers that launch threads leave for the window to deliver
     std::intptr_t handleMessage(HWND__* window, unsigned message, std::uintptr_t wParam,
                                 std::intptr_t lParam);
     void deliverFirstActivation();
     void deliverDrop(HDROP__* drop);
-    void deliverLaunchFailures();
+    void deliverLaunchAnswers();
     void paint();
     void armTick(bool afterTick);
     void showFrame();
@@ -148,7 +148,7 @@ private:
     HFONT__* tipFont_ = nullptr; // the tooltip font at tipFontDpi_, made by showTip
     unsigned tipFontDpi_ = 0;
     // Shared with the launch threads, which may outlive this object.
-    std::shared_ptr<LaunchFailures> launchFailures_;
+    std::shared_ptr<LaunchAnswers> launchAnswers_;
 };
 
 } // namespace dravix::win32

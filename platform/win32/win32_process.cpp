@@ -8,6 +8,7 @@
 #include <shellapi.h>
 
 #include <algorithm>
+#include <cctype>
 #include <system_error>
 #include <thread>
 #include <utility>
@@ -38,6 +39,42 @@ std::string systemMessage(DWORD code) {
 
 } // namespace
 
+std::string launchFailureText(const std::string& path, std::string_view systemText) {
+    const auto digit = [&](std::size_t at) {
+        return at < systemText.size() && systemText[at] >= '0' && systemText[at] <= '9';
+    };
+    bool named = false;
+    std::string text;
+    std::size_t at = 0;
+    while (at < systemText.size()) {
+        if (systemText[at] != '%' || !digit(at + 1) || systemText[at + 1] == '0') {
+            text += systemText[at++];
+            continue;
+        }
+        std::size_t end = at + 1;
+        while (digit(end))
+            ++end;
+        const bool first = systemText.substr(at + 1, end - at - 1) == "1";
+        // A printf format may follow between exclamation marks: %1!s!.
+        if (end < systemText.size() && systemText[end] == '!') {
+            const std::size_t close = systemText.find('!', end + 1);
+            if (close != std::string_view::npos)
+                end = close + 1;
+        }
+        at = end;
+        if (first) {
+            text += path;
+            named = true;
+        } else if (!text.empty() && text.back() == ' ' &&
+                   (at == systemText.size() ||
+                    std::ispunct(static_cast<unsigned char>(systemText[at])) != 0 ||
+                    systemText[at] == ' ')) {
+            text.pop_back(); // the space before a left-out insert goes with it
+        }
+    }
+    return named ? text : path + ": " + text;
+}
+
 std::string executablePath(std::size_t initialCapacity) {
     // GetModuleFileNameW cuts a path that does not fit and then returns the buffer's size, so
     // the buffer grows until the answer is shorter than the buffer. An empty result leaves the
@@ -62,7 +99,7 @@ int millisecondOfDay() {
     return now.wMilliseconds;
 }
 
-Win32System::Win32System(LateLaunchFailure report) : report_(std::move(report)) {}
+Win32System::Win32System(LateLaunchOutcome report) : report_(std::move(report)) {}
 
 std::string Win32System::executablePath() const {
     return win32::executablePath();
@@ -96,10 +133,9 @@ int Win32System::millisecondOfDay() const {
 // slowly, a DDE conversation. So it runs on a thread of its own, with copies of all it needs, and
 // the strip's slide and tick go on meanwhile. The thread may outlive the window, and the process
 // may end while it runs (the file then starts or not, as it happens).
-std::optional<std::string> Win32System::launch(const std::string& path,
-                                               const std::string& workingFolder) {
+LaunchOutcome Win32System::launch(const std::string& path, const std::string& workingFolder) {
     if (path.empty())
-        return std::nullopt;
+        return LaunchOutcome::failure(systemMessage(ERROR_FILE_NOT_FOUND));
     auto start = [report = report_, path, file = wideFromUtf8(path),
                   folder = wideFromUtf8(workingFolder)] {
         // The shell's handlers expect a single-threaded apartment.
@@ -116,17 +152,19 @@ std::optional<std::string> Win32System::launch(const std::string& path,
         const DWORD error = started ? ERROR_SUCCESS : GetLastError();
         if (comInitialized)
             CoUninitialize();
-        if (started)
+        if (!report)
             return;
-        if (report)
-            report(path + ": " + systemMessage(error));
+        if (started)
+            report(std::nullopt);
+        else
+            report(launchFailureText(path, systemMessage(error)));
     };
     try {
         std::thread(std::move(start)).detach();
     } catch (const std::system_error& error) {
-        return error.code().message();
+        return LaunchOutcome::failure(error.code().message());
     }
-    return std::nullopt;
+    return {LaunchOutcome::State::pending, {}};
 }
 
 } // namespace dravix::win32

@@ -14,8 +14,9 @@
 //
 //  [X] launch through ShellExecuteExW on a short-lived thread of its own (COM in a
 //      single-threaded apartment), so that a slow handler or an offline share never stops the
-//      strip: default verb, the given working folder, SW_RESTORE, no system error boxes; a
-//      failure is reported later with the system's text
+//      strip: default verb, the given working folder, SW_RESTORE, no system error boxes; every
+//      launch is pending, and its answer is reported later: started once the shell has taken
+//      it, or the system's text with its inserts (%1) filled with the path
 //  [ ] a launch still under way when the strip exits is cut off with the process
 //  [X] stored files read whole, at most 1 MiB and one byte (tooLarge beyond); anything but a
 //      file on a disk (a folder, a device, a pipe) is access denied; a line that is not UTF-8 is
@@ -66,12 +67,17 @@ std::string executablePath(std::size_t initialCapacity = 260);
 // The millisecond part of the local time of day, 0 to 999.
 int millisecondOfDay();
 
-// Takes the reason of a launch that failed after launch() returned, on the launch's own thread.
-using LateLaunchFailure = std::function<void(std::string reason)>;
+// The text of a launch that failed: "path: text", or the text alone when its insert %1 names
+// the path. Other inserts (%2 and on) are left out; FormatMessage leaves them raw.
+std::string launchFailureText(const std::string& path, std::string_view systemText);
+
+// Takes the answer to a launch that launch() left pending, on the launch's own thread: nothing
+// when it started, else why not.
+using LateLaunchOutcome = std::function<void(std::optional<std::string> failure)>;
 
 class Win32System final : public SystemPort {
 public:
-    explicit Win32System(LateLaunchFailure report);
+    explicit Win32System(LateLaunchOutcome report);
 
     std::string executablePath() const override;
     char pathSeparator() const override { return '\\'; }
@@ -80,14 +86,13 @@ public:
     bool folderWritable(const std::string& folder) const override;
     FileStatus readFile(const std::string& path, std::string& contents) override;
     FileStatus replaceFile(const std::string& path, std::string_view contents) override;
-    // Returns nothing at once, unless no thread can be started; the start goes on in the
-    // background, and its failure, "path: reason", goes to the report.
-    std::optional<std::string> launch(const std::string& path,
-                                      const std::string& workingFolder) override;
+    // Pending, unless no thread can be started; the start goes on in the background, and its
+    // answer (launchFailureText for a failure) goes to the report.
+    LaunchOutcome launch(const std::string& path, const std::string& workingFolder) override;
     int millisecondOfDay() const override;
 
 private:
-    LateLaunchFailure report_;
+    LateLaunchOutcome report_;
 };
 
 } // namespace dravix::win32

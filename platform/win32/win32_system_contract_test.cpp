@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <fstream>
 #include <memory>
 #include <mutex>
 
@@ -29,9 +30,10 @@ public:
 
     // The report outlives the bench: a launch thread may still report after the test.
     Win32Bench()
-        : system_([reports = reports_](std::string reason) {
+        : system_([reports = reports_](std::optional<std::string> failure) {
               const std::lock_guard<std::mutex> hold(reports->lock);
-              reports->reason = std::move(reason);
+              reports->answered = true;
+              reports->failure = std::move(failure);
               reports->arrived.notify_all();
           }) {}
 
@@ -54,22 +56,37 @@ public:
     void makeFifo(const std::string&) {}
     void makeLink(const std::string&, const std::string&) {}
 
-    std::string unstartableFile() { return at("missing.exe"); }
+    // A program that is not there, and a file with no program for its kind that the shell then
+    // tries to run, whose message has an insert for the path.
+    std::vector<std::string> unstartableFiles() {
+        const std::string garbled = at("garbled.xyz");
+        std::ofstream(garbled, std::ios::binary) << "not a program";
+        return {at("missing.exe"), garbled};
+    }
     // The shell's answer comes from the launch's thread; Wine's shell may take seconds.
     std::optional<std::string> launchFailure(const std::string& path) {
-        if (std::optional<std::string> atOnce = system_.launch(path, folder_.path()))
-            return atOnce;
+        {
+            const std::lock_guard<std::mutex> hold(reports_->lock);
+            reports_->answered = false;
+        }
+        const LaunchOutcome outcome = system_.launch(path, folder_.path());
+        if (outcome.state != LaunchOutcome::State::pending)
+            return outcome.state == LaunchOutcome::State::started
+                       ? std::nullopt
+                       : std::optional<std::string>(outcome.reason);
         std::unique_lock<std::mutex> hold(reports_->lock);
-        reports_->arrived.wait_for(hold, std::chrono::seconds(10),
-                                   [&] { return reports_->reason.has_value(); });
-        return reports_->reason;
+        if (!reports_->arrived.wait_for(hold, std::chrono::seconds(10),
+                                        [&] { return reports_->answered; }))
+            return std::nullopt;
+        return reports_->failure;
     }
 
 private:
     struct Reports {
         std::mutex lock;
         std::condition_variable arrived;
-        std::optional<std::string> reason;
+        bool answered = false;
+        std::optional<std::string> failure;
     };
     TemporaryFolder folder_;
     std::shared_ptr<Reports> reports_ = std::make_shared<Reports>();

@@ -69,6 +69,7 @@ public:
     }
     void captureLost() override { events.push_back("capture lost"); }
     void anotherStart() override { events.push_back("another start"); }
+    void launchStarted() override { events.push_back("launch started"); }
     void launchFailed(const std::string& reason) override {
         events.push_back("launch failed");
         failure = reason;
@@ -224,19 +225,19 @@ TEST(Win32Window, ADropDeliversItsFirstFileAtTheDropPoint) {
     EXPECT_EQ(recorder.events, expected);
 }
 
-// The system port's call returns nothing, and the failure comes back later through the window's
-// message loop, naming the file and the system's reason as one clause (the error box adds the full
-// stop).
-TEST(Win32Window, ALaunchReturnsNothingAndItsFailureArrivesLaterThroughTheLoop) {
+// The system port's call leaves the launch pending, and the failure comes back later through the
+// window's message loop, naming the file and the system's reason as one clause (the error box
+// adds the full stop).
+TEST(Win32Window, ALaunchIsPendingAndItsFailureArrivesLaterThroughTheLoop) {
     testing::TemporaryFolder folder;
     const std::string missing = folder / "missing.exe";
     Win32Desktop desktop(testTitle);
-    Win32System system(desktop.launchFailureReport());
+    Win32System system(desktop.launchOutcomeReport());
     const HWND window = FindWindowA("TForm1", testTitle);
     Recorder recorder(window);
     recorder.closingTick = 100; // ten seconds for Wine's shell
     recorder.onActivate = [&] {
-        EXPECT_EQ(system.launch(missing, folder.path()), std::nullopt);
+        EXPECT_EQ(system.launch(missing, folder.path()).state, LaunchOutcome::State::pending);
         recorder.events.push_back("returned");
     };
     play(desktop, recorder);
@@ -248,6 +249,26 @@ TEST(Win32Window, ALaunchReturnsNothingAndItsFailureArrivesLaterThroughTheLoop) 
     EXPECT_TRUE(recorder.failure.starts_with(prefix)) << recorder.failure;
     EXPECT_EQ(std::string(".\r\n ").find(recorder.failure.back()), std::string::npos)
         << recorder.failure;
+}
+
+// FormatMessage leaves inserts raw: the first names the file, the others go.
+TEST(Win32Launch, TheSystemsTextGetsThePathForItsFirstInsertAndLosesTheOthers) {
+    const std::string path = "C:\\Tools\\x.xyz";
+    const struct {
+        const char* text;
+        std::string shown;
+    } cases[] = {
+        {"Bad EXE format for %1", "Bad EXE format for C:\\Tools\\x.xyz"},
+        {"%1 is not a valid Win32 application",
+         "C:\\Tools\\x.xyz is not a valid Win32 application"},
+        {"The file %1!s! is in use", "The file C:\\Tools\\x.xyz is in use"},
+        {"Access is denied", "C:\\Tools\\x.xyz: Access is denied"},
+        {"Cannot run %2 on %3", "C:\\Tools\\x.xyz: Cannot run on"},
+        {"Needs %2.", "C:\\Tools\\x.xyz: Needs."},
+        {"100% sure, %0", "C:\\Tools\\x.xyz: 100% sure, %0"},
+    };
+    for (const auto& [text, shown] : cases)
+        EXPECT_EQ(launchFailureText(path, text), shown) << text;
 }
 
 // The tips of this thread's windows: those the strip owns.

@@ -6,6 +6,7 @@
 #include "tests/e2e/harness.h"
 
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <thread>
@@ -188,6 +189,44 @@ TEST_F(Slots, AFileAssignedThroughTheDialogIsStoredAndSurvivesARestart) {
     waitForRuns(1);
     expectClosedAfterLaunch();
     EXPECT_EQ(readTextFile(runs()), "0 " + (base / "picked.d").string() + "\n");
+}
+
+// gio answers after the release: an entry it cannot start brings the error box, and the strip
+// stays open under it and after it, for another try.
+TEST_F(Slots, ADesktopEntryThatGioCannotStartShowsABoxAndTheStripStaysOpen) {
+    std::optional<fs::path> gio;
+    for (const char* folder : {"/usr/bin", "/bin", "/usr/local/bin"}) {
+        if (!gio && ::access((std::string(folder) + "/gio").c_str(), X_OK) == 0)
+            gio = fs::path(folder) / "gio";
+    }
+    if (!gio)
+        GTEST_SKIP() << "gio is not installed (Debian: libglib2.0-bin)";
+    fs::create_symlink(*gio, base / "bin" / "gio");
+    const fs::path entry = base / "missing.desktop";
+    writeTextFile(entry,
+                  "[Desktop Entry]\nType=Application\nName=Missing\nExec=/nonexistent/app\n");
+    ASSERT_NO_FATAL_FAILURE(startAndOpen({{2, {entry.string(), "missing"}}}));
+
+    clickAt(slotX, slotY(2), Button::left);
+    std::optional<Window> box;
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            for (Window window : app.windows()) {
+                if (window != main)
+                    box = window;
+            }
+            return box.has_value();
+        },
+        windowTimeout))
+        << "no error box; " << app.describeWindows();
+    EXPECT_TRUE(waitForGeometry(openPlace, slideTimeout)) << "the strip did not stay open";
+    dismissErrorBox(*box);
+    ASSERT_TRUE(waitUntil([&] { return app.windows().size() == 1; }, changeTimeout))
+        << "the error box did not close; " << app.describeWindows();
+    std::this_thread::sleep_for(300ms);
+    EXPECT_TRUE(waitForGeometry(openPlace, slideTimeout));
+    EXPECT_TRUE(app.running());
+    EXPECT_FALSE(readTextFile(handlerCalls())) << "the entry went to xdg-open";
 }
 
 } // namespace

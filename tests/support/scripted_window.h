@@ -66,6 +66,7 @@ public:
         log.push_back(describe("drop", x, y) + " " + path);
     }
     void captureLost() override { log.push_back("capture lost"); }
+    void launchStarted() override { log.push_back("started"); }
     void launchFailed(const std::string& reason) override { log.push_back("failed " + reason); }
     void anotherStart() override { log.push_back("another start"); }
 

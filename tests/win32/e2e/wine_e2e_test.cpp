@@ -316,6 +316,28 @@ TEST_F(Slots, ALeftClickStartsTheFileThroughTheShellInItsOwnFolder) {
     EXPECT_TRUE(waitForGeometry(closedAtStoredPlace));
 }
 
+// The shell refuses a file it cannot run on the launch's own thread: the box comes, and the strip
+// stays open under it and after it.
+TEST_F(Slots, AFileTheShellCannotStartShowsABoxAndTheStripStaysOpen) {
+    writeTextFile(app.folder() / "garbled.xyz", "not a program");
+    startWith(positionFile(closedAtStoredPlace.top, closedAtStoredPlace.left),
+              slotList({{3, {windowsPath(app.folder() / "garbled.xyz"), "garbled"}}}));
+    ASSERT_TRUE(waitForMainWindow(closedAtStoredPlace));
+    ASSERT_TRUE(openStrip());
+    const Geometry open{closedAtStoredPlace.left, closedAtStoredPlace.top - 300, 244, 323};
+
+    clickSlot(3, Button::left);
+    ASSERT_TRUE(waitUntil([&] { return !otherWindows().empty(); }, windowTimeout))
+        << "no error box; " << app.describeWindows();
+    EXPECT_TRUE(waitForGeometry(open));
+    x().focus(otherWindows().front());
+    x().tapKey(XK_Return);
+    ASSERT_TRUE(waitUntil([&] { return otherWindows().empty(); }, windowTimeout))
+        << "the box did not close; " << app.describeWindows();
+    std::this_thread::sleep_for(500ms);
+    EXPECT_TRUE(waitForGeometry(open)) << "the strip closed after the failure";
+}
+
 // A left press holds the pointer for its slot: the release far outside the window still reaches
 // the slot, which then starts its file.
 TEST_F(Slots, ALeftReleaseOutsideTheWindowStillLaunchesThePressedSlot) {
