@@ -34,6 +34,7 @@ public:
     void tick() override;
     void fileDropped(int x, int y, const std::string& path) override;
     void captureLost() override;
+    void pointerLeft() override;
     void launchFailed(const std::string& reason) override;
     void anotherStart() override;
 
@@ -74,6 +75,15 @@ private:
     ElementIndex toggle_;
     bool activated_ = false;
     bool ticking_ = false; // what the desktop was last told
+    // Handlers and boxes under way: events that arrive meanwhile come from a modal loop.
+    int handlersRunning_ = 0;
+    struct Running {
+        explicit Running(int& count) : count_(count) { ++count_; }
+        ~Running() { --count_; }
+        Running(const Running&) = delete;
+        Running& operator=(const Running&) = delete;
+        int& count_;
+    };
 
     Frame frame_;
     std::uint64_t presentedRevision_ = 0;

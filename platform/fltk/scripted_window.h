@@ -45,6 +45,7 @@ public:
     std::function<void()> whileStepRuns;
     std::vector<std::string> log;
     std::vector<int> keys; // the codes of the key downs, in order
+    int leaves = 0;        // pointerLeft events
 
     void activate() override {
         log.push_back("activate");
@@ -66,6 +67,8 @@ public:
         log.push_back(describe("drop", x, y) + " " + path);
     }
     void captureLost() override { log.push_back("capture lost"); }
+    // Counted apart from the log: a real pointer crosses the window's edge whenever it will.
+    void pointerLeft() override { ++leaves; }
     void launchFailed(const std::string& reason) override { log.push_back("failed " + reason); }
     void anotherStart() override { log.push_back("another start"); }
 
