@@ -163,15 +163,20 @@ TEST(Win32Window, DeliversTheActivationFirstThenTheInputAndEndsWhenClosed) {
     EXPECT_EQ(recorder.ticks, 3);
 }
 
-// A move over the window asks Windows to say when the pointer has left it; the pointer is
-// elsewhere, so the leave follows.
+// A move over the window asks Windows to say when the pointer has left it: once the pointer
+// goes elsewhere (here at a right press), the leave follows.
 TEST(Win32Window, ThePointerLeavingTheWindowIsDelivered) {
     Win32Desktop desktop(testTitle);
     desktop.setGeometry({40, 50, 26, 23});
     const HWND window = FindWindowA("TForm1", testTitle);
-    SetCursorPos(600, 600);
+    SetCursorPos(45, 55);
     PostMessageA(window, WM_MOUSEMOVE, 0, point(5, 5));
+    PostMessageA(window, WM_RBUTTONDOWN, MK_RBUTTON, point(5, 5));
     Recorder recorder(window);
+    recorder.onDown = [&](MouseButton) {
+        EXPECT_EQ(recorder.leaves, 0) << "left while the pointer was still over the window";
+        SetCursorPos(600, 600);
+    };
     recorder.closingTick = 10;
     EXPECT_EQ(play(desktop, recorder), 0);
     EXPECT_EQ(recorder.leaves, 1);
