@@ -14,8 +14,8 @@ std::string errorBoxText(const std::string& message) {
 
 TForm1::TForm1(WindowPort& window, SystemPort& system)
     : window_(window), storedFiles_(system), strip_(window, system, scene_),
-      slots_(window, system, scene_, storedFiles_, slotRecords_), glyphs_(scene_), tip_(window),
-      toggle_(scene_.find("ProcBMP")) {
+      slots_(window, system, scene_, storedFiles_, slotRecords_), glyphs_(scene_),
+      tip_(window, system.pathSeparator()), toggle_(scene_.find("ProcBMP")) {
     window_.setGeometry(creationGeometry);
 }
 
@@ -85,22 +85,21 @@ void TForm1::mouseMove(int x, int y) {
     });
 }
 
-// The tip goes beside the open strip, level with the slot's button, so that it never covers the
-// strip; its top-left is at the button's top, a few pixels right of the widest window.
+// The tip goes beside the open strip, level with the slot's button (slot_tip.h).
 void TForm1::followWithTip(ElementIndex underPointer) {
-    constexpr int gap = 4;
     const int slot = slots_.slotOfButton(underPointer);
     if (slot < 0) {
-        tip_.pointerOver(slot, {}, {});
+        tip_.pointerOver(slot, {}, 0);
         return;
     }
     const Element& button = scene_.element(underPointer);
-    const WindowGeometry window = window_.geometry();
-    const int scale = window_.scale();
-    const Place at{
-        saturatingAdd(window.left, shape::openWidth * scale + gap),
-        saturatingAdd(window.top, (scene_.element(button.parent).top + button.top) * scale)};
-    tip_.pointerOver(slot, slotRecords_[slot].path, at);
+    tip_.pointerOver(slot, slotRecords_[slot].path, scene_.element(button.parent).top + button.top);
+}
+
+// Only a move onto a slot shows a tip again.
+void TForm1::pointerLeft() {
+    tip_.pointerOver(-1, {}, 0);
+    askForTicksAsNeeded();
 }
 
 void TForm1::mouseUp(int x, int y, MouseButton button) {
@@ -146,11 +145,14 @@ void TForm1::afterLaunch(SlotRelease release) {
         closeWhenStarted_ = true;
 }
 
-// The tip stays only while the strip is open; it goes as soon as the strip starts to close.
+// The tip stays only while the strip is open; it goes as soon as the strip starts to close. A tick
+// that comes while a handler runs comes from under a box or dialog that handler opened: no tip
+// shows over it.
 void TForm1::tick() {
-    runHandler([this] {
+    const bool boxUp = handlersRunning_ > 0;
+    runHandler([this, boxUp] {
         strip_.cyberTimer();
-        if (strip_.panelOpen() == PanelOpen::open)
+        if (strip_.panelOpen() == PanelOpen::open && !boxUp)
             tip_.tick();
         else
             tip_.hide();
@@ -240,6 +242,7 @@ void TForm1::exitProgram() {
 // stays, and the program goes on after the box. Any other exception is a fault of the program
 // and is not caught.
 template <class Handler> void TForm1::runHandler(Handler&& handler) {
+    const Running running(handlersRunning_);
     try {
         handler();
     } catch (const FileError& error) {
@@ -255,6 +258,8 @@ template <class Handler> void TForm1::runHandler(Handler&& handler) {
 
 // A slide that the handler started goes on under the box.
 void TForm1::showErrorBox(const std::string& message) {
+    const Running running(handlersRunning_);
+    tip_.hide();
     presentIfChanged();
     askForTicksAsNeeded();
     window_.showError(errorBoxText(message));

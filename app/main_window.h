@@ -35,6 +35,7 @@ public:
     void fileDropped(int x, int y, const std::string& path) override;
     void captureLost() override;
     void launchStarted() override;
+    void pointerLeft() override;
     void launchFailed(const std::string& reason) override;
     void anotherStart() override;
 
@@ -79,6 +80,15 @@ private:
     // A launch was left pending while the strip was open, and the strip has stayed open since:
     // its start closes the strip.
     bool closeWhenStarted_ = false;
+    // Handlers and boxes under way: events that arrive meanwhile come from a modal loop.
+    int handlersRunning_ = 0;
+    struct Running {
+        explicit Running(int& count) : count_(count) { ++count_; }
+        ~Running() { --count_; }
+        Running(const Running&) = delete;
+        Running& operator=(const Running&) = delete;
+        int& count_;
+    };
 
     Frame frame_;
     std::uint64_t presentedRevision_ = 0;

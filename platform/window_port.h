@@ -34,6 +34,14 @@ struct ScreenRect {
     friend bool operator==(const ScreenRect&, const ScreenRect&) = default;
 };
 
+// A width and a height in screen pixels.
+struct PixelSize {
+    int width = 0;
+    int height = 0;
+
+    friend bool operator==(const PixelSize&, const PixelSize&) = default;
+};
+
 // Moves a coordinate without overflowing: positions read from a file may lie at the 32-bit ends.
 inline int saturatingAdd(int coordinate, int delta) {
     const long long sum = static_cast<long long>(coordinate) + delta;
@@ -73,9 +81,13 @@ public:
     // Returns the chosen path, or nothing when the user cancels. The name need not exist yet.
     virtual std::optional<std::string> chooseFile(const std::string& initialName) = 0;
     // A small note beside the window with its top-left corner at the place, above every other
-    // window and taking no input; a new note replaces the old one.
+    // window and taking no input; a new note replaces the old one. It shows at the size tipSize
+    // gives for the text, all of it, wherever that puts it: the caller keeps it on the screen.
     virtual void showTip(const std::string& text, Place at) = 0;
     virtual void hideTip() = 0;
+    // The size of the note that would show this text, border and padding included, in the font
+    // and at the density of the window's monitor.
+    virtual PixelSize tipSize(const std::string& text) = 0;
 
     // Whether the program needs the 100 ms tick: only while something moves. A window that is
     // not asked for it lets the program sleep; asked again, it ticks on the grid of
@@ -105,6 +117,8 @@ public:
     virtual void fileDropped(int x, int y, const std::string& path) = 0;
     // Another window took the pointer away while a button was held: no release will come.
     virtual void captureLost() = 0;
+    // The pointer left the window (or another window came between it and the pointer).
+    virtual void pointerLeft() = 0;
     // The program was started again for the same stored files while this copy runs: the backend
     // has brought the window forward with the keyboard focus, and no modal box is up.
     virtual void anotherStart() = 0;

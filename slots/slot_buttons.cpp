@@ -18,9 +18,10 @@ std::string pressedPicture(int slot) {
 }
 
 // The slot list file keeps one path a line, and its reader drops lone CRs and stops a value at
-// byte 26, so such a path could not be read back as it was chosen.
+// byte 26, so such a path could not be read back as it was chosen; no system takes a NUL byte in
+// a path, so such a path names no file at all.
 bool storable(std::string_view path) {
-    return path.find_first_of("\r\n\x1a") == path.npos;
+    return path.find_first_of(std::string_view("\r\n\x1a\0", 4)) == path.npos;
 }
 
 } // namespace
@@ -106,7 +107,8 @@ void SlotButtons::assignDropped(int slot, std::string path) {
 
 void SlotButtons::assignPath(int slot, std::string path) {
     if (!storable(path))
-        throw SlotError("A path with a line break or a Ctrl-Z byte cannot be kept in a slot");
+        throw SlotError(
+            "A path with a line break, a NUL byte or a Ctrl-Z byte cannot be kept in a slot");
     dialogFileName_ = path;
     SlotRecord& record = records_[slot];
     record.path = std::move(path);

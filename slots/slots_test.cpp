@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 namespace dravix {
 namespace {
 
@@ -162,15 +164,22 @@ TEST_F(SlotButtonsTest, CancelledDialogChangesNothingAndWritesNothing) {
     EXPECT_EQ(desktop.files()[slotListPath], before);
 }
 
+// From the dialog or from a drop alike.
 TEST_F(SlotButtonsTest, PathThatCannotBeStoredIsRefusedWithAClearError) {
     const std::string before = desktop.files()[slotListPath];
-    for (const char* path : {"/tmp/evil\nname", "/tmp/cr\rname", "/tmp/eof\x1aname"}) {
-        desktop.queueDialogAnswer(std::string(path));
+    const std::string paths[] = {"/tmp/evil\nname", "/tmp/cr\rname", "/tmp/eof\x1aname",
+                                 std::string("/tmp/nul\0name", 13)};
+    for (const std::string& path : paths) {
+        desktop.queueDialogAnswer(path);
         click("kn4", MouseButton::right);
+        const Point slot = centreOf("kn4");
+        form->fileDropped(slot.x, slot.y, path);
     }
-    ASSERT_EQ(desktop.errors().size(), 3u);
-    EXPECT_EQ(desktop.errors()[0],
-              "A path with a line break or a Ctrl-Z byte cannot be kept in a slot.");
+    ASSERT_EQ(desktop.errors().size(), 2 * std::size(paths));
+    for (const std::string& error : desktop.errors())
+        EXPECT_EQ(
+            error,
+            "A path with a line break, a NUL byte or a Ctrl-Z byte cannot be kept in a slot.");
     EXPECT_EQ(form->slotRecords()[4].path, "/home/me/tools/my.tool.sh");
     EXPECT_EQ(desktop.files()[slotListPath], before);
 }
@@ -359,6 +368,96 @@ TEST_F(SlotButtonsTest, Resting0Point7SecondsOnASlotShowsItsFullPathBesideTheStr
     release("kn4"); // launches, and the strip starts to close
     tickTimes(10);
     EXPECT_FALSE(desktop.tip());
+}
+
+// Wherever the strip rests and however long the path, the tip lies whole on the work area beside
+// the strip with its file name; it goes when the pointer leaves and stays away under a box or the
+// dialog. The fake's font is 7 pixels a character with 4 pixels on each side.
+TEST_F(SlotButtonsTest, TheTipIsWholeOnTheWorkAreaBesideTheStripAndGoesWhenItShould) {
+    const std::string folders = "/home/me/" + std::string(600, 'd') + "/";
+    std::string accents; // two bytes a character
+    for (int i = 0; i < 300; ++i)
+        accents += "\xc3\xa9";
+    enum class Then { rests, leaves, boxComes, dialogComes };
+    constexpr int middle = 196, rightEdge = 1280 - 244;
+    const struct {
+        const char* what;
+        int left; // the toggle's Left
+        std::string path;
+        Then then;
+        bool onTheRight;
+        std::string keeps; // the end of the path the tip keeps
+        int room;          // for a shortened path, the width it must fill but for a character
+    } cases[] = {
+        {"short", middle, "/home/me/notes.txt", Then::rests, true, "/home/me/notes.txt", 0},
+        {"long folders", middle, folders + "notes.txt", Then::rests, true, "/notes.txt", 836},
+        {"at the right edge", rightEdge, "/home/me/notes.txt", Then::rests, false, "", 0},
+        {"long, at the right edge", rightEdge, folders + "n.txt", Then::rests, false, "/n.txt",
+         1032},
+        {"a name longer than the screen", middle, "/a/" + std::string(400, 'n') + ".txt",
+         Then::rests, true, ".txt", 836},
+        {"accented folders", middle, "/" + accents + "/x.txt", Then::rests, true, "/x.txt", 836},
+        {"the pointer leaves", middle, "/home/me/notes.txt", Then::leaves, true, "", 0},
+        {"a box comes", middle, "/home/me/notes.txt", Then::boxComes, true, "", 0},
+        {"the dialog comes", middle, "/home/me/notes.txt", Then::dialogComes, true, "", 0},
+    };
+    for (const auto& row : cases) {
+        SCOPED_TRACE(row.what);
+        desktop.startNewProcess();
+        start(slotListWith(4, row.path, "x"), "532\r\n" + std::to_string(row.left) + "\r\n");
+        openStrip();
+        hover("kn4");
+        tickTimes(SlotTip::restTicks);
+        ASSERT_TRUE(desktop.tip());
+        const FakeWindow::Tip tip = *desktop.tip();
+        const PixelSize size = desktop.tipSize(tip.text);
+        const WindowGeometry strip = desktop.geometry();
+        EXPECT_GE(tip.at.left, 0);
+        EXPECT_GE(tip.at.top, 0);
+        EXPECT_LE(tip.at.left + size.width, 1280);
+        EXPECT_LE(tip.at.top + size.height, 1024);
+        if (row.onTheRight)
+            EXPECT_GE(tip.at.left, strip.left + strip.width);
+        else
+            EXPECT_LE(tip.at.left + size.width, strip.left);
+        EXPECT_TRUE(tip.text.ends_with(row.keeps)) << tip.text;
+        if (row.room == 0) {
+            EXPECT_EQ(tip.text, row.path);
+        } else {
+            EXPECT_NE(tip.text.find("..."), std::string::npos) << tip.text;
+            EXPECT_GT(size.width, row.room - FakeWindow::tipCharacterWidth) << tip.text;
+        }
+        EXPECT_EQ(std::count(tip.text.begin(), tip.text.end(), '\xc3'),
+                  std::count(tip.text.begin(), tip.text.end(), '\xa9'))
+            << "a character cut in two";
+
+        bool tipUnderModal = false;
+        desktop.setWhileModal([&] {
+            tickTimes(2 * SlotTip::restTicks);
+            tipUnderModal = desktop.tip().has_value();
+        });
+        switch (row.then) {
+        case Then::rests:
+            continue;
+        case Then::leaves:
+            form->pointerLeft();
+            EXPECT_FALSE(desktop.tip());
+            tickTimes(2 * SlotTip::restTicks);
+            break;
+        case Then::boxComes:
+            form->launchFailed("/home/me/notes.txt: Bad EXE format");
+            EXPECT_EQ(desktop.errors().size(), 1u);
+            break;
+        case Then::dialogComes:
+            desktop.queueDialogAnswer(std::nullopt);
+            click("kn4", MouseButton::right);
+            EXPECT_EQ(desktop.dialogInitialNames().size(), 1u);
+            break;
+        }
+        desktop.setWhileModal({});
+        EXPECT_FALSE(tipUnderModal);
+        EXPECT_FALSE(desktop.tip());
+    }
 }
 
 } // namespace

@@ -80,18 +80,20 @@ PositionText positionTextOf(Place place) {
     return {std::to_string(place.top), std::to_string(place.left)};
 }
 
-const std::string& StoredFiles::folder() {
-    if (folder_)
-        return *folder_;
-    std::string besideProgram = executableFolder(system_);
-    const bool holdsAFile = system_.exists(besideProgram + std::string(slotListFileName)) ||
-                            system_.exists(besideProgram + std::string(positionFileName));
+std::string storedFilesFolder(const SystemPort& system) {
+    std::string besideProgram = executableFolder(system);
+    const bool holdsAFile = system.exists(besideProgram + std::string(slotListFileName)) ||
+                            system.exists(besideProgram + std::string(positionFileName));
     // An empty folder is the working folder, as the bare name of the executable says.
     const std::string probed = besideProgram.empty() ? std::string(".") : besideProgram;
-    if (holdsAFile || system_.folderWritable(probed))
-        folder_ = std::move(besideProgram);
-    else
-        folder_ = system_.userSettingsFolder();
+    if (holdsAFile || system.folderWritable(probed))
+        return besideProgram;
+    return system.userSettingsFolder();
+}
+
+const std::string& StoredFiles::folder() {
+    if (!folder_)
+        folder_ = storedFilesFolder(system_);
     return *folder_;
 }
 

@@ -45,15 +45,18 @@ PositionText positionTextOf(Place place);
 // A value too large for 32 bits is clamped to the nearest 32-bit value.
 std::int32_t convertNumber(std::string_view text);
 
-// The slot list file and the position file, both in the executable's folder.
+// The folder of both stored files: beside the executable when that folder already holds either
+// file or the user may write in it, so that a portable copy keeps its files with it; otherwise
+// the user's own settings folder, so that an installed program keeps them for each user. Asks the
+// system only, so the program can claim the folder before it makes its window.
+std::string storedFilesFolder(const SystemPort& system);
+
+// The slot list file and the position file, both in the folder storedFilesFolder names.
 class StoredFiles {
 public:
     explicit StoredFiles(SystemPort& system) : system_(system), listFile_(system) {}
 
-    // The folder of both files: beside the executable when that folder already holds either file
-    // or the user may write in it, so that a portable copy keeps its files with it; otherwise
-    // the user's own settings folder, so that an installed program keeps them for each user.
-    // Chosen at the first use and kept for the run.
+    // storedFilesFolder, chosen at the first use and kept for the run.
     const std::string& folder();
 
     // Twenty lines, path before name, slot by slot, reading one line ahead. Every byte is kept,

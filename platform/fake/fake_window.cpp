@@ -28,6 +28,13 @@ void FakeWindow::present(const Frame& frame) {
     ++frameCount_;
 }
 
+PixelSize FakeWindow::tipSize(const std::string& text) {
+    int characters = 0;
+    for (const char byte : text)
+        characters += (static_cast<unsigned char>(byte) & 0xC0) != 0x80;
+    return {characters * tipCharacterWidth + 2 * tipPadding, tipHeight};
+}
+
 void FakeWindow::showError(const std::string& text) {
     errors_.push_back(text);
     runWhileModal();

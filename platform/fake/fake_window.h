@@ -4,7 +4,7 @@
 //   [X] window geometry, recorded on every change      [X] frames, kept and countable
 //   [X] error boxes, recorded                          [X] open-file dialog, scripted answers
 //   [X] monitors and panels, set by the test           [X] window-manager moves, on request
-//   [X] tips, the one shown kept                       [X] exit, recorded
+//   [X] tips, the one shown kept, a fixed-width font   [X] exit, recorded
 //   [X] the tick asked for, recorded                   [ ] real timer: a test calls tick() itself
 
 #include "platform/monitors.h"
@@ -30,6 +30,11 @@ public:
     std::optional<std::string> chooseFile(const std::string& initialName) override;
     void showTip(const std::string& text, Place at) override { tip_ = Tip{text, at}; }
     void hideTip() override { tip_.reset(); }
+    // tipCharacterWidth pixels a character (a UTF-8 code point) and tipPadding on each side.
+    PixelSize tipSize(const std::string& text) override;
+    static constexpr int tipCharacterWidth = 7;
+    static constexpr int tipPadding = 4;
+    static constexpr int tipHeight = 19;
 
     void setTicking(bool ticking) override { ticking_ = ticking; }
     void exitProcess(int status) override;

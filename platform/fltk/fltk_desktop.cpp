@@ -32,6 +32,7 @@
 #include <algorithm>
 #include <cassert>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <functional>
 #include <string_view>
@@ -138,6 +139,8 @@ public:
             tip_->hide();
     }
 
+    PixelSize tipSize(const std::string& text) const { return TipWindow::sizeFor(text, scale_); }
+
     // Fl::run goes on while any window is shown, so the tip goes with the strip.
     void hide() override {
         hideTip();
@@ -210,8 +213,11 @@ public:
                                  programPixel(at.top - y(), scale_), *path);
             return 1;
         }
-        case FL_ENTER:
         case FL_LEAVE:
+            if (inputTaken_)
+                events_->pointerLeft();
+            return 1;
+        case FL_ENTER:
         case FL_FOCUS:
         case FL_UNFOCUS:
             // Taking these keeps moves and keys coming here rather than being offered around.
@@ -374,11 +380,30 @@ FltkDesktop::~FltkDesktop() {
     Fl::remove_timeout(onTick, this);
 }
 
-bool FltkDesktop::claimFolder() {
-    const std::string executable = posix::executablePath();
-    const std::string folder = executable.substr(0, executable.find_last_of('/') + 1);
-    claim_ = std::make_unique<FolderClaim>(fl_display, folder);
-    return claim_->held();
+FltkDesktop::Claim FltkDesktop::claimFolder(const std::string& folder) {
+    // Every spelling of one folder (through a link, say) is one claim; a folder that does not
+    // exist yet is claimed as named.
+    std::string name = folder;
+    if (char* real = ::realpath(folder.empty() ? "." : folder.c_str(), nullptr)) {
+        name = real;
+        std::free(real);
+        if (!name.ends_with('/'))
+            name += '/';
+    }
+    claim_ = std::make_unique<FolderClaim>(fl_display, name);
+    switch (claim_->outcome()) {
+    case FolderClaim::Outcome::held:
+        return Claim::held;
+    case FolderClaim::Outcome::gaveWay:
+        return Claim::gaveWay;
+    case FolderClaim::Outcome::foreign:
+        break;
+    }
+    std::fprintf(stderr,
+                 "dravix: the X selection %s is owned by window 0x%lx, which is no Dravix strip; "
+                 "not starting beside it\n",
+                 claim_->selectionName().c_str(), static_cast<unsigned long>(claim_->holder()));
+    return Claim::foreign;
 }
 
 int FltkDesktop::run(WindowEvents& events) {
@@ -642,6 +667,10 @@ void FltkDesktop::showTip(const std::string& text, Place at) {
 
 void FltkDesktop::hideTip() {
     window_->hideTip();
+}
+
+PixelSize FltkDesktop::tipSize(const std::string& text) {
+    return window_->tipSize(text);
 }
 
 void FltkDesktop::exitProcess(int status) {

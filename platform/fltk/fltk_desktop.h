@@ -52,9 +52,8 @@
 //      of the text/uri-list, percent-decoded, at the last position report in window coordinates;
 //      refused behind a modal window
 //  [X] path tip: an override-redirect window in FLTK's tooltip look that lets the pointer through
-//      (an empty input shape), gone with the strip, never shown over a dialog
-//  [ ] a tip that would reach past the screen's right or bottom edge is moved onto the screen
-//      (by FLTK, when it is first shown), so it may cover part of the strip
+//      (an empty input shape), gone with the strip, never shown over a dialog; its size measured
+//      in that font for the core, which places it; the pointer leaving the strip is delivered
 //  [X] capture loss, delivered once before any later input, the held buttons' later releases
 //      dropped: a dialog opening or a pointer grab of ours (a pop-up menu) while a button is held
 //      on the strip, or a second press of a button whose release went elsewhere; no other client
@@ -63,8 +62,9 @@
 //      press
 //  [X] the X input method (compose sequences, input servers) opens with the first file dialog,
 //      the only window with a text field, instead of at start-up
-//  [X] one strip per folder: a second start from the folder brings the running strip (or its
-//      box or dialog) to the front and ends before it reads anything
+//  [X] one strip per stored files: a second start for the same folder of stored files (the
+//      folder's real path) brings the running strip (or its box or dialog) to the front and ends
+//      before it reads anything; a claim owned by another client is said on stderr, status 1
 //  [X] closing by the window manager ends the event loop; Escape does not close the window
 //  [X] exit at once with a status
 //  [X] writes no toolkit preference files
@@ -102,10 +102,13 @@ public:
     FltkDesktop(const FltkDesktop&) = delete;
     FltkDesktop& operator=(const FltkDesktop&) = delete;
 
-    // One strip per folder: claims the folder of the executable for this process and returns
-    // true, or, when a running copy holds it, asks that copy to come to the front and returns
-    // false; the caller then ends without reading or writing anything. Call before run().
-    bool claimFolder();
+    // One strip per stored files: claims the folder that holds them for this process (held), or,
+    // when a running strip holds it, asks that strip to come to the front (gaveWay); the caller
+    // then ends without reading or writing anything. When the claim is owned by a client that is
+    // no strip for the folder (foreign), one line on stderr says so, and the caller ends with a
+    // failure rather than run beside whatever writes there. Call before run().
+    enum class Claim { held, gaveWay, foreign };
+    Claim claimFolder(const std::string& folder);
 
     // Where posix::PosixSystem hands the launches it leaves pending.
     posix::LaunchWatch launchWatch();
@@ -125,6 +128,7 @@ public:
     std::optional<std::string> chooseFile(const std::string& initialName) override;
     void showTip(const std::string& text, Place at) override;
     void hideTip() override;
+    PixelSize tipSize(const std::string& text) override;
 
     // An FLTK timeout runs only while the program asks for the tick.
     void setTicking(bool ticking) override;

@@ -57,6 +57,9 @@ std::optional<std::string> localPathOf(std::string_view uri) {
     if (!uri.starts_with('/'))
         return std::nullopt;
     std::string path;
+    // A NUL byte, raw or as %00, can be in no path.
+    if (uri.find('\0') != std::string_view::npos)
+        return std::nullopt;
     for (std::size_t i = 0; i < uri.size(); ++i) {
         if (uri[i] != '%') {
             path += uri[i];
@@ -64,7 +67,7 @@ std::optional<std::string> localPathOf(std::string_view uri) {
         }
         const int high = i + 2 < uri.size() ? hexDigit(uri[i + 1]) : -1;
         const int low = i + 2 < uri.size() ? hexDigit(uri[i + 2]) : -1;
-        // A broken escape says the sender meant something else; %00 can be no path.
+        // A broken escape says the sender meant something else.
         if (high < 0 || low < 0 || (high == 0 && low == 0))
             return std::nullopt;
         path += static_cast<char>(high * 16 + low);

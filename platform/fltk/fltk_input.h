@@ -26,7 +26,8 @@ std::optional<MouseButton> mouseButtonFromFltk(int fltkButton);
 
 // The local path of the first file in a dropped text/uri-list (one URI a line, lines starting
 // with # ignored): the first file: URI whose host is empty or localhost, percent-decoded. Other
-// schemes, other hosts and malformed escapes are passed over; nothing when no line is a file.
+// schemes, other hosts, malformed escapes and NUL bytes (raw or %00) are passed over; nothing
+// when no line is a file.
 std::optional<std::string> firstDroppedFile(std::string_view uriList);
 
 } // namespace dravix::fltk

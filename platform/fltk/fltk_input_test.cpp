@@ -67,7 +67,7 @@ TEST(MouseButtons, FltkOrderBecomesLeftRightMiddle) {
 // schemes or files of other machines first.
 TEST(DroppedFiles, TheFirstLocalFileOfTheListIsDecodedOnce) {
     const struct {
-        const char* list;
+        std::string list;
         std::optional<std::string> path;
     } cases[] = {
         {"file:///home/me/My%20Notes%2541.txt\r\n", "/home/me/My Notes%41.txt"},
@@ -77,6 +77,8 @@ TEST(DroppedFiles, TheFirstLocalFileOfTheListIsDecodedOnce) {
         {"file:/one/slash", "/one/slash"},
         {"file://server/share/x\r\nfile:///mine\r\n", "/mine"},
         {"file:///bad%2\r\nfile:///bad%zz\r\nfile:///nul%00\r\nfile:///good", "/good"},
+        {std::string("file:///raw\0nul\r\nfile:///after", 30), "/after"},
+        {std::string("file:///raw\0nul", 15), std::nullopt},
         {"file://server/share/x", std::nullopt},
         {"relative/path\r\n", std::nullopt},
         {"", std::nullopt},

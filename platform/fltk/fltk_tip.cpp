@@ -53,13 +53,17 @@ void TipWindow::useFont() const {
     fl_font(Fl_Tooltip::font(), Fl_Tooltip::size() * scale_);
 }
 
+PixelSize TipWindow::sizeFor(const std::string& text, int scale) {
+    fl_font(Fl_Tooltip::font(), Fl_Tooltip::size() * scale);
+    const int width =
+        static_cast<int>(std::ceil(fl_width(text.c_str(), static_cast<int>(text.size()))));
+    return {width + 2 * horizontalPadding * scale, fl_height() + 2 * verticalPadding * scale};
+}
+
 void TipWindow::showText(const std::string& text, Place at) {
     text_ = text;
-    useFont();
-    const int width =
-        static_cast<int>(std::ceil(fl_width(text_.c_str(), static_cast<int>(text_.size()))));
-    resize(at.left, at.top, width + 2 * horizontalPadding * scale_,
-           fl_height() + 2 * verticalPadding * scale_);
+    const PixelSize size = sizeFor(text_, scale_);
+    resize(at.left, at.top, size.width, size.height);
     if (shown()) {
         redraw();
         return;

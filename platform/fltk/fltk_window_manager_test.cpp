@@ -19,6 +19,8 @@
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <optional>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -294,19 +296,27 @@ TEST(FltkWindowManager, PointerAndPlaceStayTrueWhileTheWindowMoves) {
     EXPECT_TRUE(window.finished());
 }
 
-// The exit code of a start of the second-start program from `folder`, as waitpid tells it.
-std::optional<int> secondStartFrom(const fs::path& folder) {
+// The exit code of a start of the second-start program from `folder`, as waitpid tells it; what
+// it wrote to stderr goes to `errors` when given.
+std::optional<int> secondStartFrom(const fs::path& folder, const fs::path& errors = {}) {
     dravix::x11test::ProcessOptions options;
     options.argv = {(folder / fs::path(DRAVIX_SECOND_START).filename()).string()};
+    if (!errors.empty())
+        options.errors.path = errors.string();
     ChildProcess start(options);
     return start.waitForExit(std::chrono::seconds(10));
+}
+
+int exitCodeOf(const std::optional<int>& status) {
+    return status && WIFEXITED(*status) ? WEXITSTATUS(*status) : -1;
 }
 
 TEST(FltkWindowManager, ASecondStartFromTheFolderBringsTheStripForwardAndEnds) {
     Display* const x = probe();
     const Window root = DefaultRootWindow(x);
     FltkDesktop desktop("Dravix");
-    ASSERT_TRUE(desktop.claimFolder());
+    ASSERT_EQ(desktop.claimFolder(fs::path(DRAVIX_SECOND_START).parent_path().string() + "/"),
+              FltkDesktop::Claim::held);
     desktop.setGeometry({100, 100, 26, 23});
     XSetWindowAttributes overlay{};
     overlay.override_redirect = True;
@@ -362,6 +372,49 @@ TEST(FltkWindowManager, ASecondStartFromTheFolderBringsTheStripForwardAndEnds) {
     EXPECT_TRUE(elsewhere && WIFEXITED(*elsewhere) && WEXITSTATUS(*elsewhere) == 1)
         << "a start from another folder did not get that folder";
     fs::remove_all(other);
+}
+
+// Whoever owns the claim's selection must show itself as the strip of that very folder; anything
+// else ends the start with a failure and a line that says why, never silently.
+TEST(FltkWindowManager, AClaimOwnedByAnotherClientEndsTheStartWithAMessage) {
+    Display* const x = probe();
+    char pattern[] = "/tmp/dravix-foreign-claim-XXXXXX";
+    ASSERT_NE(::mkdtemp(pattern), nullptr);
+    const fs::path folder = fs::canonical(pattern);
+    fs::copy_file(DRAVIX_SECOND_START, folder / fs::path(DRAVIX_SECOND_START).filename());
+    const std::string name = folder.string() + "/";
+    const struct {
+        const char* owner;
+        std::optional<std::string> claimed; // the owner's _DRAVIX_CLAIM, when it has one
+        int exitCode;
+    } cases[] = {
+        {"a client without the claim's property", std::nullopt, 2},
+        {"the strip of another folder", "/tmp/elsewhere/", 2},
+        {"a strip for this folder", name, 0},
+    };
+    for (const auto& owner : cases) {
+        const Window window = XCreateSimpleWindow(x, DefaultRootWindow(x), 0, 0, 1, 1, 0, 0, 0);
+        if (owner.claimed)
+            XChangeProperty(x, window, atom("_DRAVIX_CLAIM"), XA_STRING, 8, PropModeReplace,
+                            reinterpret_cast<const unsigned char*>(owner.claimed->data()),
+                            static_cast<int>(owner.claimed->size()));
+        XSetSelectionOwner(x, atom(("_DRAVIX_FOLDER_" + name).c_str()), window, CurrentTime);
+        XSync(x, False);
+        const fs::path errors = folder / "errors.txt";
+        EXPECT_EQ(exitCodeOf(secondStartFrom(folder, errors)), owner.exitCode) << owner.owner;
+        std::ifstream said(errors);
+        const std::string text((std::istreambuf_iterator<char>(said)),
+                               std::istreambuf_iterator<char>());
+        if (owner.exitCode != 0) {
+            EXPECT_NE(text.find("is no Dravix strip"), std::string::npos) << owner.owner << text;
+            EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 1) << text;
+        } else {
+            EXPECT_EQ(text, "") << owner.owner;
+        }
+        XDestroyWindow(x, window);
+        XSync(x, False);
+    }
+    fs::remove_all(folder);
 }
 
 TEST(FltkWindowManager, WorkAreaLeavesOutTheStrutsOfThePanelsTheManagerLists) {

@@ -1,10 +1,12 @@
 #pragma once
 
-// One strip per folder on a display: the stored files beside the executable belong to one running
-// copy. The copy that runs from a folder owns an X selection named after the folder; the server
-// gives a selection to one client at a time and frees it when that client goes, however it goes,
-// so no file marks the claim and none is left behind by a crash. A later start from the same
-// folder finds the owner, asks it to come to the front and ends.
+// One strip per stored files on a display: the folder that holds the stored files belongs to one
+// running copy. The copy that runs for a folder owns an X selection named after the folder; the
+// server gives a selection to one client at a time and frees it when that client goes, however it
+// goes, so no file marks the claim and none is left behind by a crash. A later start for the same
+// folder finds the owner, asks it to come to the front and ends. The owner's window carries the
+// folder in a property of its own, by which a later start tells a strip from another client that
+// happens to own the selection.
 
 #include <X11/Xlib.h>
 
@@ -15,6 +17,12 @@ namespace dravix::fltk {
 
 class FolderClaim {
 public:
+    enum class Outcome {
+        held,    // this process holds the folder
+        gaveWay, // a running strip holds it and was asked to come to the front
+        foreign, // something that is no strip for this folder owns the selection
+    };
+
     // Claims the folder for this process, or, when another copy holds it, asks that copy to come
     // to the front (it gets the message even when it is busy: it reads it when it is next idle).
     FolderClaim(Display* display, const std::string& folder);
@@ -23,8 +31,12 @@ public:
     FolderClaim(const FolderClaim&) = delete;
     FolderClaim& operator=(const FolderClaim&) = delete;
 
-    // Whether this process holds the folder.
-    bool held() const { return held_; }
+    Outcome outcome() const { return outcome_; }
+    bool held() const { return outcome_ == Outcome::held; }
+    // The window that owned the selection when this process did not get it.
+    Window holder() const { return holder_; }
+    // The name of the selection, for messages.
+    const std::string& selectionName() const { return selectionName_; }
     // The window that owns the selection and gets the requests; every event on it is the claim's.
     Window window() const { return owner_; }
     // The X server time of the later start when the event is its request to come to the front.
@@ -32,9 +44,11 @@ public:
 
 private:
     Display* display_;
+    std::string selectionName_;
     Window owner_ = None;
+    Window holder_ = None;
     Atom frontMessage_ = None;
-    bool held_ = false;
+    Outcome outcome_ = Outcome::foreign;
 };
 
 } // namespace dravix::fltk

@@ -418,9 +418,21 @@ LRESULT Win32Desktop::handleMessage(HWND window, UINT message, WPARAM wParam, LP
         return 0;
     }
     case WM_MOUSEMOVE:
+        if (!trackingLeave_) {
+            TRACKMOUSEEVENT leave{};
+            leave.cbSize = sizeof leave;
+            leave.dwFlags = TME_LEAVE;
+            leave.hwndTrack = window;
+            trackingLeave_ = TrackMouseEvent(&leave) != FALSE;
+        }
         if (events_ != nullptr)
             events_->mouseMove(programPixel(GET_X_LPARAM(lParam), scale_),
                                programPixel(GET_Y_LPARAM(lParam), scale_));
+        return 0;
+    case WM_MOUSELEAVE:
+        trackingLeave_ = false;
+        if (events_ != nullptr)
+            events_->pointerLeft();
         return 0;
     case WM_KEYDOWN:
     case WM_SYSKEYDOWN:
@@ -607,13 +619,15 @@ std::optional<std::string> Win32Desktop::chooseFile(const std::string& initialNa
     return utf8FromWide(name.data());
 }
 
-void Win32Desktop::showTip(const std::string& text, Place at) {
+// The tip window with the font of the strip's DPI, made at the first use; nullptr when Windows
+// makes none.
+HWND Win32Desktop::ensureTip() {
     if (tip_ == nullptr) {
         // Owned by the strip: it goes with the strip and stays above it.
         tip_ = CreateWindowExW(tipExtendedStyle, tipClassName, L"", tipStyle, 0, 0, 1, 1, window_,
                                nullptr, GetModuleHandleA(nullptr), nullptr);
         if (tip_ == nullptr)
-            return;
+            return nullptr;
     }
     if (tipFontDpi_ != dpi_) {
         if (const HFONT font = tooltipFont(dpi_)) {
@@ -625,6 +639,19 @@ void Win32Desktop::showTip(const std::string& text, Place at) {
     }
     SetWindowLongPtrW(tip_, tipFontWord, reinterpret_cast<LONG_PTR>(tipFont_));
     SetWindowLongPtrW(tip_, tipDpiWord, static_cast<LONG_PTR>(dpi_));
+    return tip_;
+}
+
+PixelSize Win32Desktop::tipSize(const std::string& text) {
+    if (ensureTip() == nullptr)
+        return {};
+    const SIZE size = tipSizeFor(tip_, wideFromUtf8(text));
+    return {size.cx, size.cy};
+}
+
+void Win32Desktop::showTip(const std::string& text, Place at) {
+    if (ensureTip() == nullptr)
+        return;
     const std::wstring wide = wideFromUtf8(text);
     SetWindowTextW(tip_, wide.c_str());
     const SIZE size = tipSizeFor(tip_, wide);

@@ -29,9 +29,10 @@
 //  [X] modal error box (MessageBoxW): caption from the title, error icon, one OK button
 //  [X] modal open-file dialog (GetOpenFileNameW): filter "*.*", the given name filled in
 //  [X] the box and the dialog are owned by the strip: they stay above it and disable it
-//  [X] one strip per folder: a named mutex per executable folder; a second start from that
-//      folder brings the running strip (or its box or dialog) to the front and ends with status
-//      0 before it reads anything; copies in other folders run side by side
+//  [X] one strip per stored files: a named mutex per folder of stored files; a second start for
+//      that folder brings the running strip (or its box or dialog) to the front and ends with
+//      status 0 before it reads anything; copies with other folders run side by side; a mutex
+//      that no strip answers for is said in a box, and the start ends with status 1
 //  [ ] one folder reached by two names (a subst drive, a share and the drive mapped to it)
 //      counts as two folders
 //  [X] the answer to a launch that the system port left pending (Win32System, whose report is
@@ -42,7 +43,8 @@
 //  [X] a tip: a thin-bordered tool window in the system's tooltip colours and font (the status
 //      font, at the strip's DPI), sized to its text, owned by the strip, above every window, never
 //      active and transparent to the pointer; shown where asked, even where that runs off the
-//      screen
+//      screen; tipSize measures it for the core, which keeps it on the work area; the pointer
+//      leaving the strip is delivered (TrackMouseEvent)
 //  [X] every path and text in UTF-8, handed to the W functions as UTF-16, so that any name
 //      works whatever the ANSI code page; the manifest also declares UTF-8 as the process's code
 //      page (heeded from Windows 10 version 1903 on)
@@ -99,6 +101,7 @@ public:
     std::optional<std::string> chooseFile(const std::string& initialName) override;
     void showTip(const std::string& text, Place at) override;
     void hideTip() override;
+    PixelSize tipSize(const std::string& text) override;
 
     // Where Win32System reports the answer to a pending launch: it is delivered as launchStarted
     // or launchFailed from the message loop. Safe to call from any thread, also after the window
@@ -122,6 +125,7 @@ private:
     void showFrame();
     void followDpi(unsigned dpi, Place at);
     void setIcons();
+    HWND__* ensureTip();
 
     std::string title_;
     HWND__* window_ = nullptr;
@@ -134,7 +138,8 @@ private:
     // The presses that reached this window, whose release may follow. A left press captures the
     // pointer for the slot under it, a middle press for the drag of the strip.
     HeldButtons pressed_{MouseButton::left, MouseButton::middle};
-    unsigned dpi_ = 96; // of the window's monitor
+    bool trackingLeave_ = false; // WM_MOUSELEAVE asked for since the last one came
+    unsigned dpi_ = 96;          // of the window's monitor
     int scale_ = 1;
     // The program's size of the window, from which each factor makes the window's.
     int width_ = 1;

@@ -48,7 +48,12 @@ BOOL CALLBACK checkWindow(HWND window, LPARAM lParam) {
 
 } // namespace
 
-std::uint64_t folderMark(const std::wstring& folder) {
+std::uint64_t folderMark(const std::wstring& given) {
+    std::wstring folder = given;
+    // A separator at the end names the same folder, except in a drive's root ("C:\").
+    while (folder.size() > 1 && (folder.back() == L'\\' || folder.back() == L'/') &&
+           folder[folder.size() - 2] != L':')
+        folder.pop_back();
     std::wstring name = folder;
     // The long name exists only for a folder that exists; otherwise the name stays as given.
     std::wstring longName(longestPath, L'\0');
@@ -60,15 +65,6 @@ std::uint64_t folderMark(const std::wstring& folder) {
         CharUpperBuffW(name.data(), static_cast<DWORD>(name.size()));
     const std::uint64_t hash = hashOf(name);
     return hash == 0 ? 1 : hash;
-}
-
-std::uint64_t executableFolderMark() {
-    std::wstring path(longestPath, L'\0');
-    const DWORD length = GetModuleFileNameW(nullptr, path.data(), longestPath);
-    path.resize(length < longestPath ? length : 0);
-    const std::size_t separator = path.rfind(L'\\');
-    path.resize(separator == std::wstring::npos ? 0 : separator);
-    return folderMark(path);
 }
 
 FolderClaim::FolderClaim(std::uint64_t mark) {

@@ -68,6 +68,8 @@ public:
         events.push_back(describe("drop", x, y) + " " + path);
     }
     void captureLost() override { events.push_back("capture lost"); }
+    // Counted apart from the events: the real pointer may cross the window meanwhile.
+    void pointerLeft() override { ++leaves; }
     void anotherStart() override { events.push_back("another start"); }
     void launchStarted() override { events.push_back("launch started"); }
     void launchFailed(const std::string& reason) override {
@@ -78,6 +80,7 @@ public:
 
     std::vector<std::string> events;
     int ticks = 0;
+    int leaves = 0;
     int closingTick = 3;
     std::string failure;
     std::function<void()> onActivate;
@@ -159,6 +162,25 @@ TEST(Win32Window, DeliversTheActivationFirstThenTheInputAndEndsWhenClosed) {
     };
     EXPECT_EQ(recorder.events, expected);
     EXPECT_EQ(recorder.ticks, 3);
+}
+
+// A move over the window asks Windows to say when the pointer has left it: once the pointer
+// goes elsewhere (here at a right press), the leave follows.
+TEST(Win32Window, ThePointerLeavingTheWindowIsDelivered) {
+    Win32Desktop desktop(testTitle);
+    desktop.setGeometry({40, 50, 26, 23});
+    const HWND window = FindWindowA("TForm1", testTitle);
+    SetCursorPos(45, 55);
+    PostMessageA(window, WM_MOUSEMOVE, 0, point(5, 5));
+    PostMessageA(window, WM_RBUTTONDOWN, MK_RBUTTON, point(5, 5));
+    Recorder recorder(window);
+    recorder.onDown = [&](MouseButton) {
+        EXPECT_EQ(recorder.leaves, 0) << "left while the pointer was still over the window";
+        SetCursorPos(600, 600);
+    };
+    recorder.closingTick = 10;
+    EXPECT_EQ(play(desktop, recorder), 0);
+    EXPECT_EQ(recorder.leaves, 1);
 }
 
 // A press must not outlive the pointer: when another window takes it while the left button, or
@@ -316,6 +338,9 @@ TEST(Win32Window, ATipShowsAtItsPlaceWithoutTakingTheFocusOrThePointer) {
     EXPECT_EQ(longTip.top, 220);
     EXPECT_GT(longTip.right - longTip.left, 3 * (shortTip.right - shortTip.left));
     EXPECT_EQ(longTip.bottom - longTip.top, shortTip.bottom - shortTip.top);
+    // The size the core places the tip by is the size it shows at.
+    EXPECT_EQ(desktop.tipSize("C:\\Program Files\\Tools\\notes for the long winter.txt"),
+              (PixelSize{longTip.right - longTip.left, longTip.bottom - longTip.top}));
 
     desktop.hideTip();
     EXPECT_FALSE(IsWindowVisible(tip));
@@ -353,6 +378,9 @@ TEST(OnePerFolder, EverySpellingOfAFolderHasOneMark) {
 
     EXPECT_EQ(folderMark(capitals), folderMark(folder));
     EXPECT_EQ(folderMark(shortName), folderMark(folder));
+    EXPECT_EQ(folderMark(folder + L"\\"), folderMark(folder));
+    // The settings folder is claimed before the first save makes it.
+    EXPECT_EQ(folderMark(folder + L"\\Not Yet\\"), folderMark(folder + L"\\Not Yet"));
     const std::wstring parent(temporary.path().begin(), temporary.path().end());
     EXPECT_NE(folderMark(parent), folderMark(folder));
 }

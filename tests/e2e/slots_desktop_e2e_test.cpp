@@ -95,6 +95,15 @@ TEST_F(SlotsOnTheDesktop, RestingOnAnAssignedSlotShowsATipBesideTheStripUntilThe
     hoverAt(100, 100); // the picture panel
     EXPECT_TRUE(waitUntil([&] { return otherWindows().empty(); }, changeTimeout))
         << "the tip stayed after the pointer left the slot";
+
+    // Off the strip altogether: the tip goes, and no rest brings it back.
+    hoverAt(slotX, slotY(3));
+    ASSERT_TRUE(waitUntil([&] { return !otherWindows().empty(); }, changeTimeout));
+    x().movePointer(1200, 1000);
+    EXPECT_TRUE(waitUntil([&] { return otherWindows().empty(); }, changeTimeout))
+        << "the tip stayed after the pointer left the strip";
+    std::this_thread::sleep_for(1000ms);
+    EXPECT_TRUE(otherWindows().empty()) << "the tip came back with the pointer off the strip";
 }
 
 // GTK's dialog opens in its own process; the strip takes no input meanwhile (an arrow key would

@@ -131,5 +131,49 @@ TEST_F(PositionAndExit, InstalledWhereTheUserMayNotWriteItKeepsTheFilesInTheSett
     EXPECT_EQ(namesIn(app.programFolder()), beside) << "dravix wrote beside its executable";
 }
 
+// Two copies installed in two folders the user may not write keep their files in one settings
+// folder: the second start gives way to the strip that runs, which opens, and a slot given to it
+// afterwards is saved beside the slot it already had. Neither copy erases the other's slots.
+TEST_F(PositionAndExit, TwoInstalledCopiesWithOneSettingsFolderGiveOneStrip) {
+    DravixProcess second;
+    const std::filesystem::path settings = app.elsewhere() / "config" / "dravix";
+    std::filesystem::create_directories(settings);
+    const std::filesystem::path kept = app.elsewhere() / "kept.txt";
+    const std::filesystem::path chosen = app.elsewhere() / "notes.txt";
+    writeTextFile(kept, "a document\n");
+    writeTextFile(chosen, "another document\n");
+    writeTextFile(settings / "dravix.ini", "500\r\n400\r\n");
+    writeTextFile(settings / "dravix.dat", slotList({{2, {kept.string(), "kept"}}}));
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(app.elsewhere())) {
+        ASSERT_EQ(::chown(entry.path().c_str(), 65534, 65534), 0);
+    }
+    for (DravixProcess* copy : {&app, &second}) {
+        copy->runAsOrdinaryUser();
+        copy->setEnvironment("XDG_CONFIG_HOME", (app.elsewhere() / "config").string());
+        copy->setEnvironment("PATH", app.elsewhere().string()); // the program's own file dialog
+    }
+    app.start();
+    ASSERT_TRUE(waitForMainWindow({400, 500, 26, 23})) << app.errorOutput();
+
+    second.start();
+    const std::optional<int> status = second.waitForExit(windowTimeout);
+    ASSERT_TRUE(status) << "the second copy runs on beside the first";
+    EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0) << describeWaitStatus(*status);
+    EXPECT_EQ(second.errorOutput(), "");
+    ASSERT_TRUE(waitForGeometry({400, 200, 244, 323}, 2000ms)) << "the running strip did not open";
+    EXPECT_EQ(app.windows().size(), 1u);
+
+    clickAt(slotX, slotY(5), Button::right);
+    ASSERT_TRUE(enterIntoTheNextDialog(chosen.string()));
+    const std::string both =
+        slotList({{2, {kept.string(), "kept"}}, {5, {chosen.string(), "notes"}}});
+    EXPECT_TRUE(
+        waitUntil([&] { return readTextFile(settings / "dravix.dat") == both; }, changeTimeout))
+        << readTextFile(settings / "dravix.dat").value_or("(no dravix.dat)");
+    exitThroughTheToggle(300);
+    EXPECT_EQ(readTextFile(settings / "dravix.dat"), both);
+    EXPECT_EQ(readTextFile(settings / "dravix.ini"), "500\r\n400\r\n");
+}
+
 } // namespace
 } // namespace dravix::e2e

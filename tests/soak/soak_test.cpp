@@ -88,7 +88,7 @@ protected:
     }
 
     std::string oddPath() {
-        static const std::array<std::string, 10> paths = {
+        static const std::array<std::string, 11> paths = {
             "/usr/bin/env",
             "/home/me/My Documents/report.final.pdf",
             "-rf",
@@ -96,6 +96,7 @@ protected:
             "/tmp/line\nbreak",
             "/tmp/cr\rhere",
             "/tmp/eof\x1a.txt",
+            std::string("/tmp/nul\0.txt", 13),
             "",
             "/opt/caf\xc3\xa9/\xff\xfe.bin",
             "/" + std::string(5000, 'p') + "/long.name.sh",
@@ -142,10 +143,13 @@ protected:
             form->activate();
         } else if (kind < 92) {
             const Point point = randomPoint();
-            if (chance(50))
+            const int which = pick(3);
+            if (which == 0)
                 form->fileDropped(point.x, point.y, oddPath());
-            else
+            else if (which == 1)
                 form->captureLost();
+            else
+                form->pointerLeft();
         } else if (kind < 97) {
             failuresToInject = 1 + pick(3);
         } else {
@@ -202,6 +206,13 @@ protected:
         ASSERT_TRUE(open.left >= 0 && open.top >= 0 && open.right() <= 1280 &&
                     open.bottom() <= 1024)
             << "the open strip is whole on the screen";
+        if (const auto& tip = desktop.tip()) {
+            const PixelSize size = desktop.tipSize(tip->text);
+            ASSERT_TRUE(tip->at.left >= 0 && tip->at.top >= 0 &&
+                        tip->at.left + size.width <= 1280 && tip->at.top + size.height <= 1024)
+                << "the tip is whole on the screen";
+            ASSERT_EQ(tip->text.find('\0'), std::string::npos);
+        }
         if (draggedDuringEvent)
             return checkDisk();
         ASSERT_LE(std::abs(window.left - geometryBefore.left), 1) << "Left moves a pixel at most";

@@ -45,6 +45,7 @@ public:
     std::function<void()> whileStepRuns;
     std::vector<std::string> log;
     std::vector<int> keys; // the codes of the key downs, in order
+    int leaves = 0;        // pointerLeft events
 
     void activate() override {
         log.push_back("activate");
@@ -67,6 +68,8 @@ public:
     }
     void captureLost() override { log.push_back("capture lost"); }
     void launchStarted() override { log.push_back("started"); }
+    // Counted apart from the log: a real pointer crosses the window's edge whenever it will.
+    void pointerLeft() override { ++leaves; }
     void launchFailed(const std::string& reason) override { log.push_back("failed " + reason); }
     void anotherStart() override { log.push_back("another start"); }
 
