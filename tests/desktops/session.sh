@@ -19,11 +19,16 @@
 #   xfwm4     Xfce's window manager with its own settings, and xfce4-panel along the top (its
 #             default panel, 27 px with the border), both on a D-Bus session bus of their own
 #             (their settings daemon, xfconfd, is started through it)
+#   kwin      KDE's window manager, kwin_x11, compositing, on its own D-Bus session bus, with four
+#             workspaces and no panel (KWin publishes no _NET_WORKAREA without one)
+#   fluxbox   fluxbox with its own toolbar along the bottom (not in _NET_CLIENT_LIST; its
+#             _NET_WORKAREA leaves it out); four workspaces
+# kwin and fluxbox are for runs by hand: they are not installed for CI and no test runs them.
 #
 # The command runs once the desktop is ready, that is once the window manager has announced
 # itself (_NET_SUPPORTING_WM_CHECK on the root window names a window that names itself back)
-# and has published _NET_WORKAREA (i3: its bar's strut), and once the panel has shrunk the work
-# area. It
+# and has published _NET_WORKAREA (i3: its bar's strut; KWin: its workspaces), and once the panel
+# has shrunk the work area. It
 # gets DISPLAY, and like every part of the desktop a HOME and XDG folders of its own in a
 # temporary folder, so nothing is written to the real home. The script exits with the command's
 # exit status, or with 125 and the desktop's log when a part of the desktop does not start or
@@ -40,7 +45,7 @@ timeout_s="${SESSION_TIMEOUT:-30}"
 width=1280 height=1024 panel_height=30 # the panel's height is also set in tint2rc
 
 usage() {
-    echo "usage: $0 <none|openbox|mutter|icewm|i3|xfwm4> -- <command> [argument...]" >&2
+    echo "usage: $0 <none|openbox|mutter|icewm|i3|xfwm4|kwin|fluxbox> -- <command> [argument...]" >&2
     exit 2
 }
 [[ $# -ge 3 && "$2" == -- ]] || usage
@@ -53,6 +58,8 @@ case "$desktop" in
     icewm) needed=(Xvfb xprop icewm) ;;
     i3) needed=(Xvfb xprop xwininfo i3 i3bar) ;;
     xfwm4) needed=(Xvfb xprop dbus-daemon xfwm4 xfce4-panel) ;;
+    kwin) needed=(Xvfb xprop kwin_x11 dbus-run-session) ;;
+    fluxbox) needed=(Xvfb xprop fluxbox) ;;
     *) usage ;;
 esac
 for program in "${needed[@]}"; do
@@ -212,6 +219,17 @@ xfce_panel_ready() { # the work area leaves out a panel along the top
     [[ -n "$area" && "${area%% *}" == 0 && "$area" != "0 0 $width $height" ]]
 }
 
+kwin_desktops_ready() { # KWin has read its configuration: the workspaces it names are there
+    [[ "$(xprop -root -notype 32c ' $0\n' _NET_NUMBER_OF_DESKTOPS 2>/dev/null)" == \
+        "_NET_NUMBER_OF_DESKTOPS $kwin_desktops" ]]
+}
+
+fluxbox_toolbar_ready() { # fluxbox's work area leaves out its toolbar along the bottom
+    local area
+    area="$(work_area)"
+    [[ -n "$area" && "$area" == "0 0 $width "* && "${area##* }" -lt "$height" ]]
+}
+
 bus_known() { # dbus-daemon writes the bus's address and a newline once it accepts connections
     local address
     read -r address 2>/dev/null <"$work/bus" && [[ "$address" == unix:* ]]
@@ -219,6 +237,7 @@ bus_known() { # dbus-daemon writes the bus's address and a newline once it accep
 
 timings=""
 icewm_taskbar_height=26 i3bar_height=20 # icewm's default taskbar; i3bar's height in i3config
+kwin_desktops=4
 start xvfb Xvfb -displayfd 3 -screen 0 "${width}x${height}x24" -nolisten tcp -noreset 3>"$work/displayfd"
 wait_until "Xvfb" display_known
 DISPLAY=":$(head -n 1 "$work/displayfd")"
@@ -254,6 +273,17 @@ case "$desktop" in
         wait_until "xfwm4" wm_ready
         start xfce4-panel xfce4-panel
         wait_until "xfce4-panel strut" xfce_panel_ready
+        ;;
+    kwin)
+        printf '[Desktops]\nNumber=%s\nRows=1\n' "$kwin_desktops" >"$XDG_CONFIG_HOME/kwinrc"
+        start kwin dbus-run-session -- kwin_x11 --replace
+        wait_until "kwin" wm_announced
+        wait_until "kwin workspaces" kwin_desktops_ready
+        ;;
+    fluxbox)
+        start fluxbox fluxbox
+        wait_until "fluxbox" wm_ready
+        wait_until "fluxbox toolbar" fluxbox_toolbar_ready
         ;;
 esac
 if [[ -n "${SESSION_VERBOSE:-}" ]]; then
