@@ -22,6 +22,9 @@ TEST_F(ArrowKeys, EachArrowMovesOnePixelAndEveryKeyRecordsThePosition) {
     form->keyDown(vkUp);
     EXPECT_EQ(desktop.geometry(), (WindowGeometry{51, 399, 26, 23}));
     EXPECT_EQ(form->position().ft, "399");
+    form->keyDown(vkLeft);
+    form->keyDown(vkLeft);
+    EXPECT_EQ(desktop.geometry(), (WindowGeometry{49, 399, 26, 23}));
 }
 
 TEST_F(ArrowKeys, OtherKeysOnlyReplaceTheReadTextByTheRealPosition) {
@@ -114,6 +117,7 @@ TEST_F(KeysAndStarts, DigitsAndEscapeActOnlyWhileTheStripIsOpenOrOpening) {
         {Stage::opening, '3', 1, true, nullptr},
         {Stage::open, '0', 0, true, nullptr}, // an empty slot closes the strip as a click does
         {Stage::open, vkNumpad0 + 9, 0, true, nullptr},
+        {Stage::open, vkNumpad0, 0, true, nullptr},
         {Stage::open, '7', 0, false, "File not found."},
         {Stage::open, vkEscape, 0, true, nullptr},
         {Stage::opening, vkEscape, 0, true, nullptr},

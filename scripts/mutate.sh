@@ -180,10 +180,9 @@ if [[ -n "$check_only" ]]; then
     echo "${#chosen[@]} faults, $stale_count stale"
     exit $((stale_count > 0))
 fi
-if [[ ! -f "$build/build.ninja" ]]; then
-    nice cmake -S "$src" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DDRAVIX_TESTS=ON \
-        >"$work/configure.log" || { cat "$work/configure.log" >&2; exit 1; }
-fi
+# Configured every run, so that test programs added since the last one are known.
+nice cmake -S "$src" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DDRAVIX_TESTS=ON \
+    >"$work/configure.log" || { cat "$work/configure.log" >&2; exit 1; }
 mapfile -t ninja_targets < <(ninja -C "$build" -t targets all | sed -n 's/^\([A-Za-z0-9_]*\): phony$/\1/p')
 
 # The build targets of the tests a regex selects: a test program is named as its test.
@@ -192,8 +191,8 @@ targets_for() {
     mapfile -t names < <(ctest --test-dir "$build" -N -R "$1" | sed -n 's/^ *Test *#[0-9]*: //p')
     for name in "${names[@]}"; do
         case "$name" in
-        per_user_install) echo dravix dravix_icons ;;
-        *e2e*) echo dravix dravix_e2e ;;
+        per_user_install) printf '%s\n' dravix dravix_icons ;;
+        *e2e*) printf '%s\n' dravix dravix_e2e ;;
         *)
             for target in "${ninja_targets[@]}"; do
                 [[ "$target" == "$name" ]] && echo "$name"
@@ -220,7 +219,8 @@ for n in "${chosen[@]}"; do
 done
 baseline="$(printf '%s\n' "${regexes[@]}" | sort -u | paste -sd'|')"
 echo "baseline: $baseline"
-if ! build_and_test "$baseline" "$logs/baseline" 2>/dev/null; then
+: >"$logs/baseline"
+if ! build_and_test "$baseline" "$logs/baseline"; then
     [[ -s "$logs/baseline" ]] && tail -n 30 "$logs/baseline" >&2
     echo "the unmutated tree fails its tests: see $logs/baseline" >&2
     exit 1

@@ -180,5 +180,40 @@ TEST_F(Placement, ADoubleScaleDoublesTheStripOnTheScreenButNotThePlaces) {
     EXPECT_EQ(savedAtExit(), "620\r\n692\r\n");
 }
 
+// The rule itself, row by row: the open strip whole in the work area where it fits; where it does
+// not, the toggle inside at the area's left and bottom. At scale 2 every size doubles.
+TEST(NearestWholePlace, KeepsTheOpenStripOrAtLeastTheToggleInsideAtEveryScale) {
+    const ScreenRect screen{0, 0, 1280, 1024};
+    const struct {
+        const char* what;
+        Place resting;
+        ScreenRect workArea;
+        int scale;
+        Place whole;
+    } rows[] = {
+        {"whole already", {500, 500}, screen, 1, {500, 500}},
+        {"at the bottom edge", {500, 1020}, screen, 1, {500, 1001}},
+        {"at the right edge", {1100, 500}, screen, 1, {1036, 500}},
+        {"scale 2 near the bottom edge", {100, 1000}, screen, 2, {100, 978}},
+        {"scale 2 near the top", {100, 400}, screen, 2, {100, 600}},
+        {"scale 2 at the right edge", {1000, 700}, screen, 2, {792, 700}},
+        {"a monitor smaller than the open strip", {50, 50}, {0, 0, 200, 200}, 1, {0, 177}},
+        {"smaller, away from the origin", {0, 900}, {100, 50, 200, 200}, 1, {100, 227}},
+        {"smaller at scale 2", {300, 10}, {0, 0, 400, 300}, 2, {0, 254}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        const Place whole = nearestWholePlace(row.resting, row.workArea, row.scale);
+        EXPECT_EQ(whole, row.whole);
+        const ScreenRect toggle = toggleAt(whole, row.scale);
+        EXPECT_EQ(toggle.width, shape::closedWidth * row.scale);
+        EXPECT_LE(toggle.bottom(), row.workArea.bottom()) << "the toggle reaches below the area";
+        EXPECT_GE(toggle.left, row.workArea.left);
+        const ScreenRect open = openStripAt(whole, row.scale);
+        EXPECT_EQ(open.bottom(), toggle.bottom()) << "the open strip ends at the toggle";
+        EXPECT_EQ(open.width, shape::openWidth * row.scale);
+    }
+}
+
 } // namespace
 } // namespace dravix

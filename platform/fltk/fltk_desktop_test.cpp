@@ -418,7 +418,8 @@ TEST(FltkDesktop, ErrorBoxIsModalAndTheTickGoesOn) {
 }
 
 // Told that nothing moves, the backend arms no timer: the step after the sleep runs only once
-// the program asks for the tick again, half a second later.
+// the program asks for the tick again, half a second later. Asked twice, it still ticks once
+// every 100 ms.
 TEST(FltkDesktop, TheTickSleepsUntilTheProgramAsksAgain) {
     FltkDesktop desktop("Dravix");
     desktop.setGeometry({100, 100, 26, 23});
@@ -426,7 +427,9 @@ TEST(FltkDesktop, TheTickSleepsUntilTheProgramAsksAgain) {
         FltkDesktop* desktop;
         bool over = false;
     } sleep{&desktop};
-    ScriptedWindow window({
+    using Clock = std::chrono::steady_clock;
+    Clock::time_point woken;
+    std::vector<ScriptedWindow::Step> steps = {
         [&] {
             desktop.setTicking(false);
             Fl::add_timeout(
@@ -435,17 +438,22 @@ TEST(FltkDesktop, TheTickSleepsUntilTheProgramAsksAgain) {
                     auto* sleep = static_cast<Sleep*>(data);
                     sleep->over = true;
                     sleep->desktop->setTicking(true);
+                    sleep->desktop->setTicking(true);
                 },
                 &sleep);
             return true;
         },
         [&] {
             EXPECT_TRUE(sleep.over) << "a tick came while the program slept";
+            woken = Clock::now();
             return true;
         },
-    });
+    };
+    steps.insert(steps.end(), 10, [] { return true; });
+    ScriptedWindow window(std::move(steps));
     EXPECT_EQ(play(desktop, window), 0);
     EXPECT_TRUE(window.finished());
+    EXPECT_GT(Clock::now() - woken, std::chrono::milliseconds(900)) << "more than one timer";
 }
 
 TEST(FltkDesktop, FileDialogOffersTheLastNameAndTheTickGoesOn) {

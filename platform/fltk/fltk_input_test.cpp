@@ -7,6 +7,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <string_view>
 
 namespace {
 
@@ -80,11 +81,15 @@ TEST(DroppedFiles, TheFirstLocalFileOfTheListIsDecodedOnce) {
         {std::string("file:///raw\0nul\r\nfile:///after", 30), "/after"},
         {std::string("file:///raw\0nul", 15), std::nullopt},
         {"file://server/share/x", std::nullopt},
+        {"file://localhost.example.org/x\r\nfile://localhostx/y\r\nfile:///z", "/z"},
+        {"file:relative/x\r\nfile://localhost\r\nfile:///%41%3a%3A%6F%6f", "/A::oo"},
         {"relative/path\r\n", std::nullopt},
         {"", std::nullopt},
     };
     for (const auto& drop : cases)
         EXPECT_EQ(firstDroppedFile(drop.list), drop.path) << drop.list;
+    // Some senders end the list with a NUL, which is no part of the path.
+    EXPECT_EQ(firstDroppedFile(std::string_view("file:///nul\0", 12)), "/nul");
 }
 
 } // namespace

@@ -96,6 +96,18 @@ Geometry onScreen(const WindowGeometry& place) {
 
 const Frame grey{26, 23, std::vector<std::uint8_t>(26 * 23 * 3, 0x80)};
 
+// The sizes the window lets the window manager give it (WM_NORMAL_HINTS), as "min WxH, max
+// WxH", with its gravity.
+std::string sizeHints(Window window) {
+    XSizeHints hints{};
+    long supplied = 0;
+    if (XGetWMNormalHints(probe(), window, &hints, &supplied) == 0)
+        return "none";
+    return "min " + std::to_string(hints.min_width) + "x" + std::to_string(hints.min_height) +
+           ", max " + std::to_string(hints.max_width) + "x" + std::to_string(hints.max_height) +
+           ((hints.flags & PWinGravity) && hints.win_gravity == StaticGravity ? ", static" : "");
+}
+
 std::uint32_t argb(Rgb colour) {
     return 0xff000000u | colour.red << 16 | colour.green << 8 | colour.blue;
 }
@@ -177,6 +189,7 @@ TEST(FltkWindowManager, MapsOnceWhereActivateLeftItAsATaskbarCitizenOnBlack) {
                         static_cast<std::uint32_t>(desktops[0]) == 0xFFFFFFFFu);
             EXPECT_EQ(longs(strip, "_NET_WM_STATE"),
                       std::vector<long>{static_cast<long>(atom("_NET_WM_STATE_STICKY"))});
+            EXPECT_EQ(sizeHints(strip), "min 26x23, max 26x23, static");
             XWMHints* hints = XGetWMHints(x, strip);
             EXPECT_TRUE(hints != nullptr && (hints->flags & InputHint) && hints->input);
             XFree(hints);
@@ -209,6 +222,14 @@ TEST(FltkWindowManager, MapsOnceWhereActivateLeftItAsATaskbarCitizenOnBlack) {
                                        event.xconfigure.width, event.xconfigure.height});
             }
             EXPECT_EQ(changes, std::vector<Geometry>{onScreen(opened)});
+            // The range only widens: after the open it takes both sizes, and keeps them after
+            // the close.
+            EXPECT_EQ(sizeHints(strip), "min 26x23, max 244x323, static");
+            desktop.setGeometry(activated);
+            return true;
+        },
+        [&] {
+            EXPECT_EQ(sizeHints(strip), "min 26x23, max 244x323, static");
             return true;
         },
     });

@@ -11,6 +11,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <filesystem>
+#include <functional>
 #include <grp.h>
 #include <pwd.h>
 #include <random>
@@ -106,29 +107,55 @@ TEST_F(PosixFiles, ReadFailuresTellFileFromFolder) {
     EXPECT_EQ(status.failure, FileFailure::pathNotFound) << "a file where a folder should be";
 }
 
-TEST_F(PosixFiles, ErrnoValuesFallIntoTheUsersCategories) {
+// Failures the system really gives, each in the category the user is told; the reasons no test
+// can bring about are told like their kin.
+TEST_F(PosixFiles, FailuresFallIntoTheUsersCategories) {
+    ASSERT_EQ(::symlink("loop", at("loop").c_str()), 0);
+    ASSERT_TRUE(replaceFile(at("secret"), "x").ok());
+    ASSERT_EQ(::chmod(at("secret").c_str(), 0), 0);
+    ASSERT_EQ(::mkdir(at("folder").c_str(), 0700), 0);
+    handToOrdinaryUser();
+    const auto read = [](const std::string& path) {
+        std::string contents;
+        return readFile(path, contents);
+    };
     const struct {
-        int error;
+        const char* what;
+        std::function<FileStatus()> step;
         FileFailure failure;
+        int code;
     } cases[] = {
-        {EACCES, FileFailure::accessDenied},
-        {EPERM, FileFailure::accessDenied},
-        {EROFS, FileFailure::accessDenied},
-        {EISDIR, FileFailure::accessDenied},
-        {ENOENT, FileFailure::notFound},
-        {ENOTDIR, FileFailure::pathNotFound},
-        {ELOOP, FileFailure::pathNotFound},
-        {ENAMETOOLONG, FileFailure::pathNotFound},
-        {EMFILE, FileFailure::tooManyOpenFiles},
-        {ENFILE, FileFailure::tooManyOpenFiles},
-        {ENOSPC, FileFailure::diskFull},
-        {EDQUOT, FileFailure::diskFull},
-        {EIO, FileFailure::other},
+        {"a link to itself", [&] { return read(at("loop")); }, FileFailure::pathNotFound, ELOOP},
+        {"a name too long", [&] { return read(at(std::string(300, 'n'))); },
+         FileFailure::pathNotFound, ENAMETOOLONG},
+        {"no descriptor left",
+         [&] {
+             const rlimit none{0, 0};
+             return ::setrlimit(RLIMIT_NOFILE, &none) == 0 ? read(at("secret"))
+                                                           : FileStatus{FileFailure::other, -3};
+         },
+         FileFailure::tooManyOpenFiles, EMFILE},
+        {"a file the user may not read",
+         [&] {
+             return becomeOrdinaryUser() ? read(at("secret")) : FileStatus{FileFailure::other, -3};
+         },
+         FileFailure::accessDenied, EACCES},
+        {"a save over a folder", [&] { return replaceFile(at("folder"), "x"); },
+         FileFailure::accessDenied, EISDIR},
+        {"a full disk", [] { return statusFromErrno(ENOSPC, "/"); }, FileFailure::diskFull, ENOSPC},
+        {"a reason without a category", [] { return statusFromErrno(EIO, "/"); },
+         FileFailure::other, EIO},
     };
     for (const auto& c : cases) {
-        const FileStatus status = statusFromErrno(c.error, at("dravix.dat"));
-        EXPECT_EQ(status.failure, c.failure) << std::strerror(c.error);
-        EXPECT_EQ(status.platformCode, c.error);
+        SCOPED_TRACE(c.what);
+        const FileStatus status = statusFromChild(c.step);
+        EXPECT_EQ(status.failure, c.failure) << "code " << status.platformCode;
+        EXPECT_EQ(status.platformCode, c.code);
+    }
+    for (const auto& [reason, like] :
+         {std::pair{ENFILE, EMFILE}, std::pair{EPERM, EACCES}, std::pair{EROFS, EACCES}}) {
+        EXPECT_EQ(statusFromErrno(reason, at("x")).failure, statusFromErrno(like, at("x")).failure)
+            << std::strerror(reason);
     }
     EXPECT_TRUE(statusFromErrno(0, at("dravix.dat")).ok());
 }
@@ -173,10 +200,13 @@ TEST_F(PosixFiles, ReplaceCreatesFoldersThenReplacesKeepingPermissions) {
     ::umask(mask);
     EXPECT_EQ(modeOf("dravix.dat"), 0666 & ~mask);
 
-    ASSERT_EQ(::chmod(at("dravix.dat").c_str(), 0640), 0);
-    ASSERT_TRUE(replaceFile(at("dravix.dat"), "").ok());
-    EXPECT_EQ(contentOf("dravix.dat"), "");
-    EXPECT_EQ(modeOf("dravix.dat"), 0640u);
+    // The special bits too: a set-group-id file keeps it.
+    for (const mode_t mode : {0640, 02750}) {
+        ASSERT_EQ(::chmod(at("dravix.dat").c_str(), mode), 0);
+        ASSERT_TRUE(replaceFile(at("dravix.dat"), "").ok());
+        EXPECT_EQ(contentOf("dravix.dat"), "");
+        EXPECT_EQ(modeOf("dravix.dat"), mode);
+    }
 
     // The first save into a settings folder that does not exist yet makes it for the user alone.
     ASSERT_TRUE(replaceFile(at("config/dravix/dravix.ini"), "1").ok());
@@ -210,6 +240,29 @@ TEST_F(PosixFiles, ReplaceKeepsOwnerAndExtendedAttributesOnANewFile) {
     std::array<char, 8> kept{};
     EXPECT_EQ(::getxattr(path.c_str(), "user.dravix", kept.data(), kept.size()), 4);
     EXPECT_STREQ(kept.data(), "kept");
+}
+
+// A user who may write another user's file keeps its group when they belong to it, though the
+// owner becomes theirs.
+TEST_F(PosixFiles, ASaveOfAnotherUsersFileKeepsItsGroup) {
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "only root can hand a file to another user";
+    constexpr gid_t sharedGroup = 100;
+    ASSERT_TRUE(replaceFile(at("shared.dat"), "old").ok());
+    ASSERT_EQ(::chown(at("shared.dat").c_str(), 0, sharedGroup), 0);
+    ASSERT_EQ(::chmod(at("shared.dat").c_str(), 0664), 0);
+    ASSERT_EQ(::chmod(folder_.c_str(), 0777), 0);
+    const FileStatus status = statusFromChild([&] {
+        const gid_t groups[] = {sharedGroup};
+        if (::setgroups(1, groups) != 0 || ::setgid(ordinaryUser) != 0 ||
+            ::setuid(ordinaryUser) != 0)
+            return FileStatus{FileFailure::other, -3};
+        return replaceFile(at("shared.dat"), "new");
+    });
+    ASSERT_TRUE(status.ok()) << "code " << status.platformCode;
+    EXPECT_EQ(contentOf("shared.dat"), "new");
+    EXPECT_EQ(statOf("shared.dat").st_uid, ordinaryUser);
+    EXPECT_EQ(statOf("shared.dat").st_gid, sharedGroup);
 }
 
 TEST_F(PosixFiles, ASaveGoesThroughSymbolicLinksToTheirTarget) {
@@ -247,6 +300,7 @@ TEST_F(PosixFiles, AnOrdinaryUserSavesOnlyWhatTheyMayWrite) {
         {"read-only file in a writable folder", 0444, 0700, FileFailure::accessDenied},
         {"read-only file in a read-only folder", 0444, 0500, FileFailure::accessDenied},
         {"writable file in a read-only folder: rewritten in place", 0644, 0500, FileFailure::none},
+        {"writable file in a folder without its search bit", 0644, 0600, FileFailure::accessDenied},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -261,7 +315,7 @@ TEST_F(PosixFiles, AnOrdinaryUserSavesOnlyWhatTheyMayWrite) {
         const FileStatus status = statusFromChild([&] {
             if (!becomeOrdinaryUser())
                 return FileStatus{FileFailure::other, -3};
-            if (folderWritable(folder_) != ((c.folder & 0200) != 0))
+            if (folderWritable(folder_) != ((c.folder & 0300) == 0300))
                 return FileStatus{FileFailure::other, -4};
             return replaceFile(at("dravix.ini"), "1\r\n2\r\n");
         });
@@ -463,6 +517,7 @@ TEST(PosixSettingsFolder, FollowsXdgConfigHomeElseHome) {
         {"cfg", "/home/me", "/home/me/.config/dravix/"}, // relative: ignored
         {nullptr, "/home/me/", "/home/me/.config/dravix/"},
         {nullptr, nullptr, fromDatabase + ".config/dravix/"},
+        {nullptr, "", fromDatabase + ".config/dravix/"}, // empty: as if unset
     };
     const auto set = [](const char* name, const char* value) {
         value ? ::setenv(name, value, 1) : ::unsetenv(name);

@@ -17,6 +17,7 @@
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
+#include <utility>
 
 namespace {
 
@@ -140,12 +141,19 @@ protected:
 
 TEST_F(PosixLaunch, ProgramStartsAloneInItsFolderAndIsNotWaitedFor) {
     // A name that a shell would split, expand and quote wrongly.
-    const fs::path program = probeAt(work_ / "-x a;b $HOME 'q' \"d\" `b`");
+    const fs::path program = probeAt(here_ / "-x a;b $HOME 'q' \"d\" `b`");
 
-    // What a toolkit leaves in its process: a descriptor without close-on-exec, a blocked signal
-    // and an ignored one. The program must see none of them.
-    const int leaked = ::open("/dev/null", O_RDONLY);
-    ASSERT_GE(leaked, 3);
+    // What a toolkit leaves in its process: descriptors without close-on-exec, a blocked signal
+    // and an ignored one. The program must see none of them. Two holes among four descriptors
+    // take the launch's report pipe, so that leaked ones lie just below and just above its
+    // writing end.
+    int leaked[4];
+    for (int& fd : leaked)
+        fd = ::open("/dev/null", O_RDONLY);
+    ASSERT_GE(leaked[0], 3);
+    ASSERT_EQ(leaked[3], leaked[0] + 3) << "the descriptors are not consecutive";
+    ::close(leaked[0]);
+    ::close(leaked[2]);
     sigset_t blocked;
     sigset_t previousMask;
     ::sigemptyset(&blocked);
@@ -157,11 +165,14 @@ TEST_F(PosixLaunch, ProgramStartsAloneInItsFolderAndIsNotWaitedFor) {
     ::sigaction(SIGUSR1, &ignore, &previousAction);
 
     const auto before = std::chrono::steady_clock::now();
-    const std::optional<std::string> reason = launch(program.string(), folderWithSlash(work_));
+    // By its bare name in our folder, which the child leaves for the working folder.
+    const std::optional<std::string> reason =
+        launch(program.filename().string(), folderWithSlash(work_));
     const auto took = std::chrono::steady_clock::now() - before;
     ::sigaction(SIGUSR1, &previousAction, nullptr);
     ::pthread_sigmask(SIG_SETMASK, &previousMask, nullptr);
-    ::close(leaked);
+    ::close(leaked[1]);
+    ::close(leaked[3]);
 
     EXPECT_EQ(reason, std::nullopt);
     EXPECT_LT(took, 1s) << "waited for the program, which lingers for 2 s";
@@ -223,11 +234,17 @@ TEST_F(PosixLaunch, NonProgramsGoToTheDefaultHandler) {
     writeFile(entry, "[Desktop Entry]\nType=Application\nName=A\nExec=/bin/true\n", document);
     setSearchPath(bin_.string());
 
-    for (const fs::path& target : {notes, marked, folder, entry}) {
-        SCOPED_TRACE(target.string());
+    // A relative path names the file from our folder, not from the one the handler runs in.
+    const fs::path ours = here_ / "notes.txt";
+    writeFile(ours, "ours\n", document);
+    writeFile(work_ / "notes.txt", "the working folder's\n", document);
+    const std::pair<std::string, fs::path> targets[] = {
+        {notes, notes}, {marked, marked}, {folder, folder}, {entry, entry}, {"notes.txt", ours}};
+    for (const auto& [given, target] : targets) {
+        SCOPED_TRACE(given);
         fs::remove(handler_.string() + ".seen");
 
-        EXPECT_EQ(launch(target.string(), folderWithSlash(work_)), std::nullopt);
+        EXPECT_EQ(launch(given, folderWithSlash(work_)), std::nullopt);
 
         const auto seen = handlerSeen();
         ASSERT_TRUE(seen) << "the default handler never ran";

@@ -120,6 +120,26 @@ EOF
     "$(diff <(echo "$expected") <(echo "$left"))"
 run_install --uninstall >/dev/null || fail "a second uninstall fails"
 
+# --- A command of the user's own ---------------------------------------------------------------
+# A file of the user's own is never replaced; a link elsewhere is replaced by an install but
+# never removed by an uninstall, which removes only its own (with the autostart entry).
+command="$home/.local/bin/dravix"
+mkdir -p "$home/.local/bin" "$work/elsewhere"
+echo "the user's own" >"$command"
+if run_install >/dev/null 2>&1; then
+    fail "installing over the user's own $command succeeded"
+fi
+[[ ! -L "$command" && "$(cat "$command")" == "the user's own" ]] || fail "the user's command changed"
+rm "$command"
+ln -s "$work/elsewhere" "$command"
+run_install --uninstall >/dev/null
+[[ "$(readlink "$command")" == "$work/elsewhere" ]] || fail "uninstalling removed a link elsewhere"
+run_install --autostart >/dev/null
+[[ "$(readlink "$command")" == "$program" ]] || fail "installing kept a link elsewhere"
+run_install --uninstall >/dev/null
+[[ ! -e "$command" && ! -L "$command" && ! -e "$config/autostart/dravix.desktop" ]] ||
+    fail "uninstalling after an install with --autostart left its command or autostart entry"
+
 if [[ $failures -gt 0 ]]; then
     exit 1
 fi
