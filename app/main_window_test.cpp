@@ -1,4 +1,5 @@
 #include "app/main_window.h"
+#include "app/pointer_router.h"
 
 #include "tests/support/core_fixture.h"
 
@@ -19,6 +20,8 @@ TEST_F(StartUp, CreatedAtCreationGeometryThenClosedAtTheStoredPosition) {
     desktop.putFileInExecutableFolder("dravix.dat", slotListWith(3, "/bin/ls", "ls"));
     form = std::make_unique<TForm1>(desktop, desktop);
     EXPECT_EQ(desktop.geometry(), (WindowGeometry{196, 132, 563, 333}));
+    form->mouseMove(5, 5);
+    form->tick();
     EXPECT_EQ(desktop.frameCount(), 0) << "nothing is shown before the first activation";
 
     form->activate();
@@ -126,7 +129,12 @@ TEST_F(ErrorDisplay, FailedHandlerKeepsWhatItChangedAndTheProgramGoesOn) {
                                                    : FileStatus{};
     });
     desktop.queueDialogAnswer("/home/me/notes.txt");
+    // What the handler changed before it failed (the released button) is shown under the box.
+    std::vector<std::size_t> framesAtModal;
+    desktop.setWhileModal([&] { framesAtModal.push_back(desktop.frameCount()); });
     click("kn2", MouseButton::right);
+    ASSERT_EQ(framesAtModal.size(), 2u) << "the dialog, then the box";
+    EXPECT_EQ(framesAtModal[1], framesAtModal[0] + 1);
     ASSERT_EQ(desktop.errors().size(), 1u);
     EXPECT_EQ(desktop.errors()[0], "File access denied.");
     EXPECT_EQ(form->slotRecords()[2].name, "notes") << "the new name stays for this run";
@@ -164,6 +172,17 @@ TEST_F(ErrorDisplay, FailedExitShowsTheErrorAndKeepsRunning) {
     press("ProcBMP", MouseButton::right);
     EXPECT_EQ(desktop.exitStatus(), 0);
     EXPECT_EQ(desktop.fileInExecutableFolder("dravix.ini"), "532\r\n196\r\n");
+}
+
+// Only a press still held has a capture to lose.
+TEST(PointerRouter, ALostCaptureEndsOnlyAPressStillHeld) {
+    PointerRouter router;
+    router.down(5, MouseButton::left);
+    EXPECT_EQ(router.up(5, MouseButton::left), 5);
+    EXPECT_EQ(router.cancel(), noElement) << "released: nothing to cancel";
+    router.down(7, MouseButton::left);
+    EXPECT_EQ(router.cancel(), 7);
+    EXPECT_EQ(router.up(7, MouseButton::left), noElement) << "the release after the loss";
 }
 
 class PointerCapture : public CoreFixture {
@@ -266,6 +285,14 @@ TEST_F(StoredFolder, FilesBesideAReadOnlyProgramAreStillTheOnesUsed) {
     EXPECT_EQ(form->slotRecords()[4].name, "true");
     press("ProcBMP", MouseButton::right);
     EXPECT_EQ(desktop.errors(), std::vector<std::string>{"File access denied."});
+    EXPECT_FALSE(desktop.files().contains(std::string(settings) + "dravix.ini"));
+}
+
+TEST_F(StoredFolder, APositionFileAloneAlsoKeepsThemBesideAReadOnlyProgram) {
+    desktop.makeFolderReadOnly("/opt/dravix/");
+    start(std::nullopt, std::string("100\r\n50\r\n"));
+    press("ProcBMP", MouseButton::right);
+    EXPECT_EQ(desktop.errors().back(), "File access denied.");
     EXPECT_FALSE(desktop.files().contains(std::string(settings) + "dravix.ini"));
 }
 

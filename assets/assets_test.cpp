@@ -201,6 +201,7 @@ TEST(Bmp, DecodeRejectsFilesOfAnotherKind) {
         {"8 bits per pixel", bitsAt, 8, 2},
         {"32 bits per pixel", bitsAt, 32, 2},
         {"16 bits per pixel", bitsAt, 16, 2},
+        {"280 bits per pixel, 24 in the low byte", bitsAt, 24 + 256, 2},
         {"RLE8 compression", compressionAt, 1, 4},
         {"bit-field compression", compressionAt, 3, 4},
         {"two planes", planesAt, 2, 2},
@@ -265,6 +266,9 @@ TEST(Picture, SamePixelsComparesSizeAndPixelsButNotPadding) {
     const std::vector<std::uint8_t> d = encodeBmp(2, 3, rgb);
     EXPECT_FALSE(decodeBmp(a)->samePixels(*decodeBmp(d)));
     EXPECT_FALSE(decodeBmp(d)->samePixels(*decodeBmp(a)));
+    // The first row alone.
+    const std::vector<std::uint8_t> e = encodeBmp(3, 1, {rgb.begin(), rgb.begin() + 9});
+    EXPECT_FALSE(decodeBmp(e)->samePixels(*decodeBmp(a)));
 }
 
 // ---------------------------------------------------------------------------------------------

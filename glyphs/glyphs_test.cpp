@@ -23,7 +23,7 @@ TEST(GlyphTable, LettersDigitsAndThreeMarks) {
     EXPECT_EQ(glyphPictureFor("."), "toch");
     EXPECT_EQ(glyphPictureFor("_"), "minmin");
     EXPECT_EQ(glyphPictureFor(" "), "space");
-    for (const char* none : {"", "-", "@", "[", "`", "{", "/", ":", "\xc3\xa9", "\x80"})
+    for (const char* none : {"", "-", "@", "[", "`", "{", "/", ":", "\xc3\xa9", "\x80", "Ab"})
         EXPECT_FALSE(glyphPictureFor(none)) << none;
 }
 
@@ -48,6 +48,18 @@ TEST(LeadingCharacters, OneCellPerUtf8SequenceOrStrayByte) {
         << "surrogate";
     EXPECT_EQ(leadingCharacters("\xe2\x82"), (Cells{"\xe2", "\x82", "", "", "", ""}))
         << "cut short";
+    // Every byte of these is a stray of its own: overlong, beyond U+10FFFF, no lead byte, a
+    // sequence broken by a lead byte or by ASCII, and one cut short by the end of the name.
+    for (const std::string_view invalid :
+         {std::string_view("\xe0\x80\x80"), std::string_view("\xf4\x90\x80\x80"),
+          std::string_view("\xf5\x80\x80\x80"), std::string_view("\xe2\x82\xc3"),
+          std::string_view("\xe2\x82"
+                           "a"),
+          std::string_view("\xe2\x82\xac", 2)}) {
+        const Cells cells = leadingCharacters(invalid);
+        for (std::size_t i = 0; i < invalid.size(); ++i)
+            EXPECT_EQ(cells[i], invalid.substr(i, 1)) << "byte " << i << " of " << invalid;
+    }
 }
 
 class GlyphCells : public CoreFixture {

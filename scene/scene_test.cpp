@@ -134,6 +134,8 @@ TEST(ScenePictures, TakingAPictureKeepsSizeAndRejectsAnotherSize) {
     scene.takePicture(cell, "bq");
     EXPECT_EQ(scene.revision(), afterChange) << "the same picture again changes nothing";
     EXPECT_THROW(scene.takePicture(cell, "k1"), std::logic_error);
+    EXPECT_THROW(scene.takePicture(scene.find("ProcBMP"), "osnBMP"), std::logic_error)
+        << "as wide, taller";
     EXPECT_EQ(scene.element(cell).width, 13);
 }
 

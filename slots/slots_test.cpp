@@ -324,13 +324,16 @@ TEST_F(SlotButtonsTest, MixedButtonsActOnTheirOwnSlots) {
 }
 
 TEST_F(SlotButtonsTest, ALostCaptureEndsThePressWithoutALaunch) {
-    press("kn4");
-    form->captureLost();
-    EXPECT_EQ(&pictureShownBy("kn4"), &storePicture("kk4"));
-    release("kn4");
-    tickTimes(10);
-    EXPECT_TRUE(desktop.launches().empty());
-    EXPECT_EQ(form->strip().panelOpen(), PanelOpen::open);
+    for (const int slot : {4, 0}) {
+        const std::string button = "kn" + std::to_string(slot);
+        press(button);
+        form->captureLost();
+        EXPECT_EQ(&pictureShownBy(button), &storePicture("kk" + std::to_string(slot)));
+        release(button);
+        tickTimes(10);
+        EXPECT_TRUE(desktop.launches().empty());
+        EXPECT_EQ(form->strip().panelOpen(), PanelOpen::open);
+    }
 }
 
 TEST_F(SlotButtonsTest, AFileDroppedOnASlotIsAssignedAsAChoiceWouldBe) {
@@ -344,6 +347,9 @@ TEST_F(SlotButtonsTest, AFileDroppedOnASlotIsAssignedAsAChoiceWouldBe) {
     form->fileDropped(slot.x, slot.y, "/bad\nname");
     EXPECT_EQ(form->slotRecords()[2].name, "Notes 2025");
     EXPECT_EQ(desktop.errors().size(), 1u) << "the path that cannot be kept is refused";
+    const Point first = centreOf("kn0");
+    form->fileDropped(first.x, first.y, "/first.txt");
+    EXPECT_EQ(form->slotRecords()[0].name, "first");
 }
 
 TEST_F(SlotButtonsTest, Resting0Point7SecondsOnASlotShowsItsFullPathBesideTheStrip) {
@@ -355,8 +361,13 @@ TEST_F(SlotButtonsTest, Resting0Point7SecondsOnASlotShowsItsFullPathBesideTheStr
     EXPECT_EQ(desktop.tip()->text, "/home/me/tools/my.tool.sh");
     const WindowGeometry window = desktop.geometry();
     EXPECT_GT(desktop.tip()->at.left, window.left + window.width) << "never over the strip";
+    hover("kn4");
+    EXPECT_TRUE(desktop.tip()) << "a move inside the slot keeps it";
     hover("w1");
     EXPECT_FALSE(desktop.tip()) << "gone when the pointer leaves the slot";
+    hover("kn4");
+    tickTimes(6);
+    EXPECT_FALSE(desktop.tip()) << "the rest starts again on coming back";
 
     hover("kn3");
     tickTimes(10);

@@ -155,6 +155,7 @@ TEST(ConvertNumber, ClampsValuesBeyond32Bits) {
     const std::pair<const char*, std::int32_t> cases[] = {
         {"2147483647", max},
         {"2147483648", max},
+        {"-2147483647", min + 1},
         {"-2147483648", min},
         {"-2147483649", min},
         {"$7FFFFFFF", max},
@@ -225,6 +226,17 @@ TEST(StoredFiles, FolderIsChosenOnceForTheRun) {
     stored.writePosition({"3", "4"});
     EXPECT_EQ(desktop.files()["dravix.ini"], "3\r\n4\r\n");
     EXPECT_FALSE(desktop.files().contains("C:\\Dravix\\dravix.ini"));
+}
+
+// A bare program name stands for the working folder, which is asked whether it takes files.
+TEST(StoredFiles, ABareProgramNameAsksTheWorkingFolder) {
+    FakeDesktop desktop;
+    desktop.setExecutablePath("dravix");
+    desktop.makeFolderReadOnly(".");
+    StoredFiles stored(desktop);
+    stored.writePosition({"1", "2"});
+    EXPECT_EQ(desktop.files().size(), 1u);
+    EXPECT_TRUE(desktop.files().contains(desktop.userSettingsFolder() + "dravix.ini"));
 }
 
 } // namespace

@@ -70,6 +70,14 @@ TEST_F(Placement, AStripLeftOnAMonitorThatWentAwayComesToTheNearestOne) {
     press("ProcBMP", MouseButton::right);
     desktop.setMonitors({sideBySide.front()});
     EXPECT_EQ(restartAt("500", "2000"), (Place{1036, 500}));
+    // Off every monitor on the other side, whatever order the desktop lists them in.
+    desktop.setMonitors({sideBySide.back(), sideBySide.front()});
+    EXPECT_EQ(restartAt("500", "-3000"), (Place{0, 500}));
+    desktop.setMonitors(stacked);
+    EXPECT_EQ(restartAt("5000", "100"), (Place{100, 2025})) << "below both: the lower one";
+    // Half on each: the first listed wins.
+    desktop.setMonitors(sideBySide);
+    EXPECT_EQ(restartAt("500", "1267"), (Place{1036, 500}));
 }
 
 TEST_F(Placement, ArrowKeysDoNotCarryTheStripAcrossAMonitorsEdge) {
@@ -86,7 +94,8 @@ TEST_F(Placement, OpenAndCloseReturnExactlyWhateverTheWindowManagerDid) {
     std::mt19937 random(7);
     for (int round = 0; round < 100; ++round) {
         click("ProcBMP");
-        desktop.moveByWindowManager({static_cast<int>(random() % 1200), 0});
+        // The first round moves the window up only.
+        desktop.moveByWindowManager({round == 0 ? 196 : static_cast<int>(random() % 1200), 0});
         tick();
         EXPECT_EQ(desktop.geometry().top, 232);
         tickUntilSettled();
@@ -147,6 +156,11 @@ TEST_F(MiddleDrag, MovesTheRestingStripKeptWholeAndTheExitSavesIt) {
     form->mouseUp(0, 0, MouseButton::middle);
     form->mouseMove(-500, 0);
     EXPECT_EQ(desktop.geometry().left, 1036) << "the release ends the drag";
+    form->mouseDown(12, 11, MouseButton::middle);
+    form->captureLost();
+    form->mouseMove(12 - 100, 11);
+    EXPECT_EQ(desktop.geometry().left, 1036) << "a lost capture ends the drag";
+    form->mouseUp(12 - 100, 11, MouseButton::middle);
     EXPECT_EQ(desktop.launches().size(), 0u);
     press("ProcBMP", MouseButton::right);
     EXPECT_EQ(desktop.fileInExecutableFolder("dravix.ini"), "482\r\n1036\r\n");
@@ -159,6 +173,12 @@ TEST_F(MiddleDrag, DoesNothingWhileTheStripIsOpen) {
     press("ProcBMP", MouseButton::middle);
     form->mouseMove(0, 0);
     EXPECT_EQ(desktop.geometry(), open);
+    // Nor once the strip has closed under the held button.
+    click("ProcBMP");
+    tickUntilSettled();
+    const WindowGeometry closed = desktop.geometry();
+    form->mouseMove(-100, 0);
+    EXPECT_EQ(desktop.geometry(), closed);
 }
 
 // On a desktop that shows every pixel twice as large the strip is twice as large on the screen,

@@ -230,6 +230,11 @@ TEST(FltkWindowManager, MapsOnceWhereActivateLeftItAsATaskbarCitizenOnBlack) {
         },
         [&] {
             EXPECT_EQ(sizeHints(strip), "min 26x23, max 244x323, static");
+            desktop.setGeometry({300, 0, 26, 400}); // taller only
+            return true;
+        },
+        [&] {
+            EXPECT_EQ(sizeHints(strip), "min 26x23, max 244x400, static");
             return true;
         },
     });
@@ -450,6 +455,8 @@ TEST(FltkWindowManager, WorkAreaLeavesOutTheStrutsOfThePanelsTheManagerLists) {
              {0, 0, 0, 40, 0, 0, 0, 0, 0, 0, 0, 1279});
     const Window left = XCreateSimpleWindow(x, root, 0, 0, 30, 1024, 0, 0, 0);
     setLongs(left, "_NET_WM_STRUT", XA_CARDINAL, {30, 0, 0, 0});
+    // A newer property cut short counts as none.
+    setLongs(left, "_NET_WM_STRUT_PARTIAL", XA_CARDINAL, {99, 0, 0, 0});
     const Window gone = XCreateSimpleWindow(x, root, 0, 0, 1, 1, 0, 0, 0);
     XDestroyWindow(x, gone);
     setLongs(root, "_NET_CLIENT_LIST", XA_WINDOW,
@@ -534,8 +541,8 @@ TEST(WorkAreas, EachMonitorLosesOnlyTheBandsThatReachIntoIt) {
         // A panel along the bottom of the shorter monitor: its band reaches up from the root's
         // bottom edge, across that monitor only.
         {0, 0, 0, 1024 - 768 + 30, 0, 0, 0, 0, 0, 0, 1280, 2559},
-        // Panels along all of the left and the right edge, as _NET_WM_STRUT gives them.
-        dravix::fltk::strutAlongWholeEdges({40, 50, 0, 0}, 2560, 1024),
+        // Panels along all of the left, the right and the top edge, as _NET_WM_STRUT gives them.
+        dravix::fltk::strutAlongWholeEdges({40, 50, 5, 0}, 2560, 1024),
         // A panel at the top of the left monitor.
         {0, 0, 25, 0, 0, 0, 0, 0, 0, 1279, 0, 0},
     };
@@ -543,7 +550,28 @@ TEST(WorkAreas, EachMonitorLosesOnlyTheBandsThatReachIntoIt) {
         dravix::fltk::monitorsLessStruts(bounds, 2560, 1024, struts);
     ASSERT_EQ(monitors.size(), 2u);
     EXPECT_EQ(monitors[0].workArea, (ScreenRect{40, 25, 1240, 999}));
-    EXPECT_EQ(monitors[1].workArea, (ScreenRect{1280, 0, 1230, 738}));
+    EXPECT_EQ(monitors[1].workArea, (ScreenRect{1280, 5, 1230, 733}));
+
+    // A band that ends before it starts keeps nothing; one whose last pixel is a monitor's first
+    // reaches into it; one at the bottom edge is as long as its ends say and as deep as its width.
+    const Strut edges[] = {
+        {0, 0, 30, 0, 0, 0, 0, 0, 600, 599, 0, 0},
+        {0, 0, 10, 0, 0, 0, 0, 0, 1000, 1280, 0, 0},
+        {0, 0, 0, 400, 0, 0, 0, 0, 0, 0, 1200, 1279},
+    };
+    const std::vector<dravix::Monitor> edged =
+        dravix::fltk::monitorsLessStruts(bounds, 2560, 1024, edges);
+    ASSERT_EQ(edged.size(), 2u);
+    EXPECT_EQ(edged[0].workArea, (ScreenRect{0, 10, 1280, 614}));
+    EXPECT_EQ(edged[1].workArea, (ScreenRect{1280, 10, 1280, 758}));
+
+    // Bands that cross leave an empty area, never a negative one.
+    const Strut crossing[] = {dravix::fltk::strutAlongWholeEdges({2000, 1000, 0, 0}, 2560, 1024)};
+    const std::vector<dravix::Monitor> crossed =
+        dravix::fltk::monitorsLessStruts(bounds, 2560, 1024, crossing);
+    ASSERT_EQ(crossed.size(), 2u);
+    EXPECT_EQ(crossed[0].workArea, (ScreenRect{1280, 0, 0, 1024}));
+    EXPECT_EQ(crossed[1].workArea, (ScreenRect{2000, 0, 0, 768}));
 }
 
 } // namespace

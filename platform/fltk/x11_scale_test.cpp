@@ -25,11 +25,24 @@ TEST(ScaleFromResources, XftDpiOverNinetySixRoundedHalfUp) {
         {"Xft.dpi: 40\n", 1},
         {"Xft.dpi: 96000\n", dravix::maxScale},
         {"Xft.dpi: 192 dots\n", 1},
+        {"Xft.dpi: 192 \n", 2},
         {"Xft.dpi: nan\n", 1},
     };
     for (const auto& each : cases)
         EXPECT_EQ(scaleFromResources(each.resources), each.scale)
             << (each.resources != nullptr ? each.resources : "no resources");
+}
+
+// A screen pixel belongs to the program pixel whose block holds it, also left of and above the
+// window, so that a drag steps evenly across its edge.
+TEST(ProgramPixel, TheBlockThatHoldsTheScreenPixelOnEitherSideOfTheEdge) {
+    const struct {
+        int screen, scale, program;
+    } rows[] = {{-3, 2, -2}, {-2, 2, -1}, {-1, 2, -1}, {0, 2, 0},
+                {1, 2, 0},   {3, 2, 1},   {-5, 1, -5}, {-4, 3, -2}};
+    for (const auto& row : rows)
+        EXPECT_EQ(dravix::programPixel(row.screen, row.scale), row.program)
+            << row.screen << " / " << row.scale;
 }
 
 } // namespace

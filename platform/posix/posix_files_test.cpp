@@ -17,6 +17,7 @@
 #include <random>
 #include <sched.h>
 #include <set>
+#include <sys/inotify.h>
 #include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -105,6 +106,8 @@ TEST_F(PosixFiles, ReadFailuresTellFileFromFolder) {
     ASSERT_TRUE(replaceFile(at("plain"), "x").ok());
     status = readFile(at("plain/dravix.dat"), contents);
     EXPECT_EQ(status.failure, FileFailure::pathNotFound) << "a file where a folder should be";
+    ASSERT_EQ(::chmod(at("plain").c_str(), 0700), 0);
+    EXPECT_FALSE(folderWritable(at("plain"))) << "a file is no folder, whatever its bits";
 }
 
 // Failures the system really gives, each in the category the user is told; the reasons no test
@@ -190,6 +193,25 @@ TEST_F(PosixFiles, ADeviceOrAHugeFileIsRefusedWithoutReadingIt) {
         });
         EXPECT_EQ(read.failure, c.read) << "code " << read.platformCode;
     }
+    // A kernel file says it is empty and holds megabytes: the read stops at the limit.
+    std::string contents;
+    if (exists("/proc/kallsyms")) {
+        EXPECT_EQ(readFile("/proc/kallsyms", contents).failure, FileFailure::tooLarge);
+    }
+}
+
+// A look before the open: a FIFO or a device is never opened, which for some devices does
+// something.
+TEST_F(PosixFiles, ANonRegularFileIsRefusedWithoutOpeningIt) {
+    ASSERT_EQ(::mkfifo(at("fifo").c_str(), 0600), 0);
+    const int watch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    ASSERT_GE(watch, 0);
+    ASSERT_GE(::inotify_add_watch(watch, at("fifo").c_str(), IN_OPEN), 0);
+    std::string contents;
+    EXPECT_EQ(readFile(at("fifo"), contents).failure, FileFailure::accessDenied);
+    std::array<char, 256> events{};
+    EXPECT_LT(::read(watch, events.data(), events.size()), 0) << "the FIFO was opened";
+    ::close(watch);
 }
 
 TEST_F(PosixFiles, ReplaceCreatesFoldersThenReplacesKeepingPermissions) {
@@ -243,26 +265,32 @@ TEST_F(PosixFiles, ReplaceKeepsOwnerAndExtendedAttributesOnANewFile) {
 }
 
 // A user who may write another user's file keeps its group when they belong to it, though the
-// owner becomes theirs.
+// owner becomes theirs; in a sticky folder, where the file may not be renamed over, it is
+// rewritten in place and keeps its owner too.
 TEST_F(PosixFiles, ASaveOfAnotherUsersFileKeepsItsGroup) {
     if (::geteuid() != 0)
         GTEST_SKIP() << "only root can hand a file to another user";
     constexpr gid_t sharedGroup = 100;
-    ASSERT_TRUE(replaceFile(at("shared.dat"), "old").ok());
-    ASSERT_EQ(::chown(at("shared.dat").c_str(), 0, sharedGroup), 0);
-    ASSERT_EQ(::chmod(at("shared.dat").c_str(), 0664), 0);
-    ASSERT_EQ(::chmod(folder_.c_str(), 0777), 0);
-    const FileStatus status = statusFromChild([&] {
-        const gid_t groups[] = {sharedGroup};
-        if (::setgroups(1, groups) != 0 || ::setgid(ordinaryUser) != 0 ||
-            ::setuid(ordinaryUser) != 0)
-            return FileStatus{FileFailure::other, -3};
-        return replaceFile(at("shared.dat"), "new");
-    });
-    ASSERT_TRUE(status.ok()) << "code " << status.platformCode;
-    EXPECT_EQ(contentOf("shared.dat"), "new");
-    EXPECT_EQ(statOf("shared.dat").st_uid, ordinaryUser);
-    EXPECT_EQ(statOf("shared.dat").st_gid, sharedGroup);
+    for (const mode_t folder : {0777, 01777}) {
+        SCOPED_TRACE(folder);
+        ::chmod(folder_.c_str(), 0700);
+        ASSERT_TRUE(replaceFile(at("shared.dat"), "old").ok());
+        ASSERT_EQ(::chown(at("shared.dat").c_str(), 0, sharedGroup), 0);
+        ASSERT_EQ(::chmod(at("shared.dat").c_str(), 0664), 0);
+        ASSERT_EQ(::chmod(folder_.c_str(), folder), 0);
+        const FileStatus status = statusFromChild([&] {
+            const gid_t groups[] = {sharedGroup};
+            if (::setgroups(1, groups) != 0 || ::setgid(ordinaryUser) != 0 ||
+                ::setuid(ordinaryUser) != 0)
+                return FileStatus{FileFailure::other, -3};
+            return replaceFile(at("shared.dat"), "new");
+        });
+        ASSERT_TRUE(status.ok()) << "code " << status.platformCode;
+        EXPECT_EQ(contentOf("shared.dat"), "new");
+        EXPECT_EQ(statOf("shared.dat").st_uid, folder == 0777 ? ordinaryUser : 0u);
+        EXPECT_EQ(statOf("shared.dat").st_gid, sharedGroup);
+        EXPECT_EQ(listing(), std::set<std::string>{"shared.dat"}) << "a temporary was left";
+    }
 }
 
 TEST_F(PosixFiles, ASaveGoesThroughSymbolicLinksToTheirTarget) {
@@ -488,17 +516,22 @@ TEST_F(PosixFiles, SavesKilledPartWayLeaveAWholeFileAndNoTemporaries) {
 
     // The next save sweeps this file's temporaries older than a minute, whatever left them, and
     // leaves a young one (a save under way in another copy) and another file's.
-    for (const char* planted : {".dravix.dat.Stale1", ".dravix.dat.Fresh1", ".dravix.ini.Stale2"})
+    // Nor a longer name, nor a link named like a temporary.
+    for (const char* planted :
+         {".dravix.dat.Stale1", ".dravix.dat.Fresh1", ".dravix.ini.Stale2", ".dravix.dat.Longer7"})
         ASSERT_TRUE(replaceFile(at(planted), "x").ok());
+    ASSERT_EQ(::symlink("dravix.dat", at(".dravix.dat.Link01").c_str()), 0);
     const timespec twoMinutesAgo[] = {{::time(nullptr) - 120, 0}, {::time(nullptr) - 120, 0}};
     for (const std::string& name : listing()) {
         if (name != "dravix.dat" && name != ".dravix.dat.Fresh1") {
-            ASSERT_EQ(::utimensat(AT_FDCWD, at(name).c_str(), twoMinutesAgo, 0), 0);
+            ASSERT_EQ(::utimensat(AT_FDCWD, at(name).c_str(), twoMinutesAgo, AT_SYMLINK_NOFOLLOW),
+                      0);
         }
     }
     ASSERT_TRUE(replaceFile(at("dravix.dat"), first).ok());
     EXPECT_EQ(listing(),
-              (std::set<std::string>{"dravix.dat", ".dravix.dat.Fresh1", ".dravix.ini.Stale2"}));
+              (std::set<std::string>{"dravix.dat", ".dravix.dat.Fresh1", ".dravix.ini.Stale2",
+                                     ".dravix.dat.Longer7", ".dravix.dat.Link01"}));
 }
 
 TEST(PosixSettingsFolder, FollowsXdgConfigHomeElseHome) {

@@ -284,6 +284,9 @@ TEST_F(PosixLaunch, HandlerIsNeverTakenFromARelativeSearchPathEntry) {
     EXPECT_TRUE(handlerSeen()) << "the handler on the absolute entry never ran";
     for (const fs::path& plant : plants)
         EXPECT_FALSE(seenBy(plant, 0ms)) << plant << " ran";
+    // An empty search path is the shell's default, as an unset one is.
+    setSearchPath("");
+    EXPECT_FALSE(dravix::posix::findOnSearchPath("sh").empty());
 }
 
 TEST_F(PosixLaunch, FailuresToStartComeBackAsTheSystemsReason) {
@@ -300,6 +303,8 @@ TEST_F(PosixLaunch, FailuresToStartComeBackAsTheSystemsReason) {
     EXPECT_EQ(launch(orphan.string(), folderWithSlash(work_)),
               "Its interpreter /nonexistent/interp is not installed");
     EXPECT_EQ(launch(cutPath, folderWithSlash(work_)), "The path holds a NUL byte");
+    EXPECT_EQ(launch(tool.string(), folderWithSlash(work_) + std::string(1, '\0') + "x"),
+              "The working folder holds a NUL byte");
     EXPECT_EQ(launch("", folderWithSlash(work_)), "No such file or directory");
     // With no handler to fall back on, a marked file that is no program is reported as such.
     setSearchPath((root_ / "empty").string());

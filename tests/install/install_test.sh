@@ -77,6 +77,7 @@ if command -v desktop-file-validate >/dev/null; then
     desktop-file-validate "$entry" || fail "desktop-file-validate rejects the menu entry"
 fi
 cmp -s "$entry" "$config/autostart/dravix.desktop" || fail "no autostart entry like the menu's"
+[[ "$(stat -c %a "$entry")" == 644 ]] || fail "the menu entry has mode $(stat -c %a "$entry")"
 
 icon_count=0
 for built_icon in "$build"/icons/*/apps/dravix.png; do
@@ -84,6 +85,7 @@ for built_icon in "$build"/icons/*/apps/dravix.png; do
     icon="$data/icons/hicolor/$size/apps/dravix.png"
     icon_count=$((icon_count + 1))
     cmp -s "$built_icon" "$icon" || fail "the $size icon is not installed"
+    [[ "$(stat -c %a "$icon")" == 644 ]] || fail "the $size icon has mode $(stat -c %a "$icon")"
     [[ "$(png_size "$icon")" == "$size" ]] || fail "the $size icon is $(png_size "$icon")"
 done
 [[ $icon_count -ge 5 ]] || fail "the build drew $icon_count icon sizes"
@@ -91,7 +93,10 @@ cmp -s "$build/icons/scalable/apps/dravix.svg" "$data/icons/hicolor/scalable/app
     fail "the scalable icon is not installed"
 
 # --- An install over the first one without --autostart ----------------------------------------
+# Without a cache of the icon theme, the theme's folder is touched so that desktops look again.
+touch -d @0 "$data/icons/hicolor"
 run_install
+[[ "$(stat -c %Y "$data/icons/hicolor")" -gt 0 ]] || fail "the icon theme's folder was not touched"
 [[ ! -e "$config/autostart/dravix.desktop" ]] ||
     fail "the autostart entry stays without --autostart"
 [[ -x "$program" && -f "$entry" ]] || fail "installing again lost the program or its entry"
@@ -139,6 +144,21 @@ run_install --autostart >/dev/null
 run_install --uninstall >/dev/null
 [[ ! -e "$command" && ! -L "$command" && ! -e "$config/autostart/dravix.desktop" ]] ||
     fail "uninstalling after an install with --autostart left its command or autostart entry"
+
+# --- Where the XDG variables are not absolute, and a path with a desktop entry's specials -------
+if run_install --uninstall --autostart >/dev/null 2>&1; then
+    fail "--uninstall --autostart was taken"
+fi
+odd_home="$work/odd\$home%1"
+mkdir -p "$odd_home"
+(cd "$work" && env HOME="$odd_home" XDG_DATA_HOME="relative" XDG_CONFIG_HOME="" \
+    PATH=/usr/bin:/bin "$install_script" --from "$build" >/dev/null)
+odd_program="$odd_home/.local/share/dravix/dravix"
+[[ -x "$odd_program" ]] || fail "a relative XDG_DATA_HOME was not taken for its default"
+grep -qxF "Exec=\"$work/odd\\\\\$home%%1/.local/share/dravix/dravix\"" \
+    "$odd_home/.local/share/applications/dravix.desktop" ||
+    fail "the Exec line does not quote $odd_program: $(grep Exec= \
+        "$odd_home/.local/share/applications/dravix.desktop")"
 
 if [[ $failures -gt 0 ]]; then
     exit 1
