@@ -229,9 +229,6 @@ TEST(NearestWholePlace, KeepsTheOpenStripOrAtLeastTheToggleInsideAtEveryScale) {
         EXPECT_EQ(toggle.width, shape::closedWidth * row.scale);
         EXPECT_LE(toggle.bottom(), row.workArea.bottom()) << "the toggle reaches below the area";
         EXPECT_GE(toggle.left, row.workArea.left);
-        const ScreenRect open = openStripAt(whole, row.scale);
-        EXPECT_EQ(open.bottom(), toggle.bottom()) << "the open strip ends at the toggle";
-        EXPECT_EQ(open.width, shape::openWidth * row.scale);
     }
 }
 

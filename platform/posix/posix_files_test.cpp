@@ -264,10 +264,9 @@ TEST_F(PosixFiles, ReplaceKeepsOwnerAndExtendedAttributesOnANewFile) {
     EXPECT_STREQ(kept.data(), "kept");
 }
 
-// A user who may write another user's file keeps its group when they belong to it, though the
-// owner becomes theirs; in a sticky folder, where the file may not be renamed over, it is
-// rewritten in place and keeps its owner too.
-TEST_F(PosixFiles, ASaveOfAnotherUsersFileKeepsItsGroup) {
+// A user who may write another user's file cannot give a new file its owner, so the file is
+// rewritten in place and keeps owner and group, also in a sticky folder, with nothing left over.
+TEST_F(PosixFiles, ASaveOfAnotherUsersFileKeepsItsOwnerAndGroup) {
     if (::geteuid() != 0)
         GTEST_SKIP() << "only root can hand a file to another user";
     constexpr gid_t sharedGroup = 100;
@@ -276,6 +275,9 @@ TEST_F(PosixFiles, ASaveOfAnotherUsersFileKeepsItsGroup) {
         ::chmod(folder_.c_str(), 0700);
         ASSERT_TRUE(replaceFile(at("shared.dat"), "old").ok());
         ASSERT_EQ(::chown(at("shared.dat").c_str(), 0, sharedGroup), 0);
+        // The owner's own save gives the new file the old one's group too.
+        ASSERT_TRUE(replaceFile(at("shared.dat"), "old").ok());
+        EXPECT_EQ(statOf("shared.dat").st_gid, sharedGroup);
         ASSERT_EQ(::chmod(at("shared.dat").c_str(), 0664), 0);
         ASSERT_EQ(::chmod(folder_.c_str(), folder), 0);
         const FileStatus status = statusFromChild([&] {
@@ -287,7 +289,7 @@ TEST_F(PosixFiles, ASaveOfAnotherUsersFileKeepsItsGroup) {
         });
         ASSERT_TRUE(status.ok()) << "code " << status.platformCode;
         EXPECT_EQ(contentOf("shared.dat"), "new");
-        EXPECT_EQ(statOf("shared.dat").st_uid, folder == 0777 ? ordinaryUser : 0u);
+        EXPECT_EQ(statOf("shared.dat").st_uid, 0u);
         EXPECT_EQ(statOf("shared.dat").st_gid, sharedGroup);
         EXPECT_EQ(listing(), std::set<std::string>{"shared.dat"}) << "a temporary was left";
     }

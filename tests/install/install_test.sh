@@ -153,12 +153,12 @@ odd_home="$work/odd\$home%1"
 mkdir -p "$odd_home"
 (cd "$work" && env HOME="$odd_home" XDG_DATA_HOME="relative" XDG_CONFIG_HOME="" \
     PATH=/usr/bin:/bin "$install_script" --from "$build" >/dev/null)
-odd_program="$odd_home/.local/share/dravix/dravix"
-[[ -x "$odd_program" ]] || fail "a relative XDG_DATA_HOME was not taken for its default"
-grep -qxF "Exec=\"$work/odd\\\\\$home%%1/.local/share/dravix/dravix\"" \
-    "$odd_home/.local/share/applications/dravix.desktop" ||
-    fail "the Exec line does not quote $odd_program: $(grep Exec= \
-        "$odd_home/.local/share/applications/dravix.desktop")"
+odd_program="$odd_home/.config/dravix/dravix"
+odd_entry="$odd_home/.local/share/applications/dravix.desktop"
+[[ -x "$odd_program" && -f "$odd_entry" ]] ||
+    fail "an empty XDG_CONFIG_HOME or a relative XDG_DATA_HOME was not taken for its default"
+grep -qxF "Exec=\"$work/odd\\\\\$home%%1/.config/dravix/dravix\"" "$odd_entry" ||
+    fail "the Exec line does not quote $odd_program: $(grep Exec= "$odd_entry")"
 
 if [[ $failures -gt 0 ]]; then
     exit 1
