@@ -460,6 +460,37 @@ TEST_F(PosixFiles, AFullDiskLeavesAnInPlaceFileByteForByteAndSaysSo) {
     }
 }
 
+// A stored file right in the root folder (a copy of the program in / of a small system, say): its
+// folder is "/", not the working folder, which here lies on another file system outside the root.
+TEST_F(PosixFiles, AFileInTheRootFolderIsSavedThere) {
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root to mount a file system and change the root";
+    const std::string root = at("root");
+    ASSERT_EQ(::mkdir(root.c_str(), 0755), 0);
+    const FileStatus status = statusFromChild([&] {
+        if (::unshare(CLONE_NEWNS) != 0 ||
+            ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0)
+            return FileStatus{FileFailure::other, -10};
+        // The system's /proc comes along: the save links its unnamed file through /proc/self/fd.
+        const std::string proc = root + "/proc";
+        if (::mount("tmpfs", root.c_str(), "tmpfs", 0, "size=64k,mode=0755") != 0 ||
+            ::mkdir(proc.c_str(), 0555) != 0 ||
+            ::mount("proc", proc.c_str(), "proc", 0, nullptr) != 0 ||
+            ::chdir(folder_.c_str()) != 0 || ::chroot(root.c_str()) != 0)
+            return FileStatus{FileFailure::other, -11};
+        if (const FileStatus saved = replaceFile("/dravix.dat", "new\r\n"); !saved.ok())
+            return saved;
+        std::string now;
+        return readFile("/dravix.dat", now).ok() && now == "new\r\n"
+                   ? FileStatus{}
+                   : FileStatus{FileFailure::other, -12};
+    });
+    if (status.platformCode == -10)
+        GTEST_SKIP() << "no mount namespace here";
+    EXPECT_TRUE(status.ok()) << "code " << status.platformCode;
+    EXPECT_EQ(listing(), std::set<std::string>{"root"}) << "the save went to the working folder";
+}
+
 TEST_F(PosixFiles, WriteFailingPartWayLeavesOldFileAndNoLeftovers) {
     const std::string old = "the old content\r\n";
     ASSERT_TRUE(replaceFile(at("dravix.dat"), old).ok());
