@@ -63,7 +63,8 @@ public:
         std::ofstream(garbled, std::ios::binary) << "not a program";
         return {at("missing.exe"), garbled};
     }
-    // The shell's answer comes from the launch's thread; Wine's shell may take seconds.
+    // The shell's answer comes from the launch's thread whenever the shell has decided; Wine's
+    // shell, busy with its first start or a loaded machine, has been seen to take over ten seconds.
     std::optional<std::string> launchFailure(const std::string& path) {
         {
             const std::lock_guard<std::mutex> hold(reports_->lock);
@@ -75,7 +76,7 @@ public:
                        ? std::nullopt
                        : std::optional<std::string>(outcome.reason);
         std::unique_lock<std::mutex> hold(reports_->lock);
-        if (!reports_->arrived.wait_for(hold, std::chrono::seconds(10),
+        if (!reports_->arrived.wait_for(hold, std::chrono::seconds(60),
                                         [&] { return reports_->answered; }))
             return std::nullopt;
         return reports_->failure;
