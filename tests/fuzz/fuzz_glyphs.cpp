@@ -2,9 +2,9 @@
 // character each (a valid UTF-8 sequence, or one stray byte where none starts), every glyph
 // named must be a picture the store holds, and the display must show exactly those pictures.
 
-#include "scene/scene.h"
 #include "assets/picture_store.h"
 #include "glyphs/glyph_display.h"
+#include "scene/scene.h"
 #include "tests/fuzz/fuzz_check.h"
 
 #include <optional>
