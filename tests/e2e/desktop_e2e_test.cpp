@@ -116,6 +116,17 @@ protected:
         return ::testing::AssertionSuccess();
     }
 
+    // Starts the program again from the folder of the running one; its wait status once it ended,
+    // nothing while it still runs.
+    std::optional<int> startSecondCopy() {
+        x11test::ProcessOptions second;
+        second.executable = (app.folder() / "dravix").string();
+        second.argv = {"dravix"};
+        second.folder = app.elsewhere();
+        x11test::ChildProcess copy(second);
+        return copy.waitForExit(windowTimeout);
+    }
+
     // Screen pixels per pixel of the program.
     int scale = 1;
 };
@@ -258,17 +269,8 @@ TEST_F(OnTheDesktop, TheErrorBoxOpensBesideTheToggleItsPlaceAlreadyTaken) {
     const Geometry toggle{196, std::max(300, area.top + openToggleTop), closedWidth, closedHeight};
     startWith(std::nullopt, std::nullopt);
     ASSERT_TRUE(waitForMainWindow(toggle)) << app.describeWindows();
-    std::optional<Window> box;
-    ASSERT_TRUE(waitUntil(
-        [&] {
-            for (Window window : app.windows()) {
-                if (window != main)
-                    box = window;
-            }
-            return box.has_value();
-        },
-        windowTimeout))
-        << "no error box; " << app.describeWindows();
+    const std::optional<Window> box = waitForErrorBox();
+    ASSERT_TRUE(box) << "no error box; " << app.describeWindows();
     // The window manager may still be placing it.
     std::this_thread::sleep_for(300ms);
     EXPECT_EQ(mainGeometry(), toggle) << "the toggle moved while the box was up";
@@ -325,12 +327,7 @@ TEST_F(OnTheDesktop, ASecondCopyFromTheSameFolderEndsAndOpensTheFirstAndLeavesIt
     startAt(600, 300);
     const std::optional<std::string> storedBefore = app.readFile("dravix.ini");
 
-    x11test::ProcessOptions second;
-    second.executable = (app.folder() / "dravix").string();
-    second.argv = {"dravix"};
-    second.folder = app.elsewhere();
-    x11test::ChildProcess copy(second);
-    const std::optional<int> status = copy.waitForExit(windowTimeout);
+    const std::optional<int> status = startSecondCopy();
     ASSERT_TRUE(status) << "the second copy still runs";
     EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0) << describeWaitStatus(*status);
 
@@ -355,12 +352,7 @@ TEST_F(OnTheDesktop, ASecondStartTogglesTheStripAndItsDigitsStartSlotsWithoutThe
     x().movePointer(1000, 100); // the keys must reach the strip without the pointer on it
 
     const auto startAgain = [&] {
-        x11test::ProcessOptions second;
-        second.executable = (app.folder() / "dravix").string();
-        second.argv = {"dravix"};
-        second.folder = app.elsewhere();
-        x11test::ChildProcess copy(second);
-        const std::optional<int> status = copy.waitForExit(windowTimeout);
+        const std::optional<int> status = startSecondCopy();
         ASSERT_TRUE(status && WIFEXITED(*status) && WEXITSTATUS(*status) == 0);
     };
     const auto runs = [&] { return readTextFile(marker).value_or(""); };

@@ -425,6 +425,20 @@ void DravixTest::tapKey(unsigned long keysym) {
     return enterIntoDialog(*dialog, text);
 }
 
+std::optional<Window> DravixTest::waitForErrorBox(Milliseconds timeout) {
+    std::optional<Window> box;
+    waitUntil(
+        [&] {
+            for (Window window : app.windows()) {
+                if (window != main)
+                    box = window;
+            }
+            return box.has_value();
+        },
+        timeout);
+    return box;
+}
+
 // Without a window manager nobody gives the box the keyboard focus, so the harness does, as a
 // window manager would: the pointer goes over the box and XSetInputFocus names it. Return then
 // presses its default button. Should the box not take keys, its one button, at the bottom right

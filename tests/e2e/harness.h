@@ -168,6 +168,8 @@ protected:
     // Input at a point of the main window, converted to the screen with its current geometry.
     void clickAt(int x, int y, Button button);
     void hoverAt(int x, int y);
+    // Waits for an error box: a window titled "Dravix" besides the main window; nothing on timeout.
+    std::optional<Window> waitForErrorBox(Milliseconds timeout = windowTimeout);
     // Closes the error box as a user would (see the definition for how keys reach it).
     void dismissErrorBox(Window box);
     // Gives the main window the keyboard focus (XSetInputFocus), then presses and releases the

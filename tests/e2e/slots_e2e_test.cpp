@@ -208,17 +208,8 @@ TEST_F(Slots, ADesktopEntryThatGioCannotStartShowsABoxAndTheStripStaysOpen) {
     ASSERT_NO_FATAL_FAILURE(startAndOpen({{2, {entry.string(), "missing"}}}));
 
     clickAt(slotX, slotY(2), Button::left);
-    std::optional<Window> box;
-    ASSERT_TRUE(waitUntil(
-        [&] {
-            for (Window window : app.windows()) {
-                if (window != main)
-                    box = window;
-            }
-            return box.has_value();
-        },
-        windowTimeout))
-        << "no error box; " << app.describeWindows();
+    const std::optional<Window> box = waitForErrorBox();
+    ASSERT_TRUE(box) << "no error box; " << app.describeWindows();
     EXPECT_TRUE(waitForGeometry(openPlace, slideTimeout)) << "the strip did not stay open";
     dismissErrorBox(*box);
     ASSERT_TRUE(waitUntil([&] { return app.windows().size() == 1; }, changeTimeout))

@@ -58,18 +58,8 @@ TEST_F(StartUp, WithNeitherStoredFileShowsOneErrorBoxAndThenTheToggleWhereTheStr
     // The start-up places the toggle where the open strip fits before the box shows, so the main
     // window is told apart by its place and closed size.
     ASSERT_TRUE(waitForMainWindow(closedBelowCreationPlace));
-    std::optional<Window> box;
-    ASSERT_TRUE(waitUntil(
-        [&] {
-            for (Window window : app.windows()) {
-                if (window != main) {
-                    box = window;
-                }
-            }
-            return box.has_value();
-        },
-        windowTimeout))
-        << "no error box; " << app.describeWindows();
+    const std::optional<Window> box = waitForErrorBox();
+    ASSERT_TRUE(box) << "no error box; " << app.describeWindows();
     EXPECT_EQ(app.windows().size(), 2u) << app.describeWindows();
     const std::optional<Geometry> boxGeometry = x().geometry(*box);
     ASSERT_TRUE(boxGeometry);

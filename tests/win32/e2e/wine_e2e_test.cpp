@@ -143,17 +143,8 @@ TEST_F(StartUp, WithoutStoredFilesShowsTheErrorBoxOverADisabledWindow) {
     startWith(std::nullopt, std::nullopt);
 
     ASSERT_TRUE(waitForMainWindow(closedBelowCreationPlace));
-    std::optional<Window> box;
-    ASSERT_TRUE(waitUntil(
-        [&] {
-            for (Window window : app.windows()) {
-                if (window != main)
-                    box = window;
-            }
-            return box.has_value();
-        },
-        windowTimeout))
-        << "no error box titled \"Dravix\"; " << app.describeWindows();
+    const std::optional<Window> box = waitForErrorBox();
+    ASSERT_TRUE(box) << "no error box titled \"Dravix\"; " << app.describeWindows();
     EXPECT_EQ(ownerOf(*box), main);
 
     // The box disables its owner: a press on the toggle does nothing meanwhile.
