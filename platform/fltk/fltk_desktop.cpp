@@ -230,7 +230,7 @@ public:
             if (!inputTaken_)
                 return 1;
             reportCaptureLost();
-            events_->keyDown(keyCodeFromFltk(Fl::event_key()));
+            events_->keyDown(keyCodeFromFltk(Fl::event_key(), Fl::event_shift() != 0));
             return 1;
         }
         default:

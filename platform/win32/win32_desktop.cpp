@@ -26,6 +26,15 @@ namespace dravix::win32 {
 
 namespace {
 
+// The key's virtual-key code; Tab with Shift held has a code of its own, 0x109, as the core tells
+// the two apart by code alone.
+int keyCodeOf(WPARAM key) {
+    constexpr int shiftTab = 0x100 | VK_TAB;
+    if (key == VK_TAB && GetKeyState(VK_SHIFT) < 0)
+        return shiftTab;
+    return static_cast<int>(key);
+}
+
 // The window class keeps the main window's class name, so that tools that look windows up by
 // class find it.
 constexpr const char* windowClassName = "TForm1";
@@ -437,7 +446,7 @@ LRESULT Win32Desktop::handleMessage(HWND window, UINT message, WPARAM wParam, LP
     case WM_KEYDOWN:
     case WM_SYSKEYDOWN:
         if (events_ != nullptr)
-            events_->keyDown(static_cast<int>(wParam));
+            events_->keyDown(keyCodeOf(wParam));
         // Alt combinations go on to the system, so that Alt+F4 still closes the window.
         if (message == WM_KEYDOWN)
             return 0;
