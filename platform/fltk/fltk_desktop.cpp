@@ -1,6 +1,7 @@
 #include "platform/fltk/fltk_desktop.h"
 
 #include "platform/fltk/desktop_file_chooser.h"
+#include "platform/fltk/fltk_accessibility.h"
 #include "platform/fltk/fltk_display.h"
 #include "platform/fltk/fltk_error_box.h"
 #include "platform/fltk/fltk_input.h"
@@ -105,6 +106,8 @@ public:
     }
 
     void setEvents(WindowEvents* events) { events_ = events; }
+    // Runs once the first frame has gone to the server.
+    void afterFirstFrame(std::function<void()> then) { afterFirstFrame_ = std::move(then); }
 
     // While the desktop's own file chooser, another process, is up, the strip takes no input, as
     // under a modal window of its own; the tick goes on.
@@ -298,6 +301,8 @@ private:
     static void onFirstFrameDrawn(void* window) {
         auto& self = *static_cast<MainWindow*>(window);
         addLargeIcon(self, self.look_);
+        if (self.afterFirstFrame_)
+            std::exchange(self.afterFirstFrame_, nullptr)();
     }
 
     // Pixels x to x + width - 1 of line y of the window, from the frame enlarged by nearest
@@ -342,6 +347,7 @@ private:
     }
 
     WindowEvents* events_ = nullptr;
+    std::function<void()> afterFirstFrame_;
     Frame frame_;
     TopLevelLook look_;
     SizeRange sizes_;
@@ -375,6 +381,7 @@ FltkDesktop::FltkDesktop(std::string title) : title_(std::move(title)) {
 }
 
 FltkDesktop::~FltkDesktop() {
+    screenReader_.reset();
     Fl::event_dispatch(nullptr);
     Fl::remove_system_handler(onXEvent);
     Fl::remove_timeout(onTick, this);
@@ -409,6 +416,7 @@ FltkDesktop::Claim FltkDesktop::claimFolder(const std::string& folder) {
 int FltkDesktop::run(WindowEvents& events) {
     events_ = &events;
     window_->setEvents(&events);
+    window_->afterFirstFrame([this] { startScreenReaderBridge(); });
     // FLTK handles no event before Fl::run, so the start-up load runs before any input. The
     // window is mapped only after it, at the place and size it set and with the frame it
     // presented, unless an error box needed it shown earlier.
@@ -417,6 +425,23 @@ int FltkDesktop::run(WindowEvents& events) {
     Fl::run();
     Fl::remove_timeout(onTick, this);
     return 0;
+}
+
+// Screen readers are asked for only once the strip is up: the question and its answer never
+// hold up the first frame.
+void FltkDesktop::startScreenReaderBridge() {
+    AccessibleSource* source = events_ != nullptr ? events_->accessibleSource() : nullptr;
+    if (source == nullptr)
+        return;
+    screenReader_ = std::make_unique<ScreenReaderBridge>(title_, [this] {
+        return ScreenRect{window_->x(), window_->y(), window_->w(), window_->h()};
+    });
+    screenReader_->start(*source);
+}
+
+void FltkDesktop::accessibleChanged(const AccessibleEvent& event) {
+    if (screenReader_)
+        screenReader_->changed(event);
 }
 
 void FltkDesktop::setTicking(bool ticking) {
