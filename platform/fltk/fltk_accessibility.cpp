@@ -20,7 +20,7 @@ constexpr const char* moduleName = "dravix-atspi.so";
 constexpr int watchRoom = 32;
 
 // The module beside the program (the build folder, a portable copy) or in its library folder
-// (an install under a prefix: bin/dravix and lib/dravix/dravix-atspi.so).
+// (an install under a prefix: bin/dravix and lib/dravix/modules/dravix-atspi.so).
 std::string findModule() {
     char self[PATH_MAX];
     const ssize_t length = ::readlink("/proc/self/exe", self, sizeof self - 1);
@@ -29,7 +29,7 @@ std::string findModule() {
     std::string folder(self, static_cast<std::size_t>(length));
     folder.erase(folder.rfind('/') + 1);
     for (const std::string& candidate :
-         {folder + moduleName, folder + "../lib/dravix/" + moduleName}) {
+         {folder + moduleName, folder + "../lib/dravix/modules/" + moduleName}) {
         if (::access(candidate.c_str(), R_OK) == 0)
             return candidate;
     }
