@@ -2,6 +2,7 @@
 
 #include "platform/scale.h"
 #include "platform/tick_grid.h"
+#include "platform/win32/win32_accessible.h"
 #include "platform/win32/win32_folder_claim.h"
 #include "platform/win32/win32_frame.h"
 #include "platform/win32/win32_resources.h"
@@ -308,6 +309,8 @@ Win32Desktop::~Win32Desktop() {
 
 int Win32Desktop::run(WindowEvents& events) {
     events_ = &events;
+    msaa_ = std::make_unique<MsaaClient>(window_, title_);
+    msaa_->attach(events.accessibleSource());
     // Showing activates the window. A shortcut set to start minimised or maximised would have
     // its way with this first ShowWindow; the strip is only ever shown at its own size.
     ShowWindow(window_, SW_SHOWNORMAL);
@@ -323,7 +326,21 @@ int Win32Desktop::run(WindowEvents& events) {
         DispatchMessageA(&message);
     }
     events_ = nullptr;
+    msaa_->attach(nullptr);
     return message.message == WM_QUIT ? static_cast<int>(message.wParam) : 0;
+}
+
+// A screen reader's press, as a click: not while a box or dialog disables the strip.
+void Win32Desktop::deliverAccessiblePress(int node) {
+    if (events_ == nullptr || !IsWindowEnabled(window_))
+        return;
+    if (AccessibleSource* source = events_->accessibleSource())
+        source->accessiblePress(node);
+}
+
+void Win32Desktop::accessibleChanged(const AccessibleEvent& event) {
+    if (msaa_)
+        msaa_->changed(event);
 }
 
 void Win32Desktop::deliverFirstActivation() {
@@ -339,6 +356,10 @@ LRESULT Win32Desktop::handleMessage(HWND window, UINT message, WPARAM wParam, LP
         return 0;
     }
     // A strip with a box up is disabled: the box came forward, and the strip waits for it.
+    if (message == MsaaClient::pressMessage()) {
+        deliverAccessiblePress(static_cast<int>(wParam));
+        return 0;
+    }
     if (message == anotherStartMessage()) {
         if (events_ != nullptr && IsWindowEnabled(window))
             events_->anotherStart();
@@ -350,6 +371,10 @@ LRESULT Win32Desktop::handleMessage(HWND window, UINT message, WPARAM wParam, LP
         return 0;
     case WM_ERASEBKGND:
         return 1; // WM_PAINT covers every pixel
+    case WM_GETOBJECT:
+        if (LRESULT answer = 0; msaa_ && msaa_->answer(wParam, lParam, answer))
+            return answer;
+        break;
     case WM_GETMINMAXINFO:
         reinterpret_cast<MINMAXINFO*>(lParam)->ptMinTrackSize = POINT{1, 1};
         return 0;
