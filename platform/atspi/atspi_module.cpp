@@ -11,6 +11,8 @@
 //  [X] events: children added and removed, name and description, expanded, focused
 //  [X] the ATK utility's global event listeners, through which the bridge hears the events
 //  [ ] key event listeners (a screen reader's own key snooping): the window gets its keys itself
+//  [ ] window:activate and deactivate: the frame is no AtkWindow, so a reader that follows the
+//      active window learns of the strip from its focus events only
 
 #include "platform/atspi/atspi_module.h"
 
@@ -321,9 +323,11 @@ const gchar* toolkitVersion() {
 
 // --- The interface to the program ---
 
+// The bridge is set up once; a later call gives the first one's outcome.
 int start(const DravixAtspiHost* program) {
+    static int started = 0;
     if (host != nullptr)
-        return 1;
+        return started;
     using BridgeInit = int (*)(int*, char***);
     void* bridge = dlopen("libatk-bridge-2.0.so.0", RTLD_NOW | RTLD_LOCAL);
     const auto init = bridge != nullptr
@@ -358,7 +362,8 @@ int start(const DravixAtspiHost* program) {
 
     context = g_main_context_default();
     g_main_context_acquire(context);
-    return init(nullptr, nullptr) == 0 ? 1 : 0;
+    started = init(nullptr, nullptr) == 0 ? 1 : 0;
+    return started;
 }
 
 AtkObject* buttonFor(int id) {
