@@ -109,8 +109,9 @@ public:
     virtual void mouseDown(int x, int y, MouseButton button) = 0;
     virtual void mouseMove(int x, int y) = 0;
     virtual void mouseUp(int x, int y, MouseButton button) = 0;
-    // Every key press, repeats included. The arrows come as their Windows virtual-key codes, 37
-    // left, 38 up, 39 right and 40 down; any other key as some other non-zero code.
+    // Every key press, repeats included. The keys the window tells apart come as their Windows
+    // virtual-key codes: the arrows, Escape and the digits of the top row and of the keypad; any
+    // other key as some other non-zero code.
     virtual void keyDown(int virtualKey) = 0;
     virtual void tick() = 0; // every 100 ms while the program asks for it (setTicking)
     // A file dropped on the window at this point (the first one when several were dropped).

@@ -7,8 +7,6 @@
 #include "platform/fltk/fltk_internals.h"
 #include "platform/fltk/fltk_settings.h"
 #include "platform/fltk/fltk_tip.h"
-#include "platform/fltk/x11_folder_claim.h"
-#include "platform/fltk/x11_scale.h"
 #include "platform/fltk/x11_top_level.h"
 #include "platform/fltk/x11_work_area.h"
 #include "platform/held_buttons.h"
@@ -16,6 +14,8 @@
 #include "platform/posix/posix_services.h"
 #include "platform/scale.h"
 #include "platform/tick_grid.h"
+#include "platform/x11/x11_folder_claim.h"
+#include "platform/x11/x11_scale.h"
 
 #include "assets/picture_store.h"
 
@@ -366,7 +366,7 @@ FltkDesktop::FltkDesktop(std::string title) : title_(std::move(title)) {
     // windows by their class.
     Fl_Window::default_xclass(programName);
     // The resources as they were when the display was opened: the desktop's scale at the start.
-    scale_ = scaleFromResources(XResourceManagerString(fl_display));
+    scale_ = x11::scaleFromResources(XResourceManagerString(fl_display));
     window_ = std::make_unique<MainWindow>(
         WindowGeometry{0, 0, 1, 1}, title_.c_str(),
         TopLevelLook{programName, programClass, storePicture(iconPicture)}, scale_);
@@ -390,13 +390,13 @@ FltkDesktop::Claim FltkDesktop::claimFolder(const std::string& folder) {
         if (!name.ends_with('/'))
             name += '/';
     }
-    claim_ = std::make_unique<FolderClaim>(fl_display, name);
+    claim_ = std::make_unique<x11::FolderClaim>(fl_display, name);
     switch (claim_->outcome()) {
-    case FolderClaim::Outcome::held:
+    case x11::FolderClaim::Outcome::held:
         return Claim::held;
-    case FolderClaim::Outcome::gaveWay:
+    case x11::FolderClaim::Outcome::gaveWay:
         return Claim::gaveWay;
-    case FolderClaim::Outcome::foreign:
+    case x11::FolderClaim::Outcome::foreign:
         break;
     }
     std::fprintf(stderr,
