@@ -159,25 +159,8 @@ public:
             return Fl_Window::handle(event);
         switch (event) {
         case FL_PUSH:
-        case FL_RELEASE: {
-            const std::optional<MouseButton> button = mouseButtonFromFltk(Fl::event_button());
-            if (!button)
-                return 0;
-            if (!inputTaken_)
-                return 1;
-            if (event == FL_PUSH) {
-                // A second press of a held button: its release went to another window.
-                if (heldButtons_.held(*button))
-                    loseCapture();
-                reportCaptureLost();
-                heldButtons_.press(*button);
-                events_->mouseDown(pointerX(), pointerY(), *button);
-            } else if (heldButtons_.release(*button) == Release::held) {
-                reportCaptureLost();
-                events_->mouseUp(pointerX(), pointerY(), *button);
-            }
-            return 1;
-        }
+        case FL_RELEASE:
+            return handleButton(event);
         case FL_MOVE:
         case FL_DRAG:
             // While any button is held the server sends every move to this window, inside it or
@@ -189,30 +172,10 @@ public:
             return 1;
         case FL_DND_ENTER:
         case FL_DND_DRAG:
-            // A drop anywhere is taken: the core decides what a point means.
-            return dialogUp() ? 0 : 1;
         case FL_DND_LEAVE:
-            return 1;
         case FL_DND_RELEASE:
-            // The XdndDrop carries no place: the drop is where the last position report was.
-            if (dialogUp())
-                return 0;
-            dropPoint_ = {Fl::event_x_root(), Fl::event_y_root()};
-            return 1;
-        case FL_PASTE: {
-            // The dropped data, asked for by FLTK after the drop was taken.
-            if (!dropPoint_)
-                return 0;
-            const Place at = *std::exchange(dropPoint_, std::nullopt);
-            const std::optional<std::string> path = firstDroppedFile(
-                std::string_view(Fl::event_text(), static_cast<std::size_t>(Fl::event_length())));
-            if (!path || dialogUp())
-                return 1;
-            reportCaptureLost();
-            events_->fileDropped(programPixel(at.left - x(), scale_),
-                                 programPixel(at.top - y(), scale_), *path);
-            return 1;
-        }
+        case FL_PASTE:
+            return handleDrop(event);
         case FL_LEAVE:
             if (inputTaken_)
                 events_->pointerLeft();
@@ -294,6 +257,59 @@ protected:
     }
 
 private:
+    // A press or release of a mouse button (FL_PUSH, FL_RELEASE).
+    int handleButton(int event) {
+        const std::optional<MouseButton> button = mouseButtonFromFltk(Fl::event_button());
+        if (!button)
+            return 0;
+        if (!inputTaken_)
+            return 1;
+        if (event == FL_PUSH) {
+            // A second press of a held button: its release went to another window.
+            if (heldButtons_.held(*button))
+                loseCapture();
+            reportCaptureLost();
+            heldButtons_.press(*button);
+            events_->mouseDown(pointerX(), pointerY(), *button);
+        } else if (heldButtons_.release(*button) == Release::held) {
+            reportCaptureLost();
+            events_->mouseUp(pointerX(), pointerY(), *button);
+        }
+        return 1;
+    }
+
+    // A drag and drop over the window, from the first position report to the dropped data.
+    int handleDrop(int event) {
+        switch (event) {
+        case FL_DND_ENTER:
+        case FL_DND_DRAG:
+            // A drop anywhere is taken: the core decides what a point means.
+            return dialogUp() ? 0 : 1;
+        case FL_DND_RELEASE:
+            // The XdndDrop carries no place: the drop is where the last position report was.
+            if (dialogUp())
+                return 0;
+            dropPoint_ = {Fl::event_x_root(), Fl::event_y_root()};
+            return 1;
+        case FL_PASTE: {
+            // The dropped data, asked for by FLTK after the drop was taken.
+            if (!dropPoint_)
+                return 0;
+            const Place at = *std::exchange(dropPoint_, std::nullopt);
+            const std::optional<std::string> path = firstDroppedFile(
+                std::string_view(Fl::event_text(), static_cast<std::size_t>(Fl::event_length())));
+            if (!path || dialogUp())
+                return 1;
+            reportCaptureLost();
+            events_->fileDropped(programPixel(at.left - x(), scale_),
+                                 programPixel(at.top - y(), scale_), *path);
+            return 1;
+        }
+        default: // FL_DND_LEAVE
+            return 1;
+        }
+    }
+
     // Runs once the first frame has gone to the server.
     static void onFirstFrameDrawn(void* window) {
         auto& self = *static_cast<MainWindow*>(window);
