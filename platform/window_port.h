@@ -99,6 +99,14 @@ public:
 enum class MouseButton { left = 0, right = 1, middle = 2 };
 
 // What a backend delivers to the main window, one event at a time on the UI thread.
+// What a start finds when it claims the folder of the stored files for its strip: one strip runs
+// per folder, since two would overwrite each other's slots.
+enum class ClaimOutcome {
+    held,    // the folder is this process's: the strip starts
+    gaveWay, // a running strip holds it and was asked to come to the front: this start ends
+    foreign, // something that is no strip for the folder holds the claim, and it was said so
+};
+
 class WindowEvents {
 public:
     virtual ~WindowEvents() = default;

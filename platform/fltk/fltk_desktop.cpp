@@ -396,7 +396,7 @@ FltkDesktop::~FltkDesktop() {
     Fl::remove_timeout(onTick, this);
 }
 
-FltkDesktop::Claim FltkDesktop::claimFolder(const std::string& folder) {
+ClaimOutcome FltkDesktop::claimFolder(const std::string& folder) {
     // Every spelling of one folder (through a link, say) is one claim; a folder that does not
     // exist yet is claimed as named.
     std::string name = folder;
@@ -409,9 +409,9 @@ FltkDesktop::Claim FltkDesktop::claimFolder(const std::string& folder) {
     claim_ = std::make_unique<x11::FolderClaim>(fl_display, name);
     switch (claim_->outcome()) {
     case x11::FolderClaim::Outcome::held:
-        return Claim::held;
+        return ClaimOutcome::held;
     case x11::FolderClaim::Outcome::gaveWay:
-        return Claim::gaveWay;
+        return ClaimOutcome::gaveWay;
     case x11::FolderClaim::Outcome::foreign:
         break;
     }
@@ -419,7 +419,7 @@ FltkDesktop::Claim FltkDesktop::claimFolder(const std::string& folder) {
                  "dravix: the X selection %s is owned by window 0x%lx, which is no Dravix strip; "
                  "not starting beside it\n",
                  claim_->selectionName().c_str(), static_cast<unsigned long>(claim_->holder()));
-    return Claim::foreign;
+    return ClaimOutcome::foreign;
 }
 
 int FltkDesktop::run(WindowEvents& events) {

@@ -110,8 +110,7 @@ public:
     // then ends without reading or writing anything. When the claim is owned by a client that is
     // no strip for the folder (foreign), one line on stderr says so, and the caller ends with a
     // failure rather than run beside whatever writes there. Call before run().
-    enum class Claim { held, gaveWay, foreign };
-    Claim claimFolder(const std::string& folder);
+    ClaimOutcome claimFolder(const std::string& folder);
 
     // Where posix::PosixSystem hands the launches it leaves pending.
     posix::LaunchWatch launchWatch();
