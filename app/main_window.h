@@ -25,6 +25,8 @@ inline constexpr const char* applicationTitle = "Dravix";
 // reader reads and presses the same window through the accessible model.
 class TForm1 : public WindowEvents, public AccessibleSource {
 public:
+    // The hidden window's geometry at creation; the start-up load replaces it (the stored place,
+    // 26 x 23) before the window first shows.
     static constexpr WindowGeometry creationGeometry{196, 132, 563, 333};
 
     TForm1(WindowPort& window, SystemPort& system);
