@@ -35,7 +35,8 @@ group_packages() {
         echo desktop-file-utils appstream           #   checks of the menu entry and metadata,
         echo lintian man-db                         #   of the Debian package and manual page
         echo clang libclang-rt-14-dev valgrind      # sanitizers, fuzzing and memory checks
-        echo python3-pyatspi at-spi2-core dbus      # a screen reader's view, on a private bus
+        echo python3-pyatspi at-spi2-core dbus      # a screen reader's view, on a private bus,
+        echo xdotool                                #   with the Tab key typed
         ;;
     windows)
         echo g++-mingw-w64-x86-64-posix             # the MinGW-w64 cross compiler,

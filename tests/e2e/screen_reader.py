@@ -3,10 +3,12 @@
     screen_reader.py <slot list file> <launch log>
 
 Finds the application and its frame, presses the toggle and waits for the ten slot buttons,
-checks each one's name, path and shortcut against the slot list file, presses the slot whose
-file writes the launch log and checks that it started once. Exits non-zero on the first
+checks each one's name, path and shortcut against the slot list file, moves the keyboard focus
+with Tab and Shift+Tab (typed with xdotool) and reads it off the buttons' states, presses the
+slot whose file writes the launch log and checks that it started once. Exits non-zero on the first
 difference, saying what it saw.
 """
+import subprocess
 import sys
 import time
 
@@ -53,6 +55,16 @@ def main():
                 button.queryAction().getKeyBinding(0))
         if seen != ("push button", expected, paths[slot], str(slot)):
             sys.exit(f"FAILED: slot {slot} reads {seen}")
+
+    # The keys go to the strip's window, as a second start leaves it focused.
+    window = subprocess.check_output(["xdotool", "search", "--class", "dravix"]).split()[0]
+    subprocess.check_call(["xdotool", "windowfocus", "--sync", window])
+    focused = lambda: [b.name for b in frame if b.getState().contains(pyatspi.STATE_FOCUSED)]
+    for keys, expected in ((["Tab", "Tab"], names[1] or paths[1] or "Empty slot 1"),
+                           (["shift+Tab"], names[0] or paths[0] or "Empty slot 0")):
+        for key in keys:
+            subprocess.check_call(["xdotool", "key", key])
+        wait_for(f"the focus on {expected!r} after {keys}", lambda: focused() == [expected])
 
     started = next(slot for slot in range(10) if paths[slot])
     frame[started + 1].queryAction().doAction(0)
