@@ -141,6 +141,9 @@ public:
 
     PixelSize tipSize(const std::string& text) const { return TipWindow::sizeFor(text, scale_); }
 
+    // A button is held on the strip: the user may be dragging it.
+    bool capturing() const { return heldButtons_.capturing(); }
+
     // Fl::run goes on while any window is shown, so the tip goes with the strip.
     void hide() override {
         hideTip();
@@ -474,6 +477,8 @@ void FltkDesktop::onLaunchAnswer(int descriptor, void* data) {
 int FltkDesktop::onXEvent(void* event, void* desktop) {
     auto& self = *static_cast<FltkDesktop*>(desktop);
     const XEvent& xevent = *static_cast<const XEvent*>(event);
+    if (self.monitors_.noteEvent(xevent))
+        return 1;
     if (self.claim_ && xevent.xany.window == self.claim_->window()) {
         const std::optional<Time> time = self.claim_->frontRequest(xevent);
         // With a box or dialog up the box is what comes forward, and the strip waits for it.
@@ -579,7 +584,9 @@ void FltkDesktop::present(const Frame& frame) {
 }
 
 ScreenRect FltkDesktop::workAreaNear(const ScreenRect& area) const {
-    const std::vector<Monitor> monitors = monitors_.read(fl_display);
+    // Kept from the last reading until the desktop says it changed; during a drag not even its
+    // age sends the reader to the server.
+    const std::vector<Monitor> monitors = monitors_.read(fl_display, !window_->capturing());
     return monitorFor(monitors, area).workArea;
 }
 
@@ -638,8 +645,10 @@ std::optional<std::string> FltkDesktop::chooseFile(const std::string& initialNam
             return std::nullopt;
     }
     if (!chooser_) {
-        // The file name field is the program's only text entry.
+        // The file name field is the program's only text entry. Opening the input method asks
+        // for the root window's events anew, as at the start.
         openInputMethod();
+        monitors_.forget();
         // CREATE: a name that does not exist yet is a valid choice too.
         chooser_ = std::make_unique<Fl_File_Chooser>(nullptr, allFiles, Fl_File_Chooser::CREATE,
                                                      dialogTitle);
