@@ -497,12 +497,20 @@ int FltkDesktop::onXEvent(void* event, void* desktop) {
     // request yet: the manager carries it out a moment later. A report made before the server
     // handled that request would then set the window back to where it was, so it is dropped;
     // the manager's answer to the request comes after it and counts.
-    // The window manager's first placement is looked at once the window is mapped.
-    if (xevent.type == MapNotify && !self.mapChecked_ && self.window_->shown() &&
-        xevent.xany.window == fl_xid(self.window_.get())) {
+    // The window manager's first placement is looked at once the window is mapped, after its
+    // first frame (see onMapped). FLTK would look at once, before drawing (two round trips), only
+    // to learn the place that onMapped learns.
+    const bool ours = self.window_->shown() && xevent.xany.window == fl_xid(self.window_.get());
+    if (xevent.type == MapNotify && !self.mapChecked_ && ours) {
         self.mapChecked_ = true;
         Fl::add_timeout(0, onMapped, &self);
+        return 1;
     }
+    // FLTK reads _NET_WM_STATE again at each change (a round trip) to follow full-screen mode,
+    // which the strip never takes.
+    if (xevent.type == PropertyNotify && ours &&
+        xevent.xproperty.atom == XInternAtom(fl_display, "_NET_WM_STATE", False))
+        return 1;
     const bool placementReport = xevent.type == ConfigureNotify || xevent.type == ReparentNotify;
     if (placementReport && self.window_->shown() &&
         xevent.xany.window == fl_xid(self.window_.get()) &&
@@ -547,6 +555,8 @@ void FltkDesktop::onMapped(void* desktop) {
     auto& self = *static_cast<FltkDesktop*>(desktop);
     if (!self.window_->shown())
         return;
+    // The first frame goes out before the program waits for the server.
+    Fl::flush();
     Display* const display = fl_display;
     const Window xid = fl_xid(self.window_.get());
     Window root = None;
@@ -556,9 +566,13 @@ void FltkDesktop::onMapped(void* desktop) {
     if (XGetGeometry(display, xid, &root, &x, &y, &width, &height, &border, &depth) == 0 ||
         XTranslateCoordinates(display, xid, root, 0, 0, &x, &y, &child) == 0)
         return;
+    const WindowGeometry actual{x, y, static_cast<int>(width), static_cast<int>(height)};
     const WindowGeometry& asked = self.asked_;
-    if (WindowGeometry{x, y, static_cast<int>(width), static_cast<int>(height)} == asked)
+    if (actual == asked)
         return;
+    // Where the window is until the window manager carries out the request below; FLTK's own
+    // record, with no request to the server.
+    self.window_->Fl_Group::resize(actual.left, actual.top, actual.width, actual.height);
     self.lastPlacementRequest_ = XNextRequest(display);
     XMoveResizeWindow(display, xid, asked.left, asked.top, static_cast<unsigned>(asked.width),
                       static_cast<unsigned>(asked.height));
@@ -649,6 +663,7 @@ std::optional<std::string> FltkDesktop::chooseFile(const std::string& initialNam
         // for the root window's events anew, as at the start.
         openInputMethod();
         monitors_.forget();
+        keepChooserSettingsInMemory();
         // CREATE: a name that does not exist yet is a valid choice too.
         chooser_ = std::make_unique<Fl_File_Chooser>(nullptr, allFiles, Fl_File_Chooser::CREATE,
                                                      dialogTitle);
