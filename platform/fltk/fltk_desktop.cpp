@@ -141,6 +141,9 @@ public:
 
     PixelSize tipSize(const std::string& text) const { return TipWindow::sizeFor(text, scale_); }
 
+    // Runs once the first frame has gone to the server.
+    void afterFirstFrame(std::function<void()> then) { afterFirstFrame_ = std::move(then); }
+
     // A button is held on the strip: the user may be dragging it.
     bool capturing() const { return heldButtons_.capturing(); }
 
@@ -300,6 +303,8 @@ private:
     // Runs once the first frame has gone to the server.
     static void onFirstFrameDrawn(void* window) {
         auto& self = *static_cast<MainWindow*>(window);
+        if (self.afterFirstFrame_)
+            self.afterFirstFrame_();
         addLargeIcon(self, self.look_);
     }
 
@@ -349,6 +354,7 @@ private:
     TopLevelLook look_;
     SizeRange sizes_;
     bool largeIconAdded_ = false;
+    std::function<void()> afterFirstFrame_;
     // Each frame pixel is shown as scale_ x scale_ screen pixels.
     const int scale_;
     std::unique_ptr<TipWindow> tip_; // made when first shown
@@ -373,6 +379,10 @@ FltkDesktop::FltkDesktop(std::string title) : title_(std::move(title)) {
     window_ = std::make_unique<MainWindow>(
         WindowGeometry{0, 0, 1, 1}, title_.c_str(),
         TopLevelLook{programName, programClass, storePicture(iconPicture)}, scale_);
+    window_->afterFirstFrame([this] {
+        firstFrameOut_ = true;
+        checkPlacementOnce();
+    });
     Fl::add_system_handler(onXEvent, this);
     Fl::event_dispatch(dispatchAroundMenuCrash);
 }
@@ -381,6 +391,7 @@ FltkDesktop::~FltkDesktop() {
     Fl::event_dispatch(nullptr);
     Fl::remove_system_handler(onXEvent);
     Fl::remove_timeout(onTick, this);
+    Fl::remove_timeout(onMapped, this);
 }
 
 FltkDesktop::Claim FltkDesktop::claimFolder(const std::string& folder) {
@@ -501,9 +512,9 @@ int FltkDesktop::onXEvent(void* event, void* desktop) {
     // first frame (see onMapped). FLTK would look at once, before drawing (two round trips), only
     // to learn the place that onMapped learns.
     const bool ours = self.window_->shown() && xevent.xany.window == fl_xid(self.window_.get());
-    if (xevent.type == MapNotify && !self.mapChecked_ && ours) {
-        self.mapChecked_ = true;
-        Fl::add_timeout(0, onMapped, &self);
+    if (xevent.type == MapNotify && !self.mapSeen_ && ours) {
+        self.mapSeen_ = true;
+        self.checkPlacementOnce();
         return 1;
     }
     // FLTK reads _NET_WM_STATE again at each change (a round trip) to follow full-screen mode,
@@ -551,12 +562,19 @@ bool FltkDesktop::comeToFront(unsigned long serverTime) {
 // border and title it would have had, and keeps a floating window at least 75 x 50. Asked again,
 // they do as asked. Only the first placement is put right, once: a later move by the window
 // manager or by the user through it stays.
+// Once the window is mapped and its first frame is out, so that the frame does not wait for the
+// round trips of the look.
+void FltkDesktop::checkPlacementOnce() {
+    if (!mapSeen_ || !firstFrameOut_ || mapChecked_)
+        return;
+    mapChecked_ = true;
+    Fl::add_timeout(0, onMapped, this);
+}
+
 void FltkDesktop::onMapped(void* desktop) {
     auto& self = *static_cast<FltkDesktop*>(desktop);
     if (!self.window_->shown())
         return;
-    // The first frame goes out before the program waits for the server.
-    Fl::flush();
     Display* const display = fl_display;
     const Window xid = fl_xid(self.window_.get());
     Window root = None;

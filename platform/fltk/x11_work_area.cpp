@@ -344,6 +344,7 @@ std::vector<Monitor> MonitorReader::readFromServer(Display* display) {
     }
 
     // The root window: its size, its children, the manager's list and work areas, the screens.
+    // The Xinerama extension's number comes with the first step, its screens with the second.
     xcb_prefetch_extension_data(connection, &xcb_xinerama_id);
     const auto geometryAsked = xcb_get_geometry(connection, root);
     const auto treeAsked = xcb_query_tree(connection, root);
@@ -355,7 +356,7 @@ std::vector<Monitor> MonitorReader::readFromServer(Display* display) {
     reading.rootWidth = geometry ? geometry->width : DisplayWidth(display, DefaultScreen(display));
     reading.rootHeight =
         geometry ? geometry->height : DisplayHeight(display, DefaultScreen(display));
-    const std::vector<xcb_window_t> topLevel =
+    std::vector<xcb_window_t> topLevel =
         childrenIn(answerTo(connection, treeAsked, xcb_query_tree_reply));
     std::vector<xcb_window_t> listed;
     for (const long client : longsOf(answerTo(connection, clientsAsked, xcb_get_property_reply)))
@@ -375,6 +376,12 @@ std::vector<Monitor> MonitorReader::readFromServer(Display* display) {
     }
     std::vector<xcb_get_window_attributes_cookie_t> attributesAsked;
     std::vector<WindowQuestions> asked;
+    // The program's own windows keep nothing for a panel; on an empty desktop they are all there
+    // is, and the reading ends with its first step.
+    const xcb_setup_t* const setup = xcb_get_setup(connection);
+    std::erase_if(topLevel, [&](xcb_window_t window) {
+        return (window & ~setup->resource_id_mask) == setup->resource_id_base;
+    });
     for (const xcb_window_t window : topLevel) {
         attributesAsked.push_back(xcb_get_window_attributes(connection, window));
         asked.push_back(reading.ask(window, innerLevels > 0));

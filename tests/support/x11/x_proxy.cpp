@@ -12,7 +12,6 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <cstdio>
 #include <memory>
 #include <stdexcept>
 #include <utility>
@@ -233,7 +232,6 @@ void XProxy::noteRequests(Connection& connection, const std::uint8_t* data, std:
         connection.requests.littleEndian = connection.answers.littleEndian = data[0] == 'l';
     connection.sentSinceRoundTrip = true;
     connection.requests.take(data, size, [&](const std::uint8_t* request, bool setUpDone) {
-        if (setUpDone && std::getenv("PROXY_LOG")) std::fprintf(stderr, "req %d.%d\n", request[0], request[1]);
         if (setUpDone && request[0] == putImageOpcode && !beforeFirstImage_)
             beforeFirstImage_ = roundTrips_.load();
     });
@@ -247,7 +245,6 @@ void XProxy::noteAnswers(Connection& connection, const std::uint8_t* data, std::
         if (awaited && connection.sentSinceRoundTrip) {
             connection.sentSinceRoundTrip = false;
             ++roundTrips_;
-            if (std::getenv("PROXY_LOG")) std::fprintf(stderr, "ROUNDTRIP %d (type %d)\n", roundTrips_.load(), type);
         }
     });
 }
