@@ -509,13 +509,12 @@ int FltkDesktop::onXEvent(void* event, void* desktop) {
     // handled that request would then set the window back to where it was, so it is dropped;
     // the manager's answer to the request comes after it and counts.
     // The window manager's first placement is looked at once the window is mapped, after its
-    // first frame (see onMapped). FLTK would look at once, before drawing (two round trips), only
-    // to learn the place that onMapped learns.
+    // first frame (see onMapped). FLTK's own look at the map (two round trips before the first
+    // frame) stays: under a window manager the window takes no input without it.
     const bool ours = self.window_->shown() && xevent.xany.window == fl_xid(self.window_.get());
     if (xevent.type == MapNotify && !self.mapSeen_ && ours) {
         self.mapSeen_ = true;
         self.checkPlacementOnce();
-        return 1;
     }
     // FLTK reads _NET_WM_STATE again at each change (a round trip) to follow full-screen mode,
     // which the strip never takes.
