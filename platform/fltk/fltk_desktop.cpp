@@ -7,8 +7,6 @@
 #include "platform/fltk/fltk_internals.h"
 #include "platform/fltk/fltk_settings.h"
 #include "platform/fltk/fltk_tip.h"
-#include "platform/fltk/x11_folder_claim.h"
-#include "platform/fltk/x11_scale.h"
 #include "platform/fltk/x11_top_level.h"
 #include "platform/fltk/x11_work_area.h"
 #include "platform/held_buttons.h"
@@ -16,6 +14,8 @@
 #include "platform/posix/posix_services.h"
 #include "platform/scale.h"
 #include "platform/tick_grid.h"
+#include "platform/x11/x11_folder_claim.h"
+#include "platform/x11/x11_scale.h"
 
 #include "assets/picture_store.h"
 
@@ -165,25 +165,8 @@ public:
             return Fl_Window::handle(event);
         switch (event) {
         case FL_PUSH:
-        case FL_RELEASE: {
-            const std::optional<MouseButton> button = mouseButtonFromFltk(Fl::event_button());
-            if (!button)
-                return 0;
-            if (!inputTaken_)
-                return 1;
-            if (event == FL_PUSH) {
-                // A second press of a held button: its release went to another window.
-                if (heldButtons_.held(*button))
-                    loseCapture();
-                reportCaptureLost();
-                heldButtons_.press(*button);
-                events_->mouseDown(pointerX(), pointerY(), *button);
-            } else if (heldButtons_.release(*button) == Release::held) {
-                reportCaptureLost();
-                events_->mouseUp(pointerX(), pointerY(), *button);
-            }
-            return 1;
-        }
+        case FL_RELEASE:
+            return handleButton(event);
         case FL_MOVE:
         case FL_DRAG:
             // While any button is held the server sends every move to this window, inside it or
@@ -195,30 +178,10 @@ public:
             return 1;
         case FL_DND_ENTER:
         case FL_DND_DRAG:
-            // A drop anywhere is taken: the core decides what a point means.
-            return dialogUp() ? 0 : 1;
         case FL_DND_LEAVE:
-            return 1;
         case FL_DND_RELEASE:
-            // The XdndDrop carries no place: the drop is where the last position report was.
-            if (dialogUp())
-                return 0;
-            dropPoint_ = {Fl::event_x_root(), Fl::event_y_root()};
-            return 1;
-        case FL_PASTE: {
-            // The dropped data, asked for by FLTK after the drop was taken.
-            if (!dropPoint_)
-                return 0;
-            const Place at = *std::exchange(dropPoint_, std::nullopt);
-            const std::optional<std::string> path = firstDroppedFile(
-                std::string_view(Fl::event_text(), static_cast<std::size_t>(Fl::event_length())));
-            if (!path || dialogUp())
-                return 1;
-            reportCaptureLost();
-            events_->fileDropped(programPixel(at.left - x(), scale_),
-                                 programPixel(at.top - y(), scale_), *path);
-            return 1;
-        }
+        case FL_PASTE:
+            return handleDrop(event);
         case FL_LEAVE:
             if (inputTaken_)
                 events_->pointerLeft();
@@ -300,6 +263,59 @@ protected:
     }
 
 private:
+    // A press or release of a mouse button (FL_PUSH, FL_RELEASE).
+    int handleButton(int event) {
+        const std::optional<MouseButton> button = mouseButtonFromFltk(Fl::event_button());
+        if (!button)
+            return 0;
+        if (!inputTaken_)
+            return 1;
+        if (event == FL_PUSH) {
+            // A second press of a held button: its release went to another window.
+            if (heldButtons_.held(*button))
+                loseCapture();
+            reportCaptureLost();
+            heldButtons_.press(*button);
+            events_->mouseDown(pointerX(), pointerY(), *button);
+        } else if (heldButtons_.release(*button) == Release::held) {
+            reportCaptureLost();
+            events_->mouseUp(pointerX(), pointerY(), *button);
+        }
+        return 1;
+    }
+
+    // A drag and drop over the window, from the first position report to the dropped data.
+    int handleDrop(int event) {
+        switch (event) {
+        case FL_DND_ENTER:
+        case FL_DND_DRAG:
+            // A drop anywhere is taken: the core decides what a point means.
+            return dialogUp() ? 0 : 1;
+        case FL_DND_RELEASE:
+            // The XdndDrop carries no place: the drop is where the last position report was.
+            if (dialogUp())
+                return 0;
+            dropPoint_ = {Fl::event_x_root(), Fl::event_y_root()};
+            return 1;
+        case FL_PASTE: {
+            // The dropped data, asked for by FLTK after the drop was taken.
+            if (!dropPoint_)
+                return 0;
+            const Place at = *std::exchange(dropPoint_, std::nullopt);
+            const std::optional<std::string> path = firstDroppedFile(
+                std::string_view(Fl::event_text(), static_cast<std::size_t>(Fl::event_length())));
+            if (!path || dialogUp())
+                return 1;
+            reportCaptureLost();
+            events_->fileDropped(programPixel(at.left - x(), scale_),
+                                 programPixel(at.top - y(), scale_), *path);
+            return 1;
+        }
+        default: // FL_DND_LEAVE
+            return 1;
+        }
+    }
+
     // Runs once the first frame has gone to the server.
     static void onFirstFrameDrawn(void* window) {
         auto& self = *static_cast<MainWindow*>(window);
@@ -375,7 +391,7 @@ FltkDesktop::FltkDesktop(std::string title) : title_(std::move(title)) {
     // windows by their class.
     Fl_Window::default_xclass(programName);
     // The resources as they were when the display was opened: the desktop's scale at the start.
-    scale_ = scaleFromResources(XResourceManagerString(fl_display));
+    scale_ = x11::scaleFromResources(XResourceManagerString(fl_display));
     window_ = std::make_unique<MainWindow>(
         WindowGeometry{0, 0, 1, 1}, title_.c_str(),
         TopLevelLook{programName, programClass, storePicture(iconPicture)}, scale_);
@@ -394,7 +410,7 @@ FltkDesktop::~FltkDesktop() {
     Fl::remove_timeout(onMapped, this);
 }
 
-FltkDesktop::Claim FltkDesktop::claimFolder(const std::string& folder) {
+ClaimOutcome FltkDesktop::claimFolder(const std::string& folder) {
     // Every spelling of one folder (through a link, say) is one claim; a folder that does not
     // exist yet is claimed as named.
     std::string name = folder;
@@ -404,20 +420,20 @@ FltkDesktop::Claim FltkDesktop::claimFolder(const std::string& folder) {
         if (!name.ends_with('/'))
             name += '/';
     }
-    claim_ = std::make_unique<FolderClaim>(fl_display, name);
+    claim_ = std::make_unique<x11::FolderClaim>(fl_display, name);
     switch (claim_->outcome()) {
-    case FolderClaim::Outcome::held:
-        return Claim::held;
-    case FolderClaim::Outcome::gaveWay:
-        return Claim::gaveWay;
-    case FolderClaim::Outcome::foreign:
+    case x11::FolderClaim::Outcome::held:
+        return ClaimOutcome::held;
+    case x11::FolderClaim::Outcome::gaveWay:
+        return ClaimOutcome::gaveWay;
+    case x11::FolderClaim::Outcome::foreign:
         break;
     }
     std::fprintf(stderr,
                  "dravix: the X selection %s is owned by window 0x%lx, which is no Dravix strip; "
                  "not starting beside it\n",
                  claim_->selectionName().c_str(), static_cast<unsigned long>(claim_->holder()));
-    return Claim::foreign;
+    return ClaimOutcome::foreign;
 }
 
 int FltkDesktop::run(WindowEvents& events) {

@@ -350,7 +350,7 @@ TEST(FltkWindowManager, ASecondStartFromTheFolderBringsTheStripForwardAndEnds) {
     const Window root = DefaultRootWindow(x);
     FltkDesktop desktop("Dravix");
     ASSERT_EQ(desktop.claimFolder(fs::path(DRAVIX_SECOND_START).parent_path().string() + "/"),
-              FltkDesktop::Claim::held);
+              dravix::ClaimOutcome::held);
     desktop.setGeometry({100, 100, 26, 23});
     XSetWindowAttributes overlay{};
     overlay.override_redirect = True;

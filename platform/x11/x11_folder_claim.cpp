@@ -1,8 +1,8 @@
-#include "platform/fltk/x11_folder_claim.h"
+#include "platform/x11/x11_folder_claim.h"
 
 #include <X11/Xatom.h>
 
-namespace dravix::fltk {
+namespace dravix::x11 {
 
 namespace {
 
@@ -112,4 +112,4 @@ std::optional<Time> FolderClaim::frontRequest(const XEvent& event) const {
     return static_cast<Time>(event.xclient.data.l[0]);
 }
 
-} // namespace dravix::fltk
+} // namespace dravix::x11
