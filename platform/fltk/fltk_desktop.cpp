@@ -144,6 +144,9 @@ public:
 
     PixelSize tipSize(const std::string& text) const { return TipWindow::sizeFor(text, scale_); }
 
+    // A button is held on the strip: the user may be dragging it.
+    bool capturing() const { return heldButtons_.capturing(); }
+
     // Fl::run goes on while any window is shown, so the tip goes with the strip.
     void hide() override {
         hideTip();
@@ -316,9 +319,9 @@ private:
     // Runs once the first frame has gone to the server.
     static void onFirstFrameDrawn(void* window) {
         auto& self = *static_cast<MainWindow*>(window);
-        addLargeIcon(self, self.look_);
         if (self.afterFirstFrame_)
-            std::exchange(self.afterFirstFrame_, nullptr)();
+            self.afterFirstFrame_();
+        addLargeIcon(self, self.look_);
     }
 
     // Pixels x to x + width - 1 of line y of the window, from the frame enlarged by nearest
@@ -392,6 +395,11 @@ FltkDesktop::FltkDesktop(std::string title) : title_(std::move(title)) {
     window_ = std::make_unique<MainWindow>(
         WindowGeometry{0, 0, 1, 1}, title_.c_str(),
         TopLevelLook{programName, programClass, storePicture(iconPicture)}, scale_);
+    window_->afterFirstFrame([this] {
+        firstFrameOut_ = true;
+        checkPlacementOnce();
+        startScreenReaderBridge();
+    });
     Fl::add_system_handler(onXEvent, this);
     Fl::event_dispatch(dispatchAroundMenuCrash);
 }
@@ -401,6 +409,7 @@ FltkDesktop::~FltkDesktop() {
     Fl::event_dispatch(nullptr);
     Fl::remove_system_handler(onXEvent);
     Fl::remove_timeout(onTick, this);
+    Fl::remove_timeout(onMapped, this);
 }
 
 ClaimOutcome FltkDesktop::claimFolder(const std::string& folder) {
@@ -432,7 +441,6 @@ ClaimOutcome FltkDesktop::claimFolder(const std::string& folder) {
 int FltkDesktop::run(WindowEvents& events) {
     events_ = &events;
     window_->setEvents(&events);
-    window_->afterFirstFrame([this] { startScreenReaderBridge(); });
     // FLTK handles no event before Fl::run, so the start-up load runs before any input. The
     // window is mapped only after it, at the place and size it set and with the frame it
     // presented, unless an error box needed it shown earlier.
@@ -515,6 +523,8 @@ void FltkDesktop::onLaunchAnswer(int descriptor, void* data) {
 int FltkDesktop::onXEvent(void* event, void* desktop) {
     auto& self = *static_cast<FltkDesktop*>(desktop);
     const XEvent& xevent = *static_cast<const XEvent*>(event);
+    if (self.monitors_.noteEvent(xevent))
+        return 1;
     if (self.claim_ && xevent.xany.window == self.claim_->window()) {
         const std::optional<Time> time = self.claim_->frontRequest(xevent);
         // With a box or dialog up the box is what comes forward, and the strip waits for it.
@@ -533,12 +543,19 @@ int FltkDesktop::onXEvent(void* event, void* desktop) {
     // request yet: the manager carries it out a moment later. A report made before the server
     // handled that request would then set the window back to where it was, so it is dropped;
     // the manager's answer to the request comes after it and counts.
-    // The window manager's first placement is looked at once the window is mapped.
-    if (xevent.type == MapNotify && !self.mapChecked_ && self.window_->shown() &&
-        xevent.xany.window == fl_xid(self.window_.get())) {
-        self.mapChecked_ = true;
-        Fl::add_timeout(0, onMapped, &self);
+    // The window manager's first placement is looked at once the window is mapped, after its
+    // first frame (see onMapped). FLTK's own look at the map (two round trips before the first
+    // frame) stays: under a window manager the window takes no input without it.
+    const bool ours = self.window_->shown() && xevent.xany.window == fl_xid(self.window_.get());
+    if (xevent.type == MapNotify && !self.mapSeen_ && ours) {
+        self.mapSeen_ = true;
+        self.checkPlacementOnce();
     }
+    // FLTK reads _NET_WM_STATE again at each change (a round trip) to follow full-screen mode,
+    // which the strip never takes.
+    if (xevent.type == PropertyNotify && ours &&
+        xevent.xproperty.atom == XInternAtom(fl_display, "_NET_WM_STATE", False))
+        return 1;
     const bool placementReport = xevent.type == ConfigureNotify || xevent.type == ReparentNotify;
     if (placementReport && self.window_->shown() &&
         xevent.xany.window == fl_xid(self.window_.get()) &&
@@ -579,6 +596,15 @@ bool FltkDesktop::comeToFront(unsigned long serverTime) {
 // border and title it would have had, and keeps a floating window at least 75 x 50. Asked again,
 // they do as asked. Only the first placement is put right, once: a later move by the window
 // manager or by the user through it stays.
+// Once the window is mapped and its first frame is out, so that the frame does not wait for the
+// round trips of the look.
+void FltkDesktop::checkPlacementOnce() {
+    if (!mapSeen_ || !firstFrameOut_ || mapChecked_)
+        return;
+    mapChecked_ = true;
+    Fl::add_timeout(0, onMapped, this);
+}
+
 void FltkDesktop::onMapped(void* desktop) {
     auto& self = *static_cast<FltkDesktop*>(desktop);
     if (!self.window_->shown())
@@ -592,9 +618,13 @@ void FltkDesktop::onMapped(void* desktop) {
     if (XGetGeometry(display, xid, &root, &x, &y, &width, &height, &border, &depth) == 0 ||
         XTranslateCoordinates(display, xid, root, 0, 0, &x, &y, &child) == 0)
         return;
+    const WindowGeometry actual{x, y, static_cast<int>(width), static_cast<int>(height)};
     const WindowGeometry& asked = self.asked_;
-    if (WindowGeometry{x, y, static_cast<int>(width), static_cast<int>(height)} == asked)
+    if (actual == asked)
         return;
+    // Where the window is until the window manager carries out the request below; FLTK's own
+    // record, with no request to the server.
+    self.window_->Fl_Group::resize(actual.left, actual.top, actual.width, actual.height);
     self.lastPlacementRequest_ = XNextRequest(display);
     XMoveResizeWindow(display, xid, asked.left, asked.top, static_cast<unsigned>(asked.width),
                       static_cast<unsigned>(asked.height));
@@ -620,7 +650,9 @@ void FltkDesktop::present(const Frame& frame) {
 }
 
 ScreenRect FltkDesktop::workAreaNear(const ScreenRect& area) const {
-    const std::vector<Monitor> monitors = monitors_.read(fl_display);
+    // Kept from the last reading until the desktop says it changed; during a drag not even its
+    // age sends the reader to the server.
+    const std::vector<Monitor> monitors = monitors_.read(fl_display, !window_->capturing());
     return monitorFor(monitors, area).workArea;
 }
 
@@ -679,8 +711,11 @@ std::optional<std::string> FltkDesktop::chooseFile(const std::string& initialNam
             return std::nullopt;
     }
     if (!chooser_) {
-        // The file name field is the program's only text entry.
+        // The file name field is the program's only text entry. Opening the input method asks
+        // for the root window's events anew, as at the start.
         openInputMethod();
+        monitors_.forget();
+        keepChooserSettingsInMemory();
         // CREATE: a name that does not exist yet is a valid choice too.
         chooser_ = std::make_unique<Fl_File_Chooser>(nullptr, allFiles, Fl_File_Chooser::CREATE,
                                                      dialogTitle);

@@ -151,6 +151,7 @@ private:
     void mapWindowIfHidden();
     void prepareForDialog();
     void startScreenReaderBridge();
+    void checkPlacementOnce();
     static void onMapped(void* desktop);
     ScreenRect workAreaOfStrip() const;
 
@@ -167,6 +168,8 @@ private:
     // about the window made before it was handled are out of date.
     unsigned long lastPlacementRequest_ = 0;
     WindowGeometry asked_{};         // the place and size last asked for, on the screen
+    bool mapSeen_ = false;           // the window's first MapNotify has come
+    bool firstFrameOut_ = false;     // and its first frame has gone to the server
     bool mapChecked_ = false;        // the window manager's first placement has been looked at
     mutable MonitorReader monitors_; // the work areas, for workAreaNear
 };
