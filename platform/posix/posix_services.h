@@ -10,6 +10,8 @@
 //  [X] stored files: only a regular file of at most 1 MiB is read, a FIFO or device refused at
 //      once; a save goes through symbolic links, keeps mode, owner and extended attributes, leaves
 //      no temporary behind (O_TMPFILE) and refuses a read-only file; settings under XDG_CONFIG_HOME
+//  [X] an update reads and replaces a file under flock on the file itself, so two strips on one
+//      folder lose nothing
 //  [ ] a save keeps no hard links, and rewrites in place (not crash-safe) in a read-only folder
 
 #pragma once
@@ -47,6 +49,13 @@ FileStatus readFile(const std::string& path, std::string& contents);
 // old content. When the folder takes no new file but the file may be written, it is rewritten
 // in place instead. Missing folders on the way are created, user-only.
 FileStatus replaceFile(const std::string& path, std::string_view contents);
+
+// Reads and replaces the file under flock on the file itself (SystemPort::updateFile). A missing
+// file is linked into place only while the name is still free.
+FileStatus updateFile(const std::string& path, const FileChange& change);
+
+// Size, time of last write (ns) and inode of the file the path leads to.
+FileStamp stampOf(const std::string& path);
 
 // Maps an errno value from a failed step on path onto the user's categories.
 FileStatus statusFromErrno(int errorNumber, const std::string& path);
@@ -109,6 +118,10 @@ public:
     FileStatus replaceFile(const std::string& path, std::string_view contents) override {
         return posix::replaceFile(path, contents);
     }
+    FileStatus updateFile(const std::string& path, const FileChange& change) override {
+        return posix::updateFile(path, change);
+    }
+    FileStamp stampOf(const std::string& path) const override { return posix::stampOf(path); }
     LaunchOutcome launch(const std::string& path, const std::string& workingFolder) override {
         std::optional<PendingLaunch> later;
         const LaunchOutcome outcome = posix::launch(path, workingFolder, watch_ ? &later : nullptr);
