@@ -145,11 +145,18 @@ TEST_F(SlotList, AnAssignmentChangesOneSlotOfTheListOnDisk) {
     };
     const Row rows[] = {
         {"saved", FileOperation::read, {}, nullptr},
-        {"held by another program", FileOperation::read, {FileFailure::inUse, 32},
+        {"held by another program",
+         FileOperation::read,
+         {FileFailure::inUse, 32},
          "File in use by another program"},
-        {"not readable", FileOperation::read, {FileFailure::accessDenied, 13}, "File access denied"},
+        {"not readable",
+         FileOperation::read,
+         {FileFailure::accessDenied, 13},
+         "File access denied"},
         {"too large", FileOperation::read, {FileFailure::tooLarge, 27}, "File too large"},
-        {"not writable", FileOperation::replace, {FileFailure::accessDenied, 13},
+        {"not writable",
+         FileOperation::replace,
+         {FileFailure::accessDenied, 13},
          "File access denied"},
     };
     for (const Row& row : rows) {

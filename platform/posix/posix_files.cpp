@@ -253,10 +253,9 @@ int linkIn(int fd, const std::string& folder, const std::string& name, std::stri
 // file directly, a named temporary through a second link, which the caller then removes.
 int linkNew(int fd, const std::string& temporary, const std::string& target) {
     const std::string unnamed = "/proc/self/fd/" + std::to_string(fd);
-    const int linked =
-        temporary.empty()
-            ? ::linkat(AT_FDCWD, unnamed.c_str(), AT_FDCWD, target.c_str(), AT_SYMLINK_FOLLOW)
-            : ::link(temporary.c_str(), target.c_str());
+    const int linked = temporary.empty() ? ::linkat(AT_FDCWD, unnamed.c_str(), AT_FDCWD,
+                                                    target.c_str(), AT_SYMLINK_FOLLOW)
+                                         : ::link(temporary.c_str(), target.c_str());
     return linked == 0 ? 0 : errno;
 }
 

@@ -14,8 +14,8 @@
 #include <filesystem>
 #include <functional>
 #include <grp.h>
-#include <pwd.h>
 #include <optional>
+#include <pwd.h>
 #include <random>
 #include <sched.h>
 #include <set>

@@ -343,8 +343,8 @@ FileStatus updateFile(const std::string& path, const FileChange& change) {
     constexpr int attempts = 100;
     for (int attempt = 0; attempt < attempts; ++attempt) {
         FileHandle file(CreateFileW(target.c_str(), GENERIC_READ,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!file.valid()) {
             const DWORD error = GetLastError();
             if (error != ERROR_FILE_NOT_FOUND)

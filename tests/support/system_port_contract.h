@@ -186,16 +186,21 @@ TYPED_TEST_P(SystemPortContract, AnUpdateChangesWhatIsOnDiskUnderALock) {
     const FileStamp before = port.stampOf(path);
     EXPECT_TRUE(before.exists);
     EXPECT_EQ(before.size, 10u);
-    ASSERT_TRUE(port.updateFile(path, [](const std::optional<std::string>&) {
-                        return std::optional<std::string>();
-                    }).ok());
+    ASSERT_TRUE(port.updateFile(path,
+                                [](const std::optional<std::string>&) {
+                                    return std::optional<std::string>();
+                                })
+                    .ok());
     EXPECT_EQ(port.stampOf(path), before) << "an update that changes nothing writes nothing";
 
     FileStatus inner;
-    ASSERT_TRUE(port.updateFile(path, [&](const std::optional<std::string>& current) {
-                        inner = this->bench.guarded([&] { return port.updateFile(path, append("c")); });
-                        return std::optional<std::string>(*current + "b");
-                    }).ok());
+    ASSERT_TRUE(port.updateFile(path,
+                                [&](const std::optional<std::string>& current) {
+                                    inner = this->bench.guarded(
+                                        [&] { return port.updateFile(path, append("c")); });
+                                    return std::optional<std::string>(*current + "b");
+                                })
+                    .ok());
     EXPECT_EQ(inner.failure, FileFailure::inUse) << "code " << inner.platformCode;
     EXPECT_EQ(this->contentOf(path), "(missing)ab");
     EXPECT_NE(port.stampOf(path), before);
