@@ -454,6 +454,32 @@ std::string userSettingsFolder() {
     return withSlash(homeFolder()) + ".config/" + settingsFolderName;
 }
 
+std::string realFolderName(const std::string& folder) {
+    std::string existing = folder.empty() ? std::string(".") : folder;
+    std::vector<std::string> missing; // components below the part that exists, last one first
+    for (;;) {
+        char* real = ::realpath(existing.c_str(), nullptr);
+        const int error = errno;
+        if (real != nullptr) {
+            std::string name = withSlash(real);
+            std::free(real);
+            for (auto component = missing.rbegin(); component != missing.rend(); ++component)
+                name += *component + "/";
+            return name;
+        }
+        while (existing.size() > 1 && existing.back() == '/')
+            existing.pop_back();
+        const std::string component = nameOf(existing);
+        const std::string up = folderOf(existing);
+        // Nothing on the way resolves (a folder without the search right, say): as written.
+        if (error != ENOENT || up == existing || component.empty())
+            return withSlash(folder.empty() ? std::string(".") : folder);
+        if (component != ".")
+            missing.push_back(component);
+        existing = up;
+    }
+}
+
 bool exists(const std::string& path) {
     struct stat info {};
     return ::lstat(path.c_str(), &info) == 0;

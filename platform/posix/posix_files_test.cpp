@@ -605,6 +605,25 @@ TEST_F(PosixFiles, UpdatesFromManyProcessesLoseNothing) {
     EXPECT_EQ(listing(), std::set<std::string>{"dravix.dat"}) << "nothing but the file is made";
 }
 
+// A settings folder behind a link has one name, whether it exists yet or not.
+TEST_F(PosixFiles, AFolderIsNamedByItsRealPathBeforeAndAfterItExists) {
+    ASSERT_EQ(::mkdir(at("real").c_str(), 0700), 0);
+    ASSERT_EQ(::symlink("real", at("link").c_str()), 0);
+    const std::string real = folder_ + "/real/";
+    for (const std::string& spelling :
+         {at("link/.config/dravix/"), at("link/.config/dravix"), at("real/./.config//dravix/"),
+          at("link/../real/.config/dravix/")}) {
+        SCOPED_TRACE(spelling);
+        ::rmdir(at("real/.config/dravix").c_str());
+        ::rmdir(at("real/.config").c_str());
+        EXPECT_EQ(realFolderName(spelling), real + ".config/dravix/") << "before";
+        ASSERT_EQ(::mkdir(at("real/.config").c_str(), 0700), 0);
+        EXPECT_EQ(realFolderName(spelling), real + ".config/dravix/") << "half made";
+        ASSERT_EQ(::mkdir(at("real/.config/dravix").c_str(), 0700), 0);
+        EXPECT_EQ(realFolderName(spelling), real + ".config/dravix/") << "after";
+    }
+}
+
 TEST(PosixSettingsFolder, FollowsXdgConfigHomeElseHome) {
     const passwd* user = ::getpwuid(::getuid());
     ASSERT_NE(user, nullptr);

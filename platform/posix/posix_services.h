@@ -33,6 +33,11 @@ namespace dravix::posix {
 // folder from the password database when HOME is unset).
 std::string userSettingsFolder();
 
+// The folder's real path, ending in "/": the nearest folder on the way that exists resolved
+// (links, "." and ".."), the part not made yet appended as written. Every spelling of one folder,
+// before it exists as after, thus gives one name. Relative names start from the working folder.
+std::string realFolderName(const std::string& folder);
+
 // Whether anything is at the path, a dangling symbolic link included.
 bool exists(const std::string& path);
 
