@@ -4,9 +4,12 @@
 //      a program fails at once or not at all; a desktop entry's answer (gio's status and message)
 //      comes later through a descriptor the window's loop watches; a dangling link is not found,
 //      a program for another machine and a script without its interpreter say so
-//  [ ] the output that an application started from a desktop entry writes on its error output
-//      reaches ours through a small relay process that lives as long as the application keeps it
-//      open; xdg-open's failures are not seen (it may wait for the program it opens)
+//  [X] a document's answer (xdg-open's status and message) comes later the same way; xdg-open
+//      still running after 1.5 s waits for the program it opened, which counts as started
+//  [ ] the output that an application started from a desktop entry or by xdg-open writes on its
+//      error output reaches ours through a small relay process that lives as long as the
+//      application keeps it open; a file with the executable bit that turns out to be a document
+//      goes to xdg-open unwatched
 //  [X] stored files: only a regular file of at most 1 MiB is read, a FIFO or device refused at
 //      once; a save goes through symbolic links, keeps mode, owner and extended attributes, leaves
 //      no temporary behind (O_TMPFILE) and refuses a read-only file; settings under XDG_CONFIG_HOME
@@ -78,20 +81,22 @@ int millisecondOfDay();
 // A launch whose answer comes later: the descriptor turns readable once it is in.
 struct PendingLaunch {
     int descriptor = -1;
-    pid_t watcher = -1; // the child that waits for gio, reaped by answerOf
+    pid_t watcher = -1; // the child that waits for the helper, reaped by answerOf
     std::string path;
+    std::string helper; // "gio" or "xdg-open", whose name its messages start with
 };
 
 // A desktop entry (a regular file named *.desktop) is started through `gio launch`, or xdg-open
 // when gio is missing; any other executable regular file is started directly (a file with the
 // executable bit that is neither a program nor a script goes to xdg-open as a document);
 // anything else goes to xdg-open. Both helpers are taken from the absolute folders of PATH only.
+// A helper's answer (its status and message) is learned as for gio.
 // The child runs in workingFolder (when not empty and still there) in a session of its own, with
 // no blocked signals and no descriptor of ours but the standard three. Only the exec is waited
-// for, and for a desktop entry gio's own answer: with `later` that answer is left pending in it,
-// else it is waited for. Fails with the system's reason, in words about the file ("This is not a
-// program this computer can run", "Its interpreter /usr/bin/foo is not installed"), when a
-// helper is missing or the path holds a NUL byte; a dangling link is notFound.
+// for, and for a desktop entry or a document the helper's own answer: with `later` that answer is
+// left pending in it, else it is waited for. Fails with the system's reason, in words about the
+// file ("This is not a program this computer can run", "Its interpreter /usr/bin/foo is not
+// installed"), when a helper is missing or the path holds a NUL byte; a dangling link is notFound.
 LaunchOutcome launch(const std::string& path, const std::string& workingFolder,
                      std::optional<PendingLaunch>* later = nullptr);
 
