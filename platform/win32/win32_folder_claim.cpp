@@ -115,7 +115,13 @@ bool bringStripToFront(std::uint64_t mark, unsigned patienceMs) {
         Sleep(searchStepMs);
     }
     // A strip with a modal box up is disabled; the box is what the user can act on. This
-    // process was just started by the user, so Windows lets it hand on the foreground.
+    // process was just started by the user, so Windows lets it hand on the foreground: to the
+    // strip's process as well, which takes it itself once the message arrives, so that the keys
+    // reach the strip even where a window manager ignored the change made from here.
+    DWORD stripProcess = 0;
+    GetWindowThreadProcessId(search.found, &stripProcess);
+    if (stripProcess != 0)
+        AllowSetForegroundWindow(stripProcess);
     SetForegroundWindow(GetLastActivePopup(search.found));
     PostMessageW(search.found, anotherStartMessage(), 0, 0);
     return true;
