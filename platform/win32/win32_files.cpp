@@ -346,8 +346,9 @@ FileStatus updateFile(const std::string& path, const FileChange& change) {
                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!file.valid()) {
+            // A missing folder on the way is made with the file, as a first save makes it.
             const DWORD error = GetLastError();
-            if (error != ERROR_FILE_NOT_FOUND)
+            if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND)
                 return statusFromWindowsError(error);
             const std::optional<std::string> made = change(std::nullopt);
             if (!made)
