@@ -22,6 +22,8 @@ inline constexpr const char* applicationTitle = "Dravix";
 // Each event runs one handler; an error it raises ends it and is shown in the error box.
 class TForm1 : public WindowEvents {
 public:
+    // The hidden window's geometry at creation; the start-up load replaces it (the stored place,
+    // 26 x 23) before the window first shows.
     static constexpr WindowGeometry creationGeometry{196, 132, 563, 333};
 
     TForm1(WindowPort& window, SystemPort& system);

@@ -1,7 +1,7 @@
 #include "app/main_window.h"
-#include "app/pointer_router.h"
 
-#include "tests/support/core_fixture.h"
+#include "app/core_fixture.h"
+#include "app/pointer_router.h"
 
 #include <gtest/gtest.h>
 

@@ -8,6 +8,10 @@
 //   probe rest [options] -- PROGRAM [ARGUMENTS...]
 //       Starts the program once, waits for its first frame, and reads its resident memory after
 //       the settle time and the CPU time it uses over the idle period that follows.
+//   probe replies [options] -- PROGRAM [ARGUMENTS...]
+//       Starts the program run after run through a proxy between it and the X server
+//       (tests/support/x11/x_proxy.h) and counts the replies it waited for before its first frame:
+//       the round trips before its first PutImage request.
 //   probe launch [options] -- DRAVIX
 //       Starts Dravix (its slot 0 must hold the stamp program), then, run after run, opens the
 //       strip, presses and releases the left button on slot 0 through XTest, and times the
@@ -26,12 +30,16 @@
 // p75=.. min=.. max=.." line; start-up adds the time to the first map of a window on each sample
 // line and in a "mapped ..." line of the same form. The rest mode prints "rest rss_kib=..
 // pss_kib=.. cpu_ticks=.. cpu_percent=.. cpu_ns=.. cpu_ns_percent=.. wakeups_per_s=.. idle_s=..",
-// for Dravix followed by "slides wakeups_per_s=.." (see slideWakeups). A failure prints
+// for Dravix followed by "slides wakeups_per_s=.." (see slideWakeups). The replies mode prints a
+// "replies n=.. median=.. min=.. max=.." line. With --windows N, N other applications' windows,
+// each a mapped top-level window with a mapped child as toolkits make them, stay open on the
+// server while the program is measured. A failure prints
 // "failed REASON" and ends with a non-zero status.
 
 #include "platform/window_port.h"
 #include "scene/scene.h"
 #include "tests/support/x11/x_connection.h"
+#include "tests/support/x11/x_proxy.h"
 
 #include <X11/extensions/Xdamage.h>
 
@@ -91,15 +99,17 @@ struct Options {
     double settleSeconds = 5;
     double idleSeconds = 60;
     std::string stamps; // launch: the stamp file the started program appends to
+    int windows = 0;    // other applications' windows open meanwhile
     std::vector<std::string> command;
 };
 
 [[noreturn]] void usage(const std::string& problem) {
     std::fprintf(stderr,
                  "probe: %s\n"
-                 "usage: probe startup|rest|launch [--runs N] [--size WxH] [--dravix-frame]\n"
-                 "             [--cwd DIR] [--stdin FILE] [--log FILE] [--timeout-ms N]\n"
-                 "             [--settle S] [--idle S] [--stamps FILE] -- PROGRAM [ARGS...]\n",
+                 "usage: probe startup|rest|replies|launch [--runs N] [--size WxH]\n"
+                 "             [--dravix-frame] [--cwd DIR] [--stdin FILE] [--log FILE]\n"
+                 "             [--timeout-ms N] [--settle S] [--idle S] [--stamps FILE]\n"
+                 "             [--windows N] -- PROGRAM [ARGS...]\n",
                  problem.c_str());
     std::exit(2);
 }
@@ -109,7 +119,8 @@ Options parseOptions(int argc, char** argv) {
         usage("no mode");
     Options options;
     options.mode = argv[1];
-    if (options.mode != "startup" && options.mode != "rest" && options.mode != "launch")
+    if (options.mode != "startup" && options.mode != "rest" && options.mode != "replies" &&
+        options.mode != "launch")
         usage("unknown mode " + options.mode);
     int index = 2;
     auto value = [&](const char* name) -> std::string {
@@ -147,6 +158,8 @@ Options parseOptions(int argc, char** argv) {
             options.idleSeconds = std::stod(value("--idle"));
         } else if (argument == "--stamps") {
             options.stamps = value("--stamps");
+        } else if (argument == "--windows") {
+            options.windows = std::stoi(value("--windows"));
         } else {
             usage("unknown option " + argument);
         }
@@ -165,8 +178,11 @@ Options parseOptions(int argc, char** argv) {
 
 // The program's start: in its folder, with its output in the log, in a process group of its own
 // so that helpers it starts go with it.
-dravix::x11test::ProcessOptions programStart(const Options& options) {
+dravix::x11test::ProcessOptions programStart(const Options& options,
+                                             const std::string& display = {}) {
     dravix::x11test::ProcessOptions start;
+    if (!display.empty())
+        start.environment = dravix::x11test::environmentWith({{"DISPLAY", display}});
     start.argv = options.command;
     start.folder = options.folder;
     start.input.path = options.standardInput;
@@ -392,6 +408,37 @@ private:
     std::optional<Clock::time_point> firstMapped_;
 };
 
+// Other applications' windows, open on a connection of their own for as long as this lives: each
+// a mapped top-level window with a mapped child, as toolkits make them, in a grid clear of where
+// the programs measured put theirs.
+class OtherApplications {
+public:
+    explicit OtherApplications(int count) {
+        if (count <= 0)
+            return;
+        display_ = XOpenDisplay(nullptr);
+        if (display_ == nullptr)
+            throw std::runtime_error("cannot open the display for the other windows");
+        const Window root = DefaultRootWindow(display_);
+        for (int i = 0; i < count; ++i) {
+            const Window window = XCreateSimpleWindow(display_, root, (i % 10) * 40, (i / 10) * 40,
+                                                      120, 90, 0, 0, 0xd0d0d0);
+            XMapWindow(display_, XCreateSimpleWindow(display_, window, 0, 0, 120, 90, 0, 0, 0));
+            XMapWindow(display_, window);
+        }
+        XSync(display_, False);
+    }
+    ~OtherApplications() {
+        if (display_ != nullptr)
+            XCloseDisplay(display_);
+    }
+    OtherApplications(const OtherApplications&) = delete;
+    OtherApplications& operator=(const OtherApplications&) = delete;
+
+private:
+    Display* display_ = nullptr;
+};
+
 // ---------------------------------------------------------------------------------------------
 // Results
 
@@ -417,6 +464,7 @@ void printSummary(const char* label, std::vector<double> samples) {
 // The modes
 
 int measureStartup(const Options& options) {
+    const OtherApplications others(options.windows);
     Screen screen;
     const FrameCheck check(options);
     std::vector<double> samples;
@@ -556,6 +604,38 @@ double slideWakeups(Screen& screen, Window window, pid_t pid) {
         seconds += millisecondsBetween(pressed, Clock::now()) / 1000;
     }
     return static_cast<double>(switches) / seconds;
+}
+
+// The round trips before the first frame, through a proxy; the frame is still waited for on the
+// server itself, so that the run ends as a start-up run does.
+int measureReplies(const Options& options) {
+    const OtherApplications others(options.windows);
+    Screen screen;
+    const FrameCheck check(options);
+    dravix::x11test::XProxy proxy;
+    std::vector<double> samples;
+    for (int run = 0; run < options.runs; ++run) {
+        screen.reset();
+        proxy.reset();
+        ChildProcess program(programStart(options, proxy.displayName()));
+        std::string failure;
+        const auto frame = screen.waitForFirstFrame(
+            check, program, program.started() + std::chrono::milliseconds(options.timeoutMs),
+            failure);
+        if (!frame)
+            fail(failure);
+        const std::optional<int> replies = proxy.roundTripsBeforeFirstImage();
+        if (!replies)
+            fail("the first frame came without a PutImage request");
+        samples.push_back(*replies);
+        std::printf("sample %d\n", *replies);
+        std::fflush(stdout);
+        program.stop();
+        screen.reset();
+        std::this_thread::sleep_for(150ms);
+    }
+    printSummary("replies", samples);
+    return 0;
 }
 
 int measureRest(const Options& options) {
@@ -724,6 +804,8 @@ int main(int argc, char** argv) {
             return measureStartup(options);
         if (options.mode == "rest")
             return measureRest(options);
+        if (options.mode == "replies")
+            return measureReplies(options);
         return measureLaunch(options);
     } catch (const std::exception& error) {
         fail(error.what());

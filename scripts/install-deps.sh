@@ -19,6 +19,7 @@ group_packages() {
         echo build-essential cmake pkg-config      # the build (with dpkg-dev: the Debian package)
         echo libfltk1.3-dev                         # the window toolkit, linked statically with the
         echo libxinerama-dev libxcursor-dev         #   static archives of the X libraries it uses
+        echo libx11-xcb-dev libxcb-xinerama0-dev    # the work area, read through XCB
         echo libpng-dev                             # the icon theme's PNG files, drawn by the build
         echo xdg-utils                              # xdg-open, which opens the slots' documents
         echo libglib2.0-bin                         # gio, which starts the slots' desktop entries

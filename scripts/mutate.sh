@@ -51,7 +51,7 @@ done
 # The folder a path counts for in the table: the backends' folders apart, the rest by their top.
 folder_of() {
     case "$1" in
-    platform/posix/* | platform/fltk/* | platform/win32/* | platform/fake/*) dirname "$1" ;;
+    platform/posix/* | platform/x11/* | platform/fltk/* | platform/win32/* | platform/fake/*) dirname "$1" ;;
     */*) echo "${1%%/*}" ;;
     *) echo . ;;
     esac
@@ -72,9 +72,10 @@ default_tests() {
     case "$1" in
     assets) echo '^(assets_test|scene_test)$' ;;
     scene | state | strip | slots | glyphs | keyboard | app) echo "$core_tests" ;;
-    platform) echo '^(held_buttons_test|fltk_scale_test|app_test)$' ;;
+    platform) echo '^(held_buttons_test|x11_scale_test|app_test)$' ;;
     platform/posix) echo '^posix_services_test$' ;;
-    platform/fltk) echo '^(fltk_input_test|fltk_scale_test)$' ;;
+    platform/x11) echo '^x11_scale_test$' ;;
+    platform/fltk) echo '^fltk_input_test$' ;;
     scripts) echo '^per_user_install$' ;;
     *) echo '^$' ;;
     esac

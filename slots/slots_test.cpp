@@ -1,7 +1,7 @@
 #include "slots/slot_buttons.h"
 #include "slots/slot_paths.h"
 
-#include "tests/support/core_fixture.h"
+#include "app/core_fixture.h"
 
 #include <gtest/gtest.h>
 

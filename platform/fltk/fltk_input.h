@@ -9,8 +9,9 @@
 // How FLTK's input codes translate into what the main window expects.
 namespace dravix::fltk {
 
-// Keys other than the arrows are delivered as this base plus their FLTK key number. The base
-// lies above every Windows virtual-key code (0 to 255), so no such key can pass for an arrow.
+// Keys without a Windows code here are delivered as this base plus their FLTK key number. The
+// base lies above every Windows virtual-key code (0 to 255), so no such key can pass for an arrow,
+// Escape or a digit.
 constexpr int fltkKeyCodeBase = 0x10000;
 
 // The code keyDown gets for an FLTK key number (Fl::event_key(), an X keysym for most keys): the

@@ -117,6 +117,17 @@ private:
     struct LaunchAnswers; // answers that launch threads leave for the window to deliver
     std::intptr_t handleMessage(HWND__* window, unsigned message, std::uintptr_t wParam,
                                 std::intptr_t lParam);
+    // The message handler's parts by concern; each answers the messages it knows and leaves the
+    // rest (nothing) to the next part or to the default handling.
+    std::optional<std::intptr_t> pointerMessage(HWND__* window, unsigned message,
+                                                std::uintptr_t wParam, std::intptr_t lParam);
+    std::optional<std::intptr_t> keyMessage(unsigned message, std::uintptr_t wParam);
+    std::optional<std::intptr_t> timerMessage(unsigned message, std::uintptr_t wParam);
+    std::optional<std::intptr_t> otherMessage(HWND__* window, unsigned message,
+                                              std::uintptr_t wParam, std::intptr_t lParam);
+    void buttonDown(HWND__* window, MouseButton button, int x, int y);
+    void buttonUp(MouseButton button, int x, int y);
+    template <typename Deliver> void deliver(Deliver&& call);
     void deliverFirstActivation();
     void deliverDrop(HDROP__* drop);
     void deliverLaunchAnswers();

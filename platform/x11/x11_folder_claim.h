@@ -13,7 +13,7 @@
 #include <optional>
 #include <string>
 
-namespace dravix::fltk {
+namespace dravix::x11 {
 
 class FolderClaim {
 public:
@@ -51,4 +51,4 @@ private:
     Outcome outcome_ = Outcome::foreign;
 };
 
-} // namespace dravix::fltk
+} // namespace dravix::x11
