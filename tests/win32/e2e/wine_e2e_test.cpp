@@ -425,17 +425,23 @@ TEST_F(Slots, AListHeldByAnotherProgramAtTheStartSurvivesTheNextAssignment) {
         << "dravix.dat holds: " << app.readFile("dravix.dat").value_or("(nothing)");
 }
 
-// A right click on a slot while the strip closes: the open-file dialog comes up, and under it the
-// timer keeps the slide going to its end. The name typed into the dialog becomes the slot's.
+// A right click on a slot while the strip still opens: the open-file dialog comes up, and under it
+// the timer keeps the slide going to its end. The name typed into the dialog becomes the slot's.
+// (Once the close began, a slot takes no press at all.)
 TEST_F(Slots, TheFileDialogLetsTheSlideGoOnAndItsChoiceIsSaved) {
     writeTextFile(app.elsewhere() / "notes.txt", "x");
     startWith(positionFile(closedAtStoredPlace.top, closedAtStoredPlace.left), emptySlotList());
     ASSERT_TRUE(waitForMainWindow(closedAtStoredPlace));
-    ASSERT_TRUE(openStrip());
 
-    // The close narrows the window for three ticks before the slot panel moves, so slot 0 is
-    // still in place for the right click that follows at once.
-    clickAt(toggleX, openToggleTop + toggleY, Button::left);
+    // The slots are in place once the window begins to widen, three ticks before the slide ends:
+    // the right click follows at once.
+    clickAt(toggleX, toggleY, Button::left);
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            const std::optional<Geometry> now = mainGeometry();
+            return now && now->height == 323 && now->width > 26;
+        },
+        windowTimeout));
     clickSlot(0, Button::right);
     std::optional<Window> dialog;
     ASSERT_TRUE(waitUntil(
@@ -448,7 +454,8 @@ TEST_F(Slots, TheFileDialogLetsTheSlideGoOnAndItsChoiceIsSaved) {
         windowTimeout))
         << "no file dialog; " << app.describeWindows();
     EXPECT_EQ(ownerOf(*dialog), main);
-    EXPECT_TRUE(waitForGeometry(closedAtStoredPlace)) << "the slide stopped under the dialog";
+    const Geometry open{closedAtStoredPlace.left, closedAtStoredPlace.top - 300, 244, 323};
+    EXPECT_TRUE(waitForGeometry(open)) << "the slide stopped under the dialog";
     EXPECT_TRUE(x().geometry(*dialog)) << "the dialog closed before the slide ended";
 
     // The dialog starts in the program's working folder, where notes.txt lies.
