@@ -15,7 +15,8 @@ std::string errorBoxText(const std::string& message) {
 TForm1::TForm1(WindowPort& window, SystemPort& system)
     : window_(window), storedFiles_(system), strip_(window, system, scene_),
       slots_(window, system, scene_, storedFiles_, slotRecords_), glyphs_(scene_),
-      tip_(window, system.pathSeparator()), toggle_(scene_.find("ProcBMP")) {
+      tip_(window, system.pathSeparator()), toggle_(scene_.find("ProcBMP")),
+      accessible_(scene_, applicationTitle) {
     window_.setGeometry(creationGeometry);
 }
 
@@ -149,8 +150,23 @@ void TForm1::FormKeyDown(int key) {
     position_ = positionTextOf(strip_.restingPlace());
     if (strip_.panelOpen() != PanelOpen::open)
         return;
+    keyOnOpenStrip(key);
+}
+
+// Escape closes the strip, a digit starts its slot; Tab and Shift+Tab move the focus round the
+// slots, shown as a hover shows a slot, and Enter or Space starts the focused one.
+void TForm1::keyOnOpenStrip(int key) {
     if (key == vkEscape) {
         strip_.startClosing();
+        return;
+    }
+    if (key == vkTab || key == vkShiftTab) {
+        focusedSlot_ = nextFocusedSlot(focusedSlot_, key == vkTab);
+        glyphs_.knMouseMove(focusedSlot_, slotRecords_);
+        return;
+    }
+    if ((key == vkReturn || key == vkSpace) && focusedSlot_ != noFocusedSlot) {
+        afterLaunch(slots_.startByKey(focusedSlot_));
         return;
     }
     if (const std::optional<int> slot = slotForKey(key))
@@ -225,6 +241,36 @@ void TForm1::anotherStart() {
     });
 }
 
+std::vector<AccessibleNode> TForm1::accessibleNodes() const {
+    return accessible_.nodes(strip_.panelOpen() == PanelOpen::open, focusedSlot_, slotRecords_,
+                             window_.geometry(), window_.scale());
+}
+
+// A press on the toggle is a left press on it, a press on a slot of the open strip its left
+// release: the strip opens, closes and launches exactly as for a click.
+void TForm1::accessiblePress(int node) {
+    // Under a box or dialog the window takes no input, from a screen reader neither.
+    if (handlersRunning_ > 0)
+        return;
+    tip_.hide();
+    runHandler([&] {
+        if (node == accessibleToggle) {
+            strip_.ProcBMPMouseDown(MouseButton::left, strip_.restingPlace());
+            return;
+        }
+        const int slot = node - accessibleSlotNode(0);
+        if (slot >= 0 && slot < slotCount && strip_.panelOpen() == PanelOpen::open)
+            afterLaunch(slots_.startByKey(slot));
+    });
+}
+
+// Whatever a handler changed that a screen reader hears about goes to the backend.
+void TForm1::tellAccessibleChanges() {
+    for (const AccessibleEvent& event :
+         accessible_.changesTo(strip_.panelOpen() == PanelOpen::open, focusedSlot_, slotRecords_))
+        window_.accessibleChanged(event);
+}
+
 ElementIndex TForm1::elementAt(int x, int y) const {
     const WindowGeometry window = window_.geometry();
     return scene_.hitTest(x, y, window.width, window.height);
@@ -286,10 +332,13 @@ template <class Handler> void TForm1::runHandler(Handler&& handler) {
     } catch (const SlotError& error) {
         showErrorBox(error.what());
     }
-    if (strip_.panelOpen() != PanelOpen::open)
+    if (strip_.panelOpen() != PanelOpen::open) {
         closeWhenStarted_ = false;
+        focusedSlot_ = noFocusedSlot;
+    }
     presentIfChanged();
     askForTicksAsNeeded();
+    tellAccessibleChanges();
 }
 
 // A slide that the handler started goes on under the box.

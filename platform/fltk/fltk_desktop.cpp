@@ -1,6 +1,7 @@
 #include "platform/fltk/fltk_desktop.h"
 
 #include "platform/fltk/desktop_file_chooser.h"
+#include "platform/fltk/fltk_accessibility.h"
 #include "platform/fltk/fltk_display.h"
 #include "platform/fltk/fltk_error_box.h"
 #include "platform/fltk/fltk_input.h"
@@ -105,6 +106,8 @@ public:
     }
 
     void setEvents(WindowEvents* events) { events_ = events; }
+    // Runs once the first frame has gone to the server.
+    void afterFirstFrame(std::function<void()> then) { afterFirstFrame_ = std::move(then); }
 
     // While the desktop's own file chooser, another process, is up, the strip takes no input, as
     // under a modal window of its own; the tick goes on.
@@ -140,9 +143,6 @@ public:
     }
 
     PixelSize tipSize(const std::string& text) const { return TipWindow::sizeFor(text, scale_); }
-
-    // Runs once the first frame has gone to the server.
-    void afterFirstFrame(std::function<void()> then) { afterFirstFrame_ = std::move(then); }
 
     // A button is held on the strip: the user may be dragging it.
     bool capturing() const { return heldButtons_.capturing(); }
@@ -199,7 +199,7 @@ public:
             if (!inputTaken_)
                 return 1;
             reportCaptureLost();
-            events_->keyDown(keyCodeFromFltk(Fl::event_key()));
+            events_->keyDown(keyCodeFromFltk(Fl::event_key(), Fl::event_shift() != 0));
             return 1;
         }
         default:
@@ -366,11 +366,11 @@ private:
     }
 
     WindowEvents* events_ = nullptr;
+    std::function<void()> afterFirstFrame_;
     Frame frame_;
     TopLevelLook look_;
     SizeRange sizes_;
     bool largeIconAdded_ = false;
-    std::function<void()> afterFirstFrame_;
     // Each frame pixel is shown as scale_ x scale_ screen pixels.
     const int scale_;
     std::unique_ptr<TipWindow> tip_; // made when first shown
@@ -398,12 +398,14 @@ FltkDesktop::FltkDesktop(std::string title) : title_(std::move(title)) {
     window_->afterFirstFrame([this] {
         firstFrameOut_ = true;
         checkPlacementOnce();
+        startScreenReaderBridge();
     });
     Fl::add_system_handler(onXEvent, this);
     Fl::event_dispatch(dispatchAroundMenuCrash);
 }
 
 FltkDesktop::~FltkDesktop() {
+    screenReader_.reset();
     Fl::event_dispatch(nullptr);
     Fl::remove_system_handler(onXEvent);
     Fl::remove_timeout(onTick, this);
@@ -440,6 +442,23 @@ int FltkDesktop::run(WindowEvents& events) {
     Fl::run();
     Fl::remove_timeout(onTick, this);
     return 0;
+}
+
+// Screen readers are asked for only once the strip is up: the question and its answer never
+// hold up the first frame.
+void FltkDesktop::startScreenReaderBridge() {
+    AccessibleSource* source = events_ != nullptr ? events_->accessibleSource() : nullptr;
+    if (source == nullptr)
+        return;
+    screenReader_ = std::make_unique<ScreenReaderBridge>(title_, [this] {
+        return ScreenRect{window_->x(), window_->y(), window_->w(), window_->h()};
+    });
+    screenReader_->start(*source);
+}
+
+void FltkDesktop::accessibleChanged(const AccessibleEvent& event) {
+    if (screenReader_)
+        screenReader_->changed(event);
 }
 
 void FltkDesktop::setTicking(bool ticking) {
