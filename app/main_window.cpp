@@ -255,7 +255,9 @@ void TForm1::accessiblePress(int node) {
     tip_.hide();
     runHandler([&] {
         if (node == accessibleToggle) {
+            const PanelOpen before = strip_.panelOpen();
             strip_.ProcBMPMouseDown(MouseButton::left, strip_.restingPlace());
+            refreshIfOpened(before);
             return;
         }
         const int slot = node - accessibleSlotNode(0);
