@@ -214,7 +214,12 @@ regexes=()
 for n in "${chosen[@]}"; do
     [[ -n "${f_equivalent[n]}" ]] || regexes+=("${f_tests[n]}")
 done
-baseline="$(printf '%s\n' "${regexes[@]}" | sort -u | paste -sd'|')"
+# By the tests' names: ctest's regular expressions take no more than nine groups, so the faults'
+# own regexes joined would match nothing, and a baseline of no tests passes.
+baseline="$(for regex in "${regexes[@]}"; do
+    ctest --test-dir "$build" -N -R "$regex" | sed -n 's/^ *Test *#[0-9]*: //p'
+done | sort -u | paste -sd'|')"
+baseline="^(${baseline})\$"
 echo "baseline: $baseline"
 : >"$logs/baseline"
 if ! build_and_test "$baseline" "$logs/baseline"; then
