@@ -112,6 +112,11 @@ TEST_F(SlotButtonsTest, ADoubleClickStartsOnce) {
     form->launchFailed("/home/me/tools/my.tool.sh: No terminal");
     click("kn4");
     EXPECT_EQ(desktop.launches().size(), 3u) << "answered, the slot starts again";
+    form->launchStarted();
+    tickUntilSettled();
+    openStrip();
+    click("kn4");
+    EXPECT_EQ(desktop.launches().size(), 4u) << "a start answered as started frees it too";
 }
 
 TEST_F(SlotButtonsTest, EmptySlotStartsNothingButClosesTheStrip) {

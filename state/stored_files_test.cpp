@@ -130,6 +130,12 @@ TEST_F(SlotList, WrittenAtExitOnlyWhenMissing) {
     stored.writeSlotListIfMissing(filledSlots("later"));
     stored.readSlotList(readBack);
     EXPECT_EQ(readBack, slots);
+    // A list that is there but cannot be read is there too: left alone, and the exit goes on.
+    const std::string onDisk = desktop.files()[listPath];
+    failOn(desktop, FileOperation::read, listPath, {FileFailure::accessDenied, 13});
+    EXPECT_EQ(errorTextOf([&] { stored.writeSlotListIfMissing(filledSlots("unread")); }),
+              "no error");
+    EXPECT_EQ(desktop.files()[listPath], onDisk);
 }
 
 // An assignment takes the list as it is on disk and changes one slot: what another strip saved
