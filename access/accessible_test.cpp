@@ -10,6 +10,7 @@ namespace dravix {
 namespace {
 
 using testing::CoreFixture;
+using testing::slotListWith;
 
 // The window as a screen reader finds it, driven through the whole core: slot 3 holds a file that
 // is there, slot 5 a file whose display name is empty, slot 7 a gone file with a name that is no
@@ -33,8 +34,9 @@ protected:
     }
 
     // Words of the script: open (a click on the toggle, then the slide to its end), press N (a
-    // screen reader presses node N), tab, backtab, enter, space, escape, up, settle, and
-    // drop N PATH (a file dropped on slot N's button).
+    // screen reader presses node N), tab, backtab, enter, space, escape, up, settle,
+    // drop N PATH (a file dropped on slot N's button), and rewrite (another strip saves a list
+    // that holds /apps/two.sh in slot 2 alone).
     void run(const std::string& script) {
         std::istringstream words(script);
         for (std::string word; words >> word;) {
@@ -51,6 +53,9 @@ protected:
                 words >> slot >> path;
                 const testing::Point point = centreOf("kn" + std::to_string(slot));
                 form->fileDropped(point.x, point.y, path);
+            } else if (word == "rewrite") {
+                desktop.putFileInExecutableFolder("dravix.dat",
+                                                  slotListWith(2, "/apps/two.sh", "two"));
             } else if (word == "settle") {
                 tickUntilSettled();
             } else {
@@ -131,6 +136,8 @@ TEST_F(AccessibleWindow, TheModelsRules) {
          -1, "", "", "", {}},
         {1, "open backtab tab", "children 0, state 0, focus 10, focus 1", 11, 1, 1, 0, nullptr,
          -1, "", "", "", {}},
+        {1, "open tab backtab", "children 0, state 0, focus 1, focus 10", 11, 10, 10, 0, nullptr,
+         -1, "", "", "", {}},
         {1, "open tab tab tab tab up", "children 0, state 0, focus 1, focus 2, focus 3, focus 4",
          11, 4, 4, 0, nullptr, -1, "", "", "", {}},
         {1, "open tab tab tab tab enter",
@@ -149,6 +156,10 @@ TEST_F(AccessibleWindow, TheModelsRules) {
          11, 0, 2, 0, nullptr, -1, "", "", "", {}},
         // An assignment renames its slot's node.
         {1, "open drop 2 /apps/two.sh", "children 0, state 0, name 3", 11, 0, 0, 0, nullptr,
+         3, "two", "/apps/two.sh", "2", {}},
+        // A list saved elsewhere while the strip was closed is read as it opens: the new nodes
+        // carry the new names, and no rename is told of nodes that were not there.
+        {1, "rewrite open", "children 0, state 0", 11, 0, 0, 0, nullptr,
          3, "two", "/apps/two.sh", "2", {}},
         // clang-format on
     };

@@ -66,6 +66,7 @@ TEST(CommandLine, AnswersHelpAndVersionOnStandardOutputOrNamesTheArgumentItDoesN
          "dravix: unknown argument 'caf\xc3\xa9 \xe2\x82\xac'\n",
          2},
         {{"\xe2\x82"}, "", "dravix: unknown argument '\\xe2\\x82'\n", 2},
+        {{"\xc0\x9b"}, "", "dravix: unknown argument '\\xc0\\x9b'\n", 2}, // overlong
     };
     std::FILE* const unwritable = unwritableStream();
     ASSERT_NE(unwritable, nullptr);

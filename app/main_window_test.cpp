@@ -89,9 +89,12 @@ TEST_F(StartUp, APlaceSavedBeforeAnySlotIsWhereTheNextStartPutsTheStrip) {
 }
 
 // Each stored file on its own: a list that cannot be read shows its box, and the strip still
-// rests at its stored place, which the exit then keeps.
+// rests at its stored place, which the exit then keeps. When both fail, the list's box is the one.
 TEST_F(StartUp, PositionFileIsReadWhenTheSlotListFailed) {
+    bool positionFails = false;
     desktop.setFaultInjector([&](FileOperation operation, const std::string& path) {
+        if (operation == FileOperation::read && path.ends_with("dravix.ini") && positionFails)
+            return FileStatus{FileFailure::accessDenied, 13};
         return operation == FileOperation::read && path.ends_with("dravix.dat")
                    ? FileStatus{FileFailure::inUse, 32}
                    : FileStatus{};
@@ -100,6 +103,12 @@ TEST_F(StartUp, PositionFileIsReadWhenTheSlotListFailed) {
     EXPECT_EQ(desktop.errors(), std::vector<std::string>{"File in use by another program."});
     EXPECT_EQ(desktop.geometry(), (WindowGeometry{200, 400, 26, 23}));
     EXPECT_EQ(form->position().ft, "400");
+
+    form.reset();
+    desktop.startNewProcess();
+    positionFails = true;
+    start(slotListWith(1, "/bin/ls", "ls"), std::string("400\r\n200\r\n"));
+    EXPECT_EQ(desktop.errors(), std::vector<std::string>{"File in use by another program."});
 }
 
 TEST_F(StartUp, SlotsAreKeptWhenOnlyThePositionFileIsMissing) {
