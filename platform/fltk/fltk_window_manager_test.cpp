@@ -633,4 +633,18 @@ TEST(WorkAreas, EachMonitorLosesOnlyTheBandsThatReachIntoIt) {
     EXPECT_EQ(crossed[1].workArea, (ScreenRect{2000, 0, 0, 768}));
 }
 
+// A panel's strut comes from the newer property when it is whole, else from the older one along
+// the whole edges of a root window wider than it is high; neither whole is no strut.
+TEST(WorkAreas, APanelsStrutComesFromTheWholeOfItsTwoProperties) {
+    const std::vector<long> partial{0, 0, 25, 0, 0, 0, 0, 0, 0, 1279, 0, 0};
+    const std::vector<long> plain{40, 0, 5, 0};
+    const std::vector<long> cutShort{99, 0, 0, 0};
+    using dravix::fltk::panelStrut;
+    EXPECT_EQ(panelStrut(partial, plain, 2560, 1024),
+              (Strut{0, 0, 25, 0, 0, 0, 0, 0, 0, 1279, 0, 0}));
+    EXPECT_EQ(panelStrut(cutShort, plain, 2560, 1024),
+              (Strut{40, 0, 5, 0, 0, 1023, 0, 1023, 0, 2559, 0, 2559}));
+    EXPECT_EQ(panelStrut(cutShort, {}, 2560, 1024), std::nullopt);
+}
+
 } // namespace

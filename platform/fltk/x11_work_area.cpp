@@ -105,6 +105,19 @@ Strut strutAlongWholeEdges(const std::array<long, 4>& widths, int rootWidth, int
             0,         rootHeight - 1L, 0,         rootWidth - 1L, 0, rootWidth - 1L};
 }
 
+std::optional<Strut> panelStrut(std::span<const long> partial, std::span<const long> plain,
+                                int rootWidth, int rootHeight) {
+    if (partial.size() == 12) {
+        Strut strut{};
+        std::copy(partial.begin(), partial.end(), strut.begin());
+        return strut;
+    }
+    if (plain.size() == 4)
+        return strutAlongWholeEdges({plain[0], plain[1], plain[2], plain[3]}, rootWidth,
+                                    rootHeight);
+    return std::nullopt;
+}
+
 std::vector<Monitor> monitorsLessStruts(std::span<const ScreenRect> bounds, int rootWidth,
                                         int rootHeight, std::span<const Strut> struts) {
     std::vector<Band> bands;
@@ -258,14 +271,9 @@ public:
         const std::vector<long> types = longsOf(type);
         const bool dock = std::find(types.begin(), types.end(),
                                     static_cast<long>(atoms_[dockTypeAtom])) != types.end();
-        if (partialStrut.size() == 12) {
-            Strut strut{};
-            std::copy(partialStrut.begin(), partialStrut.end(), strut.begin());
-            struts.push_back(strut);
-        } else if (plainStrut.size() == 4) {
-            struts.push_back(
-                strutAlongWholeEdges({plainStrut[0], plainStrut[1], plainStrut[2], plainStrut[3]},
-                                     rootWidth, rootHeight));
+        if (const std::optional<Strut> strut =
+                panelStrut(partialStrut, plainStrut, rootWidth, rootHeight)) {
+            struts.push_back(*strut);
         } else if (!dock) {
             return children;
         }

@@ -30,6 +30,12 @@ using Strut = std::array<long, 12>;
 // A _NET_WM_STRUT (widths only) as the partial form: each band runs along the whole edge.
 Strut strutAlongWholeEdges(const std::array<long, 4>& widths, int rootWidth, int rootHeight);
 
+// The strut of a panel from its two properties' values: _NET_WM_STRUT_PARTIAL when it holds all
+// twelve, else _NET_WM_STRUT along whole edges when it holds all four; nothing when neither is
+// whole (a newer property cut short counts as none).
+std::optional<Strut> panelStrut(std::span<const long> partial, std::span<const long> plain,
+                                int rootWidth, int rootHeight);
+
 // Each monitor with its work area: its bounds less every band that reaches into it, taken from
 // the side the band is docked at. A monitor that the bands cover entirely keeps an empty area at
 // its edge rather than a negative one.
