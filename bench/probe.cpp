@@ -9,9 +9,9 @@
 //       Starts the program once, waits for its first frame, and reads its resident memory after
 //       the settle time and the CPU time it uses over the idle period that follows.
 //   probe replies [options] -- PROGRAM [ARGUMENTS...]
-//       Starts the program run after run with the reply-wait counter (bench/reply_waits.cpp)
-//       loaded into it and counts the times it waited for the X server's answer before its first
-//       frame (its first image request).
+//       Starts the program run after run with the reply-wait counter
+//       (tests/support/x11/reply_waits.cpp) loaded into it and counts the replies it waited for
+//       from the X server before its first frame (its first image request).
 //   probe launch [options] -- DRAVIX
 //       Starts Dravix (its slot 0 must hold the stamp program), then, run after run, opens the
 //       strip, presses and releases the left button on slot 0 through XTest, and times the
@@ -606,15 +606,14 @@ double slideWakeups(Screen& screen, Window window, pid_t pid) {
 }
 
 // The replies waited for before the first frame, counted inside the program by the reply-wait
-// counter (bench/reply_waits.cpp, loaded with LD_PRELOAD from beside the probe), which writes its
-// count at the program's first image request; the frame is still waited for on the server, so
-// that the run ends as a start-up run does.
+// counter (tests/support/x11/reply_waits.cpp, loaded with LD_PRELOAD), which writes its count at
+// the program's first image request; the frame is still waited for on the server, so that the run
+// ends as a start-up run does.
 int measureReplies(const Options& options) {
     const OtherApplications others(options.windows);
     Screen screen;
     const FrameCheck check(options);
-    const std::filesystem::path counter =
-        std::filesystem::read_symlink("/proc/self/exe").parent_path() / "libdravix_reply_waits.so";
+    const std::filesystem::path counter = DRAVIX_REPLY_WAITS;
     if (!std::filesystem::exists(counter))
         fail("no reply-wait counter at " + counter.string());
     const std::filesystem::path countFile = std::filesystem::temp_directory_path() /
