@@ -11,6 +11,9 @@
 // What the core asks of the one window it draws into, and what that window tells the core.
 namespace dravix {
 
+struct AccessibleEvent;
+class AccessibleSource;
+
 // Left and Top are screen pixels of the window's top-left corner; Width and Height are the
 // program's own pixels, which the desktop shows scale() times larger.
 struct WindowGeometry {
@@ -94,6 +97,10 @@ public:
     // tick_grid.h. No ticks until the program asks.
     virtual void setTicking(bool ticking) = 0;
     virtual void exitProcess(int status) = 0;
+
+    // Screen readers (platform/accessible.h): the window's nodes changed. A backend with no
+    // bridge to a screen reader lets it pass.
+    virtual void accessibleChanged(const AccessibleEvent&) {}
 };
 
 enum class MouseButton { left = 0, right = 1, middle = 2 };
@@ -134,6 +141,9 @@ public:
     // The answer to a launch that the system port left pending: it started, or it did not.
     virtual void launchStarted() = 0;
     virtual void launchFailed(const std::string& reason) = 0;
+    // What a screen reader reads and presses (platform/accessible.h); nothing when the window
+    // offers none.
+    virtual AccessibleSource* accessibleSource() { return nullptr; }
 };
 
 } // namespace dravix

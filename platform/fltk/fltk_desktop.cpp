@@ -1,6 +1,7 @@
 #include "platform/fltk/fltk_desktop.h"
 
 #include "platform/fltk/desktop_file_chooser.h"
+#include "platform/fltk/fltk_accessibility.h"
 #include "platform/fltk/fltk_display.h"
 #include "platform/fltk/fltk_error_box.h"
 #include "platform/fltk/fltk_input.h"
@@ -105,6 +106,8 @@ public:
     }
 
     void setEvents(WindowEvents* events) { events_ = events; }
+    // Runs once the first frame has gone to the server.
+    void afterFirstFrame(std::function<void()> then) { afterFirstFrame_ = std::move(then); }
 
     // While the desktop's own file chooser, another process, is up, the strip takes no input, as
     // under a modal window of its own; the tick goes on.
@@ -140,9 +143,6 @@ public:
     }
 
     PixelSize tipSize(const std::string& text) const { return TipWindow::sizeFor(text, scale_); }
-
-    // Runs once the first frame has gone to the server.
-    void afterFirstFrame(std::function<void()> then) { afterFirstFrame_ = std::move(then); }
 
     // A button is held on the strip: the user may be dragging it.
     bool capturing() const { return heldButtons_.capturing(); }
@@ -199,7 +199,7 @@ public:
             if (!inputTaken_)
                 return 1;
             reportCaptureLost();
-            events_->keyDown(keyCodeFromFltk(Fl::event_key()));
+            events_->keyDown(keyCodeFromFltk(Fl::event_key(), Fl::event_shift() != 0));
             return 1;
         }
         default:
@@ -366,11 +366,11 @@ private:
     }
 
     WindowEvents* events_ = nullptr;
+    std::function<void()> afterFirstFrame_;
     Frame frame_;
     TopLevelLook look_;
     SizeRange sizes_;
     bool largeIconAdded_ = false;
-    std::function<void()> afterFirstFrame_;
     // Each frame pixel is shown as scale_ x scale_ screen pixels.
     const int scale_;
     std::unique_ptr<TipWindow> tip_; // made when first shown
@@ -382,30 +382,14 @@ private:
     std::optional<Place> dropPoint_; // screen point of a drop whose data is on the way
 };
 
-namespace {
-
-// Every spelling of one folder (through a link, say) is one claim; a folder that does not exist
-// yet is claimed as named.
-std::string claimedName(const std::string& folder) {
-    std::string name = folder;
-    if (char* real = ::realpath(folder.empty() ? "." : folder.c_str(), nullptr)) {
-        name = real;
-        std::free(real);
-        if (!name.ends_with('/'))
-            name += '/';
-    }
-    return name;
-}
-
-} // namespace
-
 FltkDesktop::FltkDesktop(std::string title, const std::optional<std::string>& folderToClaim)
     : title_(std::move(title)) {
     keepToolkitSettingsInMemory();
     // The claim's selection is asked for with the start's other atoms.
     std::vector<std::string> claimAtom;
     if (folderToClaim)
-        claimAtom.push_back(x11::FolderClaim::selectionNameFor(claimedName(*folderToClaim)));
+        claimAtom.push_back(
+            x11::FolderClaim::selectionNameFor(posix::realFolderName(*folderToClaim)));
     openDisplayWithoutInputMethod(claimAtom);
     // The error box's one button reads OK; FLTK labels it with fl_close.
     fl_close = "OK";
@@ -420,12 +404,14 @@ FltkDesktop::FltkDesktop(std::string title, const std::optional<std::string>& fo
     window_->afterFirstFrame([this] {
         firstFrameOut_ = true;
         checkPlacementOnce();
+        startScreenReaderBridge();
     });
     Fl::add_system_handler(onXEvent, this);
     Fl::event_dispatch(dispatchAroundMenuCrash);
 }
 
 FltkDesktop::~FltkDesktop() {
+    screenReader_.reset();
     Fl::event_dispatch(nullptr);
     Fl::remove_system_handler(onXEvent);
     Fl::remove_timeout(onTick, this);
@@ -433,7 +419,9 @@ FltkDesktop::~FltkDesktop() {
 }
 
 ClaimOutcome FltkDesktop::claimFolder(const std::string& folder) {
-    claim_ = std::make_unique<x11::FolderClaim>(fl_display, claimedName(folder));
+    // Every spelling of one folder (through a link, say) is one claim, before the folder exists
+    // as after.
+    claim_ = std::make_unique<x11::FolderClaim>(fl_display, posix::realFolderName(folder));
     switch (claim_->outcome()) {
     case x11::FolderClaim::Outcome::held:
         return ClaimOutcome::held;
@@ -460,6 +448,23 @@ int FltkDesktop::run(WindowEvents& events) {
     Fl::run();
     Fl::remove_timeout(onTick, this);
     return 0;
+}
+
+// Screen readers are asked for only once the strip is up: the question and its answer never
+// hold up the first frame.
+void FltkDesktop::startScreenReaderBridge() {
+    AccessibleSource* source = events_ != nullptr ? events_->accessibleSource() : nullptr;
+    if (source == nullptr)
+        return;
+    screenReader_ = std::make_unique<ScreenReaderBridge>(title_, [this] {
+        return ScreenRect{window_->x(), window_->y(), window_->w(), window_->h()};
+    });
+    screenReader_->start(*source);
+}
+
+void FltkDesktop::accessibleChanged(const AccessibleEvent& event) {
+    if (screenReader_)
+        screenReader_->changed(event);
 }
 
 void FltkDesktop::setTicking(bool ticking) {

@@ -67,6 +67,9 @@
 //      before it reads anything; a claim owned by another client is said on stderr, status 1
 //  [X] closing by the window manager ends the event loop; Escape does not close the window
 //  [X] exit at once with a status
+//  [X] screen readers (AT-SPI through ATK's bridge, in the module dravix-atspi.so): asked for on
+//      the session bus after the first frame and watched, loaded only when the desktop wants
+//      accessibility; nothing without a session bus or with NO_AT_BRIDGE=1 (fltk_accessibility.h)
 //  [X] writes no toolkit preference files
 //  [X] files, launch, executable path and clock are the system port's: posix::PosixSystem; the
 //      answer to a launch it leaves pending is watched for in FLTK's loop (launchWatch) and
@@ -96,6 +99,7 @@ class FolderClaim;
 namespace dravix::fltk {
 
 class MainWindow;
+class ScreenReaderBridge;
 
 class FltkDesktop final : public WindowPort {
 public:
@@ -137,6 +141,7 @@ public:
     // An FLTK timeout runs only while the program asks for the tick.
     void setTicking(bool ticking) override;
     [[noreturn]] void exitProcess(int status) override;
+    void accessibleChanged(const AccessibleEvent& event) override;
 
 private:
     struct WatchedLaunch;
@@ -147,6 +152,7 @@ private:
     bool comeToFront(unsigned long serverTime);
     void mapWindowIfHidden();
     void prepareForDialog();
+    void startScreenReaderBridge();
     void checkPlacementOnce();
     static void onMapped(void* desktop);
     ScreenRect workAreaOfStrip() const;
@@ -155,6 +161,7 @@ private:
     std::unique_ptr<MainWindow> window_;
     std::unique_ptr<Fl_File_Chooser> chooser_; // made on first use: it is slow to build
     std::unique_ptr<x11::FolderClaim> claim_;
+    std::unique_ptr<ScreenReaderBridge> screenReader_;
     WindowEvents* events_ = nullptr;
     int scale_ = 1;
     std::chrono::steady_clock::time_point started_ = std::chrono::steady_clock::now();

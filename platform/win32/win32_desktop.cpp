@@ -2,6 +2,7 @@
 
 #include "platform/scale.h"
 #include "platform/tick_grid.h"
+#include "platform/win32/win32_accessible.h"
 #include "platform/win32/win32_folder_claim.h"
 #include "platform/win32/win32_frame.h"
 #include "platform/win32/win32_resources.h"
@@ -25,6 +26,15 @@
 namespace dravix::win32 {
 
 namespace {
+
+// The key's virtual-key code; Tab with Shift held has a code of its own, 0x109, as the core tells
+// the two apart by code alone.
+int keyCodeOf(WPARAM key) {
+    constexpr int shiftTab = 0x100 | VK_TAB;
+    if (key == VK_TAB && GetKeyState(VK_SHIFT) < 0)
+        return shiftTab;
+    return static_cast<int>(key);
+}
 
 // The window class keeps the main window's class name, so that tools that look windows up by
 // class find it.
@@ -299,6 +309,8 @@ Win32Desktop::~Win32Desktop() {
 
 int Win32Desktop::run(WindowEvents& events) {
     events_ = &events;
+    msaa_ = std::make_unique<MsaaClient>(window_, title_);
+    msaa_->attach(events.accessibleSource());
     // Showing activates the window. A shortcut set to start minimised or maximised would have
     // its way with this first ShowWindow; the strip is only ever shown at its own size.
     ShowWindow(window_, SW_SHOWNORMAL);
@@ -314,7 +326,31 @@ int Win32Desktop::run(WindowEvents& events) {
         DispatchMessageA(&message);
     }
     events_ = nullptr;
+    msaa_->attach(nullptr);
     return message.message == WM_QUIT ? static_cast<int>(message.wParam) : 0;
+}
+
+// A screen reader's press, as a click: not while a box or dialog disables the strip.
+void Win32Desktop::deliverAccessiblePress(int node) {
+    if (!IsWindowEnabled(window_))
+        return;
+    deliver([node](WindowEvents& events) {
+        if (AccessibleSource* source = events.accessibleSource())
+            source->accessiblePress(node);
+    });
+}
+
+// The client area's IAccessible for screen readers; the default handling for the other objects.
+std::optional<LRESULT> Win32Desktop::accessibleObject(WPARAM wParam, LPARAM lParam) {
+    LRESULT answer = 0;
+    if (msaa_ && msaa_->answer(wParam, lParam, answer))
+        return answer;
+    return std::nullopt;
+}
+
+void Win32Desktop::accessibleChanged(const AccessibleEvent& event) {
+    if (msaa_)
+        msaa_->changed(event);
 }
 
 void Win32Desktop::deliverFirstActivation() {
@@ -336,8 +372,14 @@ LRESULT Win32Desktop::handleMessage(HWND window, UINT message, WPARAM wParam, LP
         deliverLaunchAnswers();
         return 0;
     }
+    if (message == MsaaClient::pressMessage()) {
+        deliverAccessiblePress(static_cast<int>(wParam));
+        return 0;
+    }
     // A strip with a box up is disabled: the box came forward, and the strip waits for it.
     if (message == anotherStartMessage()) {
+        // The second start allowed this process the foreground before it posted the message.
+        SetForegroundWindow(GetLastActivePopup(window));
         if (IsWindowEnabled(window))
             deliver([](WindowEvents& events) { events.anotherStart(); });
         return 0;
@@ -426,7 +468,7 @@ void Win32Desktop::buttonUp(MouseButton button, int x, int y) {
 std::optional<LRESULT> Win32Desktop::keyMessage(UINT message, WPARAM wParam) {
     if (message != WM_KEYDOWN && message != WM_SYSKEYDOWN)
         return std::nullopt;
-    deliver([wParam](WindowEvents& events) { events.keyDown(static_cast<int>(wParam)); });
+    deliver([wParam](WindowEvents& events) { events.keyDown(keyCodeOf(wParam)); });
     // Alt combinations go on to the system, so that Alt+F4 still closes the window.
     if (message == WM_KEYDOWN)
         return 0;
@@ -452,6 +494,8 @@ std::optional<LRESULT> Win32Desktop::otherMessage(HWND window, UINT message, WPA
         return 0;
     case WM_ERASEBKGND:
         return 1; // WM_PAINT covers every pixel
+    case WM_GETOBJECT:
+        return accessibleObject(wParam, lParam);
     case WM_GETMINMAXINFO:
         reinterpret_cast<MINMAXINFO*>(lParam)->ptMinTrackSize = POINT{1, 1};
         return 0;

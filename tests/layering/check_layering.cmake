@@ -22,14 +22,16 @@ set(layers
   "strip:platform scene"
   "slots:platform scene state"
   "glyphs:scene state"
-  "app:platform scene state keyboard strip slots glyphs"
+  "access:platform scene state"
+  "app:platform scene state keyboard strip slots glyphs access"
   "platform/posix:platform"
   "platform/x11:platform/scale.h"
   "platform/fake:platform assets"
-  "platform/fltk:platform platform/posix platform/x11 assets"
+  "platform/atspi:platform"
+  "platform/fltk:platform platform/posix platform/x11 platform/atspi assets"
   "platform/win32:platform")
 # Folders whose files may include system and toolkit headers in angle brackets.
-set(backends platform/posix platform/x11 platform/fltk platform/win32)
+set(backends platform/posix platform/x11 platform/atspi platform/fltk platform/win32)
 # Standard C++ headers have no extension and no folder; anything else is a toolkit's or the
 # system's (FL/Fl.H, X11/Xlib.h, windows.h, unistd.h, ...).
 set(standard_header "^[a-z_]+$")
