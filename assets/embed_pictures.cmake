@@ -2,12 +2,17 @@
 # program carries its pictures and reads nothing from disk for them.
 #
 #   cmake -DNAMES=k1,k2,... -DSOURCE_DIR=<folder of the .bmp files> -DOUTPUT=<file.cpp>
-#         -P embed_pictures.cmake
+#         -DBLOCK=<bytes> -P embed_pictures.cmake
+#
+# The files lie one after the other in the order named, in blocks of BLOCK bytes of their own:
+# where the system brings a program's pages into memory a block at a time (64 KiB on Linux), the
+# first files named, those shown at the start, come in without the rest, and nothing else in the
+# program brings in a picture.
 
 cmake_minimum_required(VERSION 3.25)
 
-if(NOT NAMES OR NOT SOURCE_DIR OR NOT OUTPUT)
-  message(FATAL_ERROR "embed_pictures.cmake needs NAMES, SOURCE_DIR and OUTPUT")
+if(NOT NAMES OR NOT SOURCE_DIR OR NOT OUTPUT OR NOT BLOCK)
+  message(FATAL_ERROR "embed_pictures.cmake needs NAMES, SOURCE_DIR, OUTPUT and BLOCK")
 endif()
 string(REPLACE "," ";" names "${NAMES}")
 
@@ -66,7 +71,7 @@ foreach(name IN LISTS names)
   math(EXPR offset "${offset} + ${file_size}")
 endforeach()
 
-math(EXPR padded_size "(${offset} + 65535) / 65536 * 65536")
+math(EXPR padded_size "(${offset} + ${BLOCK} - 1) / ${BLOCK} * ${BLOCK}")
 
 set(content "// Written by the build from the BMP files in the assets folder; edit those instead.
 
@@ -76,11 +81,8 @@ namespace dravix {
 
 namespace {
 
-// Every file, one after the other in the order they were named, in blocks of 64 KiB of their own.
-// The system brings a program's pages into memory 64 KiB at a time, so the first files named,
-// those shown at the start, come in without the rest, and nothing else in the program brings in
-// a picture.
-alignas(65536) const unsigned char pictures[${padded_size}] = {
+// Every file, one after the other in the order they were named, in blocks of ${BLOCK} bytes.
+alignas(${BLOCK}) const unsigned char pictures[${padded_size}] = {
 ${arrays}};
 
 const EmbeddedFile files[] = {
