@@ -1,11 +1,10 @@
 // The mathematical functions the toolkit linked into the portable program calls (FLTK's arcs and
 // colour chooser, the PNG and font libraries), taken from the C library's libm only when one is
 // first called. None is called while the strip starts or rests, so the shared libm, which the
-// dynamic loader would otherwise map and relocate at every start (its resolvers alone keep some
-// 300 KiB resident), is not loaded at all until a dialog or a tip needs it. These definitions
-// take the place of libm's for the whole program; each hands its call to libm's own function.
-// Built only into the program that links the toolkit's archives; the shared toolkit needs libm
-// itself.
+// dynamic loader would otherwise map and relocate at every start (some 300 KiB of it resident),
+// is not loaded at all until a dialog or a tip needs it. These definitions take the place of
+// libm's for the whole program; each hands its call to libm's own function. Built only into the
+// program that links the toolkit's archives; the shared toolkit needs libm itself.
 
 #include <dlfcn.h>
 
