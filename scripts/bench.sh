@@ -283,8 +283,10 @@ echo
 declare -A startup_full replies replies_full
 for name in dravix floor; do
     startup_full[$name]="$(field "$work/startup-full-$name.txt" summary median)"
-    replies[$name]="$(field "$work/replies-$name.txt" replies median)"
-    replies_full[$name]="$(field "$work/replies-full-$name.txt" replies median)"
+    # Counts, printed as whole numbers.
+    replies[$name]="$(field "$work/replies-$name.txt" replies median | awk '{ printf "%.0f", $1 }')"
+    replies_full[$name]="$(field "$work/replies-full-$name.txt" replies median |
+        awk '{ printf "%.0f", $1 }')"
 done
 echo "| As the desktop fills | Start-up, empty server | With $desktop_windows windows open | Ratio | Replies waited for before the first frame, empty | With $desktop_windows windows |"
 echo "|---|---|---|---|---|---|"
