@@ -12,9 +12,38 @@
 
 namespace dravix::win32 {
 
-std::vector<AccessibleNode> AccessibleView::nodes() const {
-    return source != nullptr && window != nullptr ? source->accessibleNodes()
-                                                  : std::vector<AccessibleNode>{};
+namespace {
+
+struct LookRequest {
+    const AccessibleView* view;
+    AccessibleView::Look* seen;
+};
+
+} // namespace
+
+AccessibleView::Look AccessibleView::look() const {
+    Look seen;
+    LookRequest request{this, &seen};
+    // Fails at once, leaving the look empty, when the window is gone.
+    if (const HWND owner = window.load())
+        SendMessageW(owner, accessibleLookMessage(), 0, reinterpret_cast<LPARAM>(&request));
+    return seen;
+}
+
+unsigned accessibleLookMessage() {
+    static const UINT message = RegisterWindowMessageW(L"Dravix accessible look");
+    return message;
+}
+
+LRESULT answerAccessibleLook(LPARAM lParam) {
+    const auto* request = reinterpret_cast<const LookRequest*>(lParam);
+    const AccessibleView& view = *request->view;
+    const HWND window = view.window.load();
+    if (view.source == nullptr || window == nullptr)
+        return 0;
+    request->seen->nodes = view.source->accessibleNodes();
+    request->seen->focus = GetFocus() == window;
+    return 0;
 }
 
 std::optional<AccessibleNode> AccessibleView::node(int id) const {
@@ -26,9 +55,10 @@ std::optional<AccessibleNode> AccessibleView::node(int id) const {
 }
 
 std::optional<AccessibleNode> AccessibleView::focusedNode() const {
-    if (!hasFocus())
+    const Look seen = look();
+    if (!seen.focus)
         return std::nullopt;
-    for (const AccessibleNode& present : nodes()) {
+    for (const AccessibleNode& present : seen.nodes) {
         if (present.focused)
             return present;
     }
@@ -37,8 +67,8 @@ std::optional<AccessibleNode> AccessibleView::focusedNode() const {
 
 RECT AccessibleView::area() const {
     RECT area{};
-    if (window != nullptr)
-        GetWindowRect(window, &area);
+    if (const HWND owner = window.load())
+        GetWindowRect(owner, &area);
     return area;
 }
 
@@ -54,7 +84,7 @@ std::optional<AccessibleNode> AccessibleView::nodeAt(long x, long y) const {
 bool AccessibleView::press(int id) const {
     if (!node(id))
         return false;
-    PostMessageW(window, accessiblePressMessage(), static_cast<WPARAM>(id), 0);
+    PostMessageW(window.load(), accessiblePressMessage(), static_cast<WPARAM>(id), 0);
     return true;
 }
 
@@ -132,9 +162,10 @@ struct MsaaObject final : CountedObject<IAccessible> {
     // IAccessible
     HRESULT STDMETHODCALLTYPE get_accParent(IDispatch** parent) override {
         *parent = nullptr;
-        if (view->window == nullptr || oleacc().createStdAccessibleObject == nullptr)
+        const HWND window = view->window.load();
+        if (window == nullptr || oleacc().createStdAccessibleObject == nullptr)
             return S_FALSE;
-        return oleacc().createStdAccessibleObject(view->window, OBJID_WINDOW, __uuidof(IDispatch),
+        return oleacc().createStdAccessibleObject(window, OBJID_WINDOW, __uuidof(IDispatch),
                                                   reinterpret_cast<void**>(parent));
     }
     HRESULT STDMETHODCALLTYPE get_accChildCount(long* count) override {
@@ -313,8 +344,7 @@ struct ScreenReaders::Views {
 };
 
 ScreenReaders::ScreenReaders(HWND window, std::string title)
-    : views_(std::make_unique<Views>(
-          std::make_shared<AccessibleView>(AccessibleView{window, std::move(title), nullptr}))) {}
+    : views_(std::make_unique<Views>(std::make_shared<AccessibleView>(window, std::move(title)))) {}
 
 // A client may still hold an object: it stays, reading no nodes and pressing nothing.
 ScreenReaders::~ScreenReaders() {
@@ -328,6 +358,14 @@ void ScreenReaders::attach(AccessibleSource* source) {
 
 unsigned ScreenReaders::pressMessage() {
     return accessiblePressMessage();
+}
+
+unsigned ScreenReaders::lookMessage() {
+    return accessibleLookMessage();
+}
+
+std::intptr_t ScreenReaders::answerLook(std::intptr_t request) {
+    return answerAccessibleLook(request);
 }
 
 bool ScreenReaders::answer(std::uintptr_t wParam, std::intptr_t lParam, std::intptr_t& result) {
@@ -349,7 +387,7 @@ void ScreenReaders::windowDestroyed() {
 }
 
 void ScreenReaders::changed(const AccessibleEvent& event) {
-    const HWND window = views_->view->window;
+    const HWND window = views_->view->window.load();
     if (window == nullptr)
         return;
     views_->uia.changed(event);

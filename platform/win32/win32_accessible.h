@@ -35,6 +35,10 @@ public:
     // The window's message that carries a client's press (wParam: the node), delivered after the
     // client's call has returned.
     static unsigned pressMessage();
+    // The window's message that has its thread look at the model for a client's call on another
+    // thread; answerLook answers it.
+    static unsigned lookMessage();
+    static std::intptr_t answerLook(std::intptr_t request);
 
     struct Views;
 

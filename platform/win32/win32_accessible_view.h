@@ -6,27 +6,40 @@
 
 #include <oleauto.h>
 
+#include <atomic>
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 // What the MSAA object and the UI Automation providers share: one view of the accessible model
 // for both kinds of client, and the small COM helpers both need.
 namespace dravix::win32 {
 
-// The window the views speak for and the source they read and press. Both are null once the
-// window is gone: clients may hold the COM objects longer, which then find nothing.
+// The window the views speak for and the source they read and press. UI Automation calls its
+// providers from threads of its own, so every look at the model is taken on the window's thread:
+// the caller sends the window a message and waits (look). The window is null once it is gone:
+// clients may hold the COM objects longer, which then find nothing.
 struct AccessibleView {
-    HWND window = nullptr;
-    std::string title;
-    AccessibleSource* source = nullptr;
+    // What one look sees: the nodes, and whether the window has the keyboard focus.
+    struct Look {
+        std::vector<AccessibleNode> nodes;
+        bool focus = false;
+    };
 
-    std::vector<AccessibleNode> nodes() const;
+    AccessibleView(HWND owner, std::string name) : window(owner), title(std::move(name)) {}
+
+    std::atomic<HWND> window;
+    const std::string title;
+    AccessibleSource* source = nullptr; // read on the window's thread alone
+
+    Look look() const;
+    std::vector<AccessibleNode> nodes() const { return look().nodes; }
+    bool hasFocus() const { return look().focus; }
     // The node of that id, or nothing when it is gone (a slot while the strip is closed).
     std::optional<AccessibleNode> node(int id) const;
-    bool hasFocus() const { return window != nullptr && GetFocus() == window; }
     // The node with the keyboard focus, while the window has it.
     std::optional<AccessibleNode> focusedNode() const;
     // The window's area on the screen; empty once the window is gone.
@@ -37,6 +50,11 @@ struct AccessibleView {
     // loop must not run inside a client's call. False when there is no such node.
     bool press(int id) const;
 };
+
+// The window's message that takes a look for another thread (lParam: the request), answered on
+// the window's thread by answerAccessibleLook.
+unsigned accessibleLookMessage();
+LRESULT answerAccessibleLook(LPARAM request);
 
 // The window's message that carries a client's press (wParam: the node).
 unsigned accessiblePressMessage();

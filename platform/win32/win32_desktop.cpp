@@ -377,6 +377,8 @@ LRESULT Win32Desktop::handleMessage(HWND window, UINT message, WPARAM wParam, LP
         deliverAccessiblePress(static_cast<int>(wParam));
         return 0;
     }
+    if (message == ScreenReaders::lookMessage())
+        return ScreenReaders::answerLook(lParam);
     // A strip with a box up is disabled: the box came forward, and the strip waits for it.
     if (message == anotherStartMessage()) {
         if (IsWindowEnabled(window))

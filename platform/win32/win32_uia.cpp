@@ -79,9 +79,11 @@ const UiaCore& uiaCore() {
     return functions;
 }
 
-// Server-side, called on the window's thread: the model is the window's.
-constexpr ProviderOptions providerOptions = static_cast<ProviderOptions>(
-    ProviderOptions_ServerSideProvider | ProviderOptions_UseComThreading);
+// Server-side, called on any thread: the view takes its looks on the window's thread. Not
+// UseComThreading: with it, Wine's UI Automation deadlocks handing a navigated element to a
+// client in another process (its provider thread asks the element for its runtime id on the
+// window's thread, which waits for the provider thread).
+constexpr ProviderOptions providerOptions = ProviderOptions_ServerSideProvider;
 
 void setFlag(VARIANT* value, bool flag) {
     value->vt = VT_BOOL;
@@ -114,7 +116,8 @@ struct Element final : CountedObject<IRawElementProviderSimple, IRawElementProvi
     }
     // A press as a click: refused while a box or dialog disables the strip.
     HRESULT press() {
-        if (view->window != nullptr && !IsWindowEnabled(view->window))
+        const HWND window = view->window.load();
+        if (window != nullptr && !IsWindowEnabled(window))
             return elementDisabled;
         return view->press(id) ? S_OK : elementGone;
     }
@@ -179,7 +182,7 @@ struct Element final : CountedObject<IRawElementProviderSimple, IRawElementProvi
             setFlag(value, node->focused && view->hasFocus());
             break;
         case UIA_IsEnabledPropertyId:
-            setFlag(value, IsWindowEnabled(view->window) != FALSE);
+            setFlag(value, IsWindowEnabled(view->window.load()) != FALSE);
             break;
         default:
             break;
@@ -325,9 +328,10 @@ struct UiaProvider::Root final
     HRESULT STDMETHODCALLTYPE
     get_HostRawElementProvider(IRawElementProviderSimple** host) override {
         *host = nullptr;
-        if (view->window == nullptr || uiaCore().hostProviderFromHwnd == nullptr)
+        const HWND window = view->window.load();
+        if (window == nullptr || uiaCore().hostProviderFromHwnd == nullptr)
             return S_OK;
-        return uiaCore().hostProviderFromHwnd(view->window, host);
+        return uiaCore().hostProviderFromHwnd(window, host);
     }
 
     // IRawElementProviderFragment
@@ -384,14 +388,15 @@ bool UiaProvider::answer(WPARAM wParam, LPARAM lParam, LRESULT& result) {
     if (core.returnRawElementProvider == nullptr)
         return false;
     asked_ = true;
-    result = core.returnRawElementProvider(root_->view->window, wParam, lParam,
+    result = core.returnRawElementProvider(root_->view->window.load(), wParam, lParam,
                                            static_cast<IRawElementProviderSimple*>(root_));
     return true;
 }
 
 void UiaProvider::windowDestroyed() {
-    if (asked_ && root_->view->window != nullptr)
-        uiaCore().returnRawElementProvider(root_->view->window, 0, 0, nullptr);
+    const HWND window = root_->view->window.load();
+    if (asked_ && window != nullptr)
+        uiaCore().returnRawElementProvider(window, 0, 0, nullptr);
 }
 
 void UiaProvider::changed(const AccessibleEvent& event) {
