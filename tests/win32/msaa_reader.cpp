@@ -169,8 +169,10 @@ HUIANODE uiaNext(const UiaClient& uia, HUIANODE node, NavigateDirection directio
     return next;
 }
 
-// The window's children in UI Automation's raw view.
-std::vector<Button> uiaButtons(const UiaClient& uia, HWND window) {
+// The window's first children in UI Automation's raw view, as many as MSAA counts, and then the
+// window's last child, which should be the last of them. Never a step past the last child: there
+// Wine's UiaNavigate climbs on to the windows after this one.
+std::vector<Button> uiaButtons(const UiaClient& uia, HWND window, long count) {
     std::vector<Button> buttons;
     HUIANODE root = nullptr;
     if (FAILED(uia.nodeFromHandle(window, &root)) || root == nullptr) {
@@ -178,7 +180,7 @@ std::vector<Button> uiaButtons(const UiaClient& uia, HWND window) {
         return buttons;
     }
     HUIANODE node = uiaNext(uia, root, NavigateDirection_FirstChild);
-    while (node != nullptr && buttons.size() < 20) {
+    while (node != nullptr) {
         Button button{uiaText(uia, node, UIA_NamePropertyId),
                       uiaText(uia, node, UIA_HelpTextPropertyId),
                       uiaText(uia, node, UIA_AccessKeyPropertyId)};
@@ -188,9 +190,16 @@ std::vector<Button> uiaButtons(const UiaClient& uia, HWND window) {
         button.pushButton = type.vt == VT_I4 && type.lVal == buttonControlType;
         VariantClear(&type);
         buttons.push_back(button);
-        const HUIANODE next = uiaNext(uia, node, NavigateDirection_NextSibling);
+        const bool more = static_cast<long>(buttons.size()) < count;
+        const HUIANODE next = more ? uiaNext(uia, node, NavigateDirection_NextSibling) : nullptr;
         uia.nodeRelease(node);
         node = next;
+    }
+    if (const HUIANODE last = uiaNext(uia, root, NavigateDirection_LastChild)) {
+        const std::string lastName = uiaText(uia, last, UIA_NamePropertyId);
+        check(!buttons.empty() && lastName == buttons.back().name,
+              "UI Automation: the window's last child is the last button", lastName);
+        uia.nodeRelease(last);
     }
     uia.nodeRelease(root);
     return buttons;
@@ -252,7 +261,8 @@ int main(int argc, char** argv) {
     }
 
     checkButtons("MSAA", msaaButtons(client), false, slot, name, path);
-    checkButtons("UI Automation", uiaButtons(uia, window), false, slot, name, path);
+    checkButtons("UI Automation", uiaButtons(uia, window, childCount(client)), false, slot, name,
+                 path);
     VARIANT state;
     VariantInit(&state);
     client->get_accState(child(1), &state);
@@ -263,7 +273,8 @@ int main(int argc, char** argv) {
     check(waitForChildren(client, 11), "ten slot buttons after the press",
           std::to_string(childCount(client)));
     checkButtons("MSAA", msaaButtons(client), true, slot, name, path);
-    checkButtons("UI Automation", uiaButtons(uia, window), true, slot, name, path);
+    checkButtons("UI Automation", uiaButtons(uia, window, childCount(client)), true, slot, name,
+                 path);
 
     check(client->accDoDefaultAction(child(slot + 2)) == S_OK, "the slot's press", "");
     check(waitForChildren(client, 1), "the strip closes after the launch",
