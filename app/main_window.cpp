@@ -59,13 +59,34 @@ void TForm1::FormActivate() {
     window.height = shape::closedHeight;
     window_.setGeometry(window);
 
-    storedFiles_.readSlotList(slotRecords_);
+    // Each stored file on its own: a list that failed neither moves the strip nor costs the
+    // stored place at the exit. The list's failure is the one shown; the position's shows only
+    // when the list was read.
+    std::optional<FileError> listError;
+    try {
+        storedFiles_.readSlotList(slotRecords_);
+    } catch (const FileError& error) {
+        listError = error;
+    }
+    try {
+        const Position stored = storedFiles_.readPosition(position_);
+        window = window_.geometry();
+        window.top = stored.top;
+        window.left = stored.left;
+        window_.setGeometry(window);
+    } catch (const FileError&) {
+        if (!listError)
+            throw;
+    }
+    if (listError)
+        throw *listError;
+}
 
-    const Position stored = storedFiles_.readPosition(position_);
-    window = window_.geometry();
-    window.top = stored.top;
-    window.left = stored.left;
-    window_.setGeometry(window);
+// The list on disk may have changed while the strip was closed (another strip on the same
+// folder, a hand edit): an opening shows it as it is now.
+void TForm1::refreshIfOpened(PanelOpen before) {
+    if (before == PanelOpen::closed && strip_.panelOpen() == PanelOpen::open)
+        storedFiles_.refreshSlotList(slotRecords_);
 }
 
 void TForm1::mouseDown(int x, int y, MouseButton button) {
@@ -196,6 +217,7 @@ void TForm1::captureLost() {
 }
 
 void TForm1::launchStarted() {
+    slots_.launchAnswered();
     runHandler([this] {
         if (closeWhenStarted_)
             strip_.startClosing();
@@ -203,6 +225,7 @@ void TForm1::launchStarted() {
 }
 
 void TForm1::launchFailed(const std::string& reason) {
+    slots_.launchAnswered();
     showErrorBox(reason);
     presentIfChanged();
 }
@@ -211,7 +234,11 @@ void TForm1::launchFailed(const std::string& reason) {
 // does now, nothing during a slide included.
 void TForm1::anotherStart() {
     tip_.hide();
-    runHandler([this] { strip_.ProcBMPMouseDown(MouseButton::left, strip_.restingPlace()); });
+    runHandler([this] {
+        const PanelOpen before = strip_.panelOpen();
+        strip_.ProcBMPMouseDown(MouseButton::left, strip_.restingPlace());
+        refreshIfOpened(before);
+    });
 }
 
 std::vector<AccessibleNode> TForm1::accessibleNodes() const {
@@ -228,7 +255,9 @@ void TForm1::accessiblePress(int node) {
     tip_.hide();
     runHandler([&] {
         if (node == accessibleToggle) {
+            const PanelOpen before = strip_.panelOpen();
             strip_.ProcBMPMouseDown(MouseButton::left, strip_.restingPlace());
+            refreshIfOpened(before);
             return;
         }
         const int slot = node - accessibleSlotNode(0);
@@ -251,12 +280,16 @@ ElementIndex TForm1::elementAt(int x, int y) const {
 
 void TForm1::deliverDown(ElementIndex target, MouseButton button, Place pointer) {
     if (target == toggle_) {
+        const PanelOpen before = strip_.panelOpen();
         if (strip_.ProcBMPMouseDown(button, pointer) == TogglePress::exitRequested)
             exitProgram();
+        refreshIfOpened(before);
         return;
     }
+    // Once the close began (the second click of a double click, say), a slot takes no press, as
+    // digits take none.
     const int slot = slots_.slotOfButton(target);
-    if (slot >= 0)
+    if (slot >= 0 && strip_.panelOpen() == PanelOpen::open)
         slots_.knMouseDown(slot, button);
 }
 
@@ -268,8 +301,13 @@ void TForm1::deliverMove(ElementIndex target) {
 
 void TForm1::deliverUp(ElementIndex target, MouseButton button) {
     const int slot = slots_.slotOfButton(target);
-    if (slot >= 0)
-        afterLaunch(slots_.knMouseUp(slot, button));
+    if (slot < 0)
+        return;
+    if (strip_.panelOpen() != PanelOpen::open) {
+        slots_.knPressCancelled(slot);
+        return;
+    }
+    afterLaunch(slots_.knMouseUp(slot, button));
 }
 
 // The texts stay as they are while they name the place the strip rests at; when the window

@@ -60,6 +60,7 @@ private:
     void FormActivate();
     void FormKeyDown(int key);
     void keepStripWhole();
+    void refreshIfOpened(PanelOpen before);
     void exitProgram();
     void deliverDown(ElementIndex target, MouseButton button, Place pointer);
     void deliverMove(ElementIndex target);

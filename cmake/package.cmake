@@ -100,6 +100,9 @@ else()
   install(FILES ${dravix_packaging}/copyright ${dravix_documents}/changelog.gz
                 ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/CHANGELOG.md
           DESTINATION ${CMAKE_INSTALL_DOCDIR})
+  # The README's links lead into docs/, so the pages and their pictures come along.
+  file(GLOB dravix_doc_pages ${PROJECT_SOURCE_DIR}/docs/*.md ${PROJECT_SOURCE_DIR}/docs/*.png)
+  install(FILES ${dravix_doc_pages} DESTINATION ${CMAKE_INSTALL_DOCDIR}/docs)
 endif()
 
 include(CPack)

@@ -413,16 +413,9 @@ FltkDesktop::~FltkDesktop() {
 }
 
 ClaimOutcome FltkDesktop::claimFolder(const std::string& folder) {
-    // Every spelling of one folder (through a link, say) is one claim; a folder that does not
-    // exist yet is claimed as named.
-    std::string name = folder;
-    if (char* real = ::realpath(folder.empty() ? "." : folder.c_str(), nullptr)) {
-        name = real;
-        std::free(real);
-        if (!name.ends_with('/'))
-            name += '/';
-    }
-    claim_ = std::make_unique<x11::FolderClaim>(fl_display, name);
+    // Every spelling of one folder (through a link, say) is one claim, before the folder exists
+    // as after.
+    claim_ = std::make_unique<x11::FolderClaim>(fl_display, posix::realFolderName(folder));
     switch (claim_->outcome()) {
     case x11::FolderClaim::Outcome::held:
         return ClaimOutcome::held;

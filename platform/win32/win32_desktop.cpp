@@ -381,6 +381,8 @@ LRESULT Win32Desktop::handleMessage(HWND window, UINT message, WPARAM wParam, LP
         return ScreenReaders::answerLook(lParam);
     // A strip with a box up is disabled: the box came forward, and the strip waits for it.
     if (message == anotherStartMessage()) {
+        // The second start allowed this process the foreground before it posted the message.
+        SetForegroundWindow(GetLastActivePopup(window));
         if (IsWindowEnabled(window))
             deliver([](WindowEvents& events) { events.anotherStart(); });
         return 0;

@@ -68,7 +68,7 @@ TEST_F(StartUp, WithNeitherStoredFileShowsOneErrorBoxAndThenTheToggleWhereTheStr
 
     dismissErrorBox(*box);
 
-    // The position file is not read once the slot list failed, so no second box follows.
+    // Only the slot list's failure is shown: no second box follows for the position file.
     ASSERT_TRUE(waitUntil([&] { return app.windows().size() == 1; }, changeTimeout))
         << "the error box did not close; " << app.describeWindows();
     std::this_thread::sleep_for(300ms);

@@ -58,7 +58,11 @@ done
 root="$work/root"
 dpkg-deb -x "$deb" "$root"
 listed="$(cd "$root" && find . -type f | LC_ALL=C sort)"
+# The README's links resolve in the installed copy: every page and picture of docs/ is there.
+source_docs="$(dirname "$0")/../../docs"
+doc_pages="$(cd "$source_docs" && printf './usr/share/doc/dravix/docs/%s\n' *.md *.png)"
 expected="$(LC_ALL=C sort <<EOF
+$doc_pages
 ./usr/bin/dravix
 ./usr/lib/dravix/modules/dravix-atspi.so
 ./usr/share/applications/dravix.desktop
