@@ -19,7 +19,7 @@ public:
         return dravix::writeAnswer(answer, stdout, stderr);
     }
     dravix::ClaimOutcome claimFolder(const std::string& folder) {
-        desktop_.emplace(dravix::applicationTitle);
+        desktop_.emplace(dravix::applicationTitle, folder);
         return desktop_->claimFolder(folder);
     }
     dravix::posix::LaunchWatch launchWatch() { return desktop_->launchWatch(); }

@@ -1,5 +1,5 @@
 // Measures a real program from the outside, the way the desktop sees it, on the X server named
-// by DISPLAY (a private Xvfb with no window manager). Three modes:
+// by DISPLAY (a private Xvfb with no window manager). Four modes:
 //
 //   probe startup [options] -- PROGRAM [ARGUMENTS...]
 //       Starts the program again and again and times each run from just before the exec to its
@@ -9,9 +9,9 @@
 //       Starts the program once, waits for its first frame, and reads its resident memory after
 //       the settle time and the CPU time it uses over the idle period that follows.
 //   probe replies [options] -- PROGRAM [ARGUMENTS...]
-//       Starts the program run after run through a proxy between it and the X server
-//       (tests/support/x11/x_proxy.h) and counts the replies it waited for before its first frame:
-//       the round trips before its first PutImage request.
+//       Starts the program run after run with the reply-wait counter
+//       (tests/support/x11/reply_waits.cpp) loaded into it and counts the replies it waited for
+//       from the X server before its first frame (its first image request).
 //   probe launch [options] -- DRAVIX
 //       Starts Dravix (its slot 0 must hold the stamp program), then, run after run, opens the
 //       strip, presses and releases the left button on slot 0 through XTest, and times the
@@ -39,7 +39,6 @@
 #include "platform/window_port.h"
 #include "scene/scene.h"
 #include "tests/support/x11/x_connection.h"
-#include "tests/support/x11/x_proxy.h"
 
 #include <X11/extensions/Xdamage.h>
 
@@ -178,11 +177,11 @@ Options parseOptions(int argc, char** argv) {
 
 // The program's start: in its folder, with its output in the log, in a process group of its own
 // so that helpers it starts go with it.
-dravix::x11test::ProcessOptions programStart(const Options& options,
-                                             const std::string& display = {}) {
+dravix::x11test::ProcessOptions
+programStart(const Options& options, const std::map<std::string, std::string>& environment = {}) {
     dravix::x11test::ProcessOptions start;
-    if (!display.empty())
-        start.environment = dravix::x11test::environmentWith({{"DISPLAY", display}});
+    if (!environment.empty())
+        start.environment = dravix::x11test::environmentWith(environment);
     start.argv = options.command;
     start.folder = options.folder;
     start.input.path = options.standardInput;
@@ -606,29 +605,39 @@ double slideWakeups(Screen& screen, Window window, pid_t pid) {
     return static_cast<double>(switches) / seconds;
 }
 
-// The round trips before the first frame, through a proxy; the frame is still waited for on the
-// server itself, so that the run ends as a start-up run does.
+// The replies waited for before the first frame, counted inside the program by the reply-wait
+// counter (tests/support/x11/reply_waits.cpp, loaded with LD_PRELOAD), which writes its count at
+// the program's first image request; the frame is still waited for on the server, so that the run
+// ends as a start-up run does.
 int measureReplies(const Options& options) {
     const OtherApplications others(options.windows);
     Screen screen;
     const FrameCheck check(options);
-    dravix::x11test::XProxy proxy;
+    const std::filesystem::path counter = DRAVIX_REPLY_WAITS;
+    if (!std::filesystem::exists(counter))
+        fail("no reply-wait counter at " + counter.string());
+    const std::filesystem::path countFile = std::filesystem::temp_directory_path() /
+                                            ("dravix-reply-waits-" + std::to_string(::getpid()));
+    const std::map<std::string, std::string> environment{
+        {"LD_PRELOAD", counter.string()}, {"DRAVIX_REPLY_WAITS_FILE", countFile.string()}};
     std::vector<double> samples;
     for (int run = 0; run < options.runs; ++run) {
         screen.reset();
-        proxy.reset();
-        ChildProcess program(programStart(options, proxy.displayName()));
+        std::filesystem::remove(countFile);
+        ChildProcess program(programStart(options, environment));
         std::string failure;
         const auto frame = screen.waitForFirstFrame(
             check, program, program.started() + std::chrono::milliseconds(options.timeoutMs),
             failure);
         if (!frame)
             fail(failure);
-        const std::optional<int> replies = proxy.roundTripsBeforeFirstImage();
-        if (!replies)
-            fail("the first frame came without a PutImage request");
-        samples.push_back(*replies);
-        std::printf("sample %d\n", *replies);
+        int waits = -1;
+        std::ifstream(countFile) >> waits;
+        std::filesystem::remove(countFile);
+        if (waits < 0)
+            fail("the first frame came without an image request seen by the counter");
+        samples.push_back(waits);
+        std::printf("sample %d\n", waits);
         std::fflush(stdout);
         program.stop();
         screen.reset();

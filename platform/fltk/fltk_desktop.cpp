@@ -382,9 +382,15 @@ private:
     std::optional<Place> dropPoint_; // screen point of a drop whose data is on the way
 };
 
-FltkDesktop::FltkDesktop(std::string title) : title_(std::move(title)) {
+FltkDesktop::FltkDesktop(std::string title, const std::optional<std::string>& folderToClaim)
+    : title_(std::move(title)) {
     keepToolkitSettingsInMemory();
-    openDisplayWithoutInputMethod();
+    // The claim's selection is asked for with the start's other atoms.
+    std::vector<std::string> claimAtom;
+    if (folderToClaim)
+        claimAtom.push_back(
+            x11::FolderClaim::selectionNameFor(posix::realFolderName(*folderToClaim)));
+    openDisplayWithoutInputMethod(claimAtom);
     // The error box's one button reads OK; FLTK labels it with fl_close.
     fl_close = "OK";
     // The error box and the file dialog belong to the program too, for a taskbar that groups
@@ -537,11 +543,16 @@ int FltkDesktop::onXEvent(void* event, void* desktop) {
     // handled that request would then set the window back to where it was, so it is dropped;
     // the manager's answer to the request comes after it and counts.
     // The window manager's first placement is looked at once the window is mapped, after its
-    // first frame (see onMapped). FLTK's own look at the map (two round trips before the first
-    // frame) stays: under a window manager the window takes no input without it.
+    // first frame (see onMapped). FLTK looks at where the window is at each map (two round
+    // trips), and shows it to its widgets then; the first map is handed to FLTK only after the
+    // first frame, so that the frame does not wait for the look.
     const bool ours = self.window_->shown() && xevent.xany.window == fl_xid(self.window_.get());
     if (xevent.type == MapNotify && !self.mapSeen_ && ours) {
         self.mapSeen_ = true;
+        if (!self.firstFrameOut_) {
+            self.firstMap_ = std::make_unique<XEvent>(xevent);
+            return 1;
+        }
         self.checkPlacementOnce();
     }
     // FLTK reads _NET_WM_STATE again at each change (a round trip) to follow full-screen mode,
@@ -602,6 +613,8 @@ void FltkDesktop::onMapped(void* desktop) {
     auto& self = *static_cast<FltkDesktop*>(desktop);
     if (!self.window_->shown())
         return;
+    if (const std::unique_ptr<XEvent> map = std::move(self.firstMap_))
+        fl_handle(*map);
     Display* const display = fl_display;
     const Window xid = fl_xid(self.window_.get());
     Window root = None;

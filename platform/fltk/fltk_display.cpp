@@ -1,6 +1,7 @@
 #include "platform/fltk/fltk_display.h"
 
 #include "platform/fltk/fltk_internals.h"
+#include "platform/fltk/x11_work_area.h"
 
 #include <FL/Fl.H>
 #include <FL/x.H>
@@ -16,6 +17,7 @@
 #include <cstdlib>
 #include <iterator>
 #include <string_view>
+#include <vector>
 
 namespace dravix::fltk {
 
@@ -89,7 +91,7 @@ void reportNoDisplay() {
 
 } // namespace
 
-void openDisplayWithoutInputMethod() {
+void openDisplayWithoutInputMethod(std::span<const std::string> moreAtoms) {
     if (fl_display != nullptr)
         return;
     XSetIOErrorHandler(endOnLostConnection);
@@ -100,8 +102,16 @@ void openDisplayWithoutInputMethod() {
         std::exit(1);
     }
 
-    Atom atoms[std::size(knownAtoms)];
-    XInternAtoms(display, const_cast<char**>(knownAtoms), std::size(knownAtoms), False, atoms);
+    // The screens' extension is asked for first: its answer comes in before the atoms', so the
+    // work area's first reading finds it without a round trip of its own.
+    prefetchScreenExtension(display);
+    std::vector<char*> names;
+    for (const char* const name : knownAtoms)
+        names.push_back(const_cast<char*>(name));
+    for (const std::string& name : moreAtoms)
+        names.push_back(const_cast<char*>(name.c_str()));
+    std::vector<Atom> atoms(names.size());
+    XInternAtoms(display, names.data(), static_cast<int>(names.size()), False, atoms.data());
 
     // FLTK warns that it found no input method; here that is the intent.
     auto* const warning = Fl::warning;

@@ -321,6 +321,10 @@ Bool noteQueuedEvent(Display*, XEvent* event, XPointer reader) {
 
 } // namespace
 
+void prefetchScreenExtension(Display* display) {
+    xcb_prefetch_extension_data(XGetXCBConnection(display), &xcb_xinerama_id);
+}
+
 std::vector<Monitor> MonitorReader::read(Display* display, bool mayRefresh) {
     // The events that have come but are not handled yet count too; none is taken from the queue.
     XEvent unused;
@@ -352,8 +356,17 @@ std::vector<Monitor> MonitorReader::readFromServer(Display* display) {
     }
 
     // The root window: its size, its children, the manager's list and work areas, the screens.
-    // The Xinerama extension's number comes with the first step, its screens with the second.
-    xcb_prefetch_extension_data(connection, &xcb_xinerama_id);
+    // The Xinerama extension's number is known before the first step (XCB keeps it once asked,
+    // and the display's opening asks for it with the atoms; see prefetchScreenExtension), so
+    // that the screens come with the first step too.
+    const xcb_query_extension_reply_t* const xinerama =
+        xcb_get_extension_data(connection, &xcb_xinerama_id);
+    std::optional<xcb_xinerama_is_active_cookie_t> activeAsked;
+    std::optional<xcb_xinerama_query_screens_cookie_t> screensAsked;
+    if (xinerama != nullptr && xinerama->present) {
+        activeAsked = xcb_xinerama_is_active(connection);
+        screensAsked = xcb_xinerama_query_screens(connection);
+    }
     const auto geometryAsked = xcb_get_geometry(connection, root);
     const auto treeAsked = xcb_query_tree(connection, root);
     const auto clientsAsked = askProperty(connection, root, atoms_[clientListAtom], clientLimit);
@@ -374,14 +387,6 @@ std::vector<Monitor> MonitorReader::readFromServer(Display* display) {
                       longsOf(answerTo(connection, areasAsked, xcb_get_property_reply)));
 
     // Every window at the top and every listed one; whether a top-level window is mapped.
-    const xcb_query_extension_reply_t* const xinerama =
-        xcb_get_extension_data(connection, &xcb_xinerama_id);
-    std::optional<xcb_xinerama_is_active_cookie_t> activeAsked;
-    std::optional<xcb_xinerama_query_screens_cookie_t> screensAsked;
-    if (xinerama != nullptr && xinerama->present) {
-        activeAsked = xcb_xinerama_is_active(connection);
-        screensAsked = xcb_xinerama_query_screens(connection);
-    }
     std::vector<xcb_get_window_attributes_cookie_t> attributesAsked;
     std::vector<WindowQuestions> asked;
     // The program's own windows keep nothing for a panel; on an empty desktop they are all there

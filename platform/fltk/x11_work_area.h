@@ -47,6 +47,11 @@ std::vector<Monitor> monitorsLessStruts(std::span<const ScreenRect> bounds, int 
 // misses altogether keeps its own.
 std::vector<Monitor> monitorsWithin(std::vector<Monitor> monitors, const ScreenRect& desktopArea);
 
+// Asks for the Xinerama extension's number without waiting for the answer, so that the first
+// reading finds it there: called before another request whose answer is waited for anyway, it
+// costs no round trip of its own.
+void prefetchScreenExtension(_XDisplay* display);
+
 // The monitors (the Xinerama screens, or the whole root window) with their work areas: less the
 // struts of the panels the window manager lists in _NET_CLIENT_LIST and of those on the screen it
 // may not list (the mapped children of the root window and the windows up to two levels inside
@@ -55,13 +60,14 @@ std::vector<Monitor> monitorsWithin(std::vector<Monitor> monitors, const ScreenR
 // bounds.
 //
 // Each step of the reading sends every request it has for all the windows it knows of before it
-// waits for any answer, so that it takes at most four round trips, whether the desktop holds two
-// windows or a hundred. The answer is kept until the desktop says it has changed: the root
-// window's _NET_WORKAREA, _NET_CLIENT_LIST or _NET_CURRENT_DESKTOP, its size, or a panel's strut,
-// place or presence (the reader asks for the property and structure events of every window with a
-// strut or of the dock type). A panel that no window manager lists and that appears later without
-// any of these counts once the kept answer is older than refreshAfter, and only at a read that
-// allows it (none during a drag).
+// waits for any answer, so that it takes at most four round trips whether the desktop holds two
+// windows or a hundred, and one on a desktop with no other window (a first reading on a
+// connection that has not asked for the Xinerama extension yet takes one more). The answer is
+// kept until the desktop says it has changed: the root window's _NET_WORKAREA, _NET_CLIENT_LIST
+// or _NET_CURRENT_DESKTOP, its size, or a panel's strut, place or presence (the reader asks for
+// the property and structure events of every window with a strut or of the dock type). A panel that
+// no window manager lists and that appears later without any of these counts once the kept answer
+// is older than refreshAfter, and only at a read that allows it (none during a drag).
 class MonitorReader {
 public:
     static constexpr std::chrono::seconds refreshAfter{10};

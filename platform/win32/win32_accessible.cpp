@@ -1,15 +1,103 @@
 #include "platform/win32/win32_accessible.h"
 
+#include "platform/win32/win32_accessible_view.h"
 #include "platform/win32/win32_text.h"
-
-#include <windows.h>
+#include "platform/win32/win32_uia.h"
 
 #include <oleacc.h>
 
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace dravix::win32 {
+
+namespace {
+
+struct LookRequest {
+    const AccessibleView* view;
+    AccessibleView::Look* seen;
+};
+
+} // namespace
+
+AccessibleView::Look AccessibleView::look() const {
+    Look seen;
+    LookRequest request{this, &seen};
+    // Fails at once, leaving the look empty, when the window is gone.
+    if (const HWND owner = window.load())
+        SendMessageW(owner, accessibleLookMessage(), 0, reinterpret_cast<LPARAM>(&request));
+    return seen;
+}
+
+unsigned accessibleLookMessage() {
+    static const UINT message = RegisterWindowMessageW(L"Dravix accessible look");
+    return message;
+}
+
+LRESULT answerAccessibleLook(LPARAM lParam) {
+    const auto* request = reinterpret_cast<const LookRequest*>(lParam);
+    const AccessibleView& view = *request->view;
+    const HWND window = view.window.load();
+    if (view.source == nullptr || window == nullptr)
+        return 0;
+    request->seen->nodes = view.source->accessibleNodes();
+    request->seen->focus = GetFocus() == window;
+    return 0;
+}
+
+std::optional<AccessibleNode> AccessibleView::node(int id) const {
+    for (const AccessibleNode& present : nodes()) {
+        if (present.id == id)
+            return present;
+    }
+    return std::nullopt;
+}
+
+std::optional<AccessibleNode> AccessibleView::focusedNode() const {
+    const Look seen = look();
+    if (!seen.focus)
+        return std::nullopt;
+    for (const AccessibleNode& present : seen.nodes) {
+        if (present.focused)
+            return present;
+    }
+    return std::nullopt;
+}
+
+RECT AccessibleView::area() const {
+    RECT area{};
+    if (const HWND owner = window.load())
+        GetWindowRect(owner, &area);
+    return area;
+}
+
+std::optional<AccessibleNode> AccessibleView::nodeAt(long x, long y) const {
+    for (const AccessibleNode& present : nodes()) {
+        const ScreenRect& at = present.extents;
+        if (x >= at.left && x < at.right() && y >= at.top && y < at.bottom())
+            return present;
+    }
+    return std::nullopt;
+}
+
+bool AccessibleView::press(int id) const {
+    if (!node(id))
+        return false;
+    PostMessageW(window.load(), accessiblePressMessage(), static_cast<WPARAM>(id), 0);
+    return true;
+}
+
+unsigned accessiblePressMessage() {
+    static const UINT message = RegisterWindowMessageW(L"Dravix accessible press");
+    return message;
+}
+
+BSTR bstrOf(std::string_view utf8) {
+    const std::wstring wide = wideFromUtf8(utf8);
+    return SysAllocStringLen(wide.data(), static_cast<UINT>(wide.size()));
+}
+
 namespace {
 
 constexpr wchar_t pressVerb[] = L"Press";
@@ -22,70 +110,39 @@ struct Oleacc {
 
 const Oleacc& oleacc() {
     static const Oleacc functions = [] {
-        Oleacc loaded;
-        if (HMODULE library = LoadLibraryW(L"oleacc.dll")) {
-            loaded.lresultFromObject = reinterpret_cast<decltype(&LresultFromObject)>(
-                reinterpret_cast<void*>(GetProcAddress(library, "LresultFromObject")));
-            loaded.createStdAccessibleObject =
-                reinterpret_cast<decltype(&CreateStdAccessibleObject)>(
-                    reinterpret_cast<void*>(GetProcAddress(library, "CreateStdAccessibleObject")));
-        }
-        return loaded;
+        const HMODULE library = LoadLibraryW(L"oleacc.dll");
+        return Oleacc{libraryFunction<decltype(&LresultFromObject)>(library, "LresultFromObject"),
+                      libraryFunction<decltype(&CreateStdAccessibleObject)>(
+                          library, "CreateStdAccessibleObject")};
     }();
     return functions;
 }
 
-BSTR bstrOf(std::string_view utf8) {
-    const std::wstring wide = wideFromUtf8(utf8);
-    return SysAllocStringLen(wide.data(), static_cast<UINT>(wide.size()));
-}
+// The client area for MSAA clients: one IAccessible whose simple children are the nodes.
+struct MsaaObject final : CountedObject<IAccessible> {
+    std::shared_ptr<const AccessibleView> view;
 
-} // namespace
+    explicit MsaaObject(std::shared_ptr<const AccessibleView> shared) : view(std::move(shared)) {}
 
-struct MsaaClient::Object final : IAccessible {
-    LONG references = 1;
-    HWND window;
-    std::string title;
-    AccessibleSource* source = nullptr;
-
-    Object(HWND owner, std::string name) : window(owner), title(std::move(name)) {}
-
-    std::vector<AccessibleNode> nodes() const {
-        return source != nullptr && window != nullptr ? source->accessibleNodes()
-                                                      : std::vector<AccessibleNode>{};
-    }
     // The node of a child id, or nothing for the object itself (and for a child that is gone).
     bool nodeOf(const VARIANT& child, AccessibleNode& node, bool& self) const {
         self = child.vt == VT_I4 && child.lVal == CHILDID_SELF;
-        if (child.vt != VT_I4 || self)
+        if (child.vt != VT_I4 || self || child.lVal < 1)
             return self;
-        for (const AccessibleNode& present : nodes()) {
-            if (present.id + 1 == child.lVal) {
-                node = present;
-                return true;
-            }
-        }
-        return false;
+        const std::optional<AccessibleNode> present = view->node(child.lVal - 1);
+        if (present)
+            node = *present;
+        return present.has_value();
     }
 
     // IUnknown
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID id, void** out) override {
         if (out == nullptr)
             return E_POINTER;
-        if (id == __uuidof(IUnknown) || id == __uuidof(IDispatch) || id == __uuidof(IAccessible)) {
-            *out = static_cast<IAccessible*>(this);
-            AddRef();
-            return S_OK;
-        }
         *out = nullptr;
+        if (id == __uuidof(IUnknown) || id == __uuidof(IDispatch) || id == __uuidof(IAccessible))
+            return handOut(static_cast<IAccessible*>(this), out);
         return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(++references); }
-    ULONG STDMETHODCALLTYPE Release() override {
-        const LONG left = --references;
-        if (left == 0)
-            delete this;
-        return static_cast<ULONG>(left);
     }
 
     // IDispatch: clients use the vtable.
@@ -105,13 +162,14 @@ struct MsaaClient::Object final : IAccessible {
     // IAccessible
     HRESULT STDMETHODCALLTYPE get_accParent(IDispatch** parent) override {
         *parent = nullptr;
+        const HWND window = view->window.load();
         if (window == nullptr || oleacc().createStdAccessibleObject == nullptr)
             return S_FALSE;
         return oleacc().createStdAccessibleObject(window, OBJID_WINDOW, __uuidof(IDispatch),
                                                   reinterpret_cast<void**>(parent));
     }
     HRESULT STDMETHODCALLTYPE get_accChildCount(long* count) override {
-        *count = static_cast<long>(nodes().size());
+        *count = static_cast<long>(view->nodes().size());
         return S_OK;
     }
     // The children are simple elements, with no object of their own.
@@ -124,7 +182,7 @@ struct MsaaClient::Object final : IAccessible {
         bool self = false;
         if (!nodeOf(child, node, self))
             return E_INVALIDARG;
-        *name = bstrOf(self ? title : node.name);
+        *name = bstrOf(self ? view->title : node.name);
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE get_accValue(VARIANT, BSTR* value) override {
@@ -160,7 +218,7 @@ struct MsaaClient::Object final : IAccessible {
         state->lVal = STATE_SYSTEM_FOCUSABLE;
         if (self)
             return S_OK;
-        if (node.focused && GetFocus() == window)
+        if (node.focused && view->hasFocus())
             state->lVal |= STATE_SYSTEM_FOCUSED;
         if (node.expandable)
             state->lVal |= node.expanded ? STATE_SYSTEM_EXPANDED : STATE_SYSTEM_COLLAPSED;
@@ -188,14 +246,11 @@ struct MsaaClient::Object final : IAccessible {
     }
     HRESULT STDMETHODCALLTYPE get_accFocus(VARIANT* focus) override {
         focus->vt = VT_EMPTY;
-        if (GetFocus() != window)
+        if (!view->hasFocus())
             return S_FALSE;
+        const std::optional<AccessibleNode> focused = view->focusedNode();
         focus->vt = VT_I4;
-        focus->lVal = CHILDID_SELF;
-        for (const AccessibleNode& node : nodes()) {
-            if (node.focused)
-                focus->lVal = node.id + 1;
-        }
+        focus->lVal = focused ? focused->id + 1 : CHILDID_SELF;
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE get_accSelection(VARIANT* selection) override {
@@ -218,8 +273,7 @@ struct MsaaClient::Object final : IAccessible {
         if (!nodeOf(child, node, self))
             return E_INVALIDARG;
         if (self) {
-            RECT area{};
-            GetWindowRect(window, &area);
+            const RECT area = view->area();
             *left = area.left;
             *top = area.top;
             *width = area.right - area.left;
@@ -234,7 +288,7 @@ struct MsaaClient::Object final : IAccessible {
     }
     HRESULT STDMETHODCALLTYPE accNavigate(long direction, VARIANT start, VARIANT* end) override {
         end->vt = VT_EMPTY;
-        const std::vector<AccessibleNode> present = nodes();
+        const std::vector<AccessibleNode> present = view->nodes();
         if (present.empty() || start.vt != VT_I4)
             return S_FALSE;
         long to = -1;
@@ -258,77 +312,100 @@ struct MsaaClient::Object final : IAccessible {
     }
     HRESULT STDMETHODCALLTYPE accHitTest(long x, long y, VARIANT* hit) override {
         hit->vt = VT_EMPTY;
-        RECT area{};
-        if (window == nullptr || !GetWindowRect(window, &area) || x < area.left ||
-            x >= area.right || y < area.top || y >= area.bottom)
+        const RECT area = view->area();
+        if (x < area.left || x >= area.right || y < area.top || y >= area.bottom)
             return S_FALSE;
+        const std::optional<AccessibleNode> node = view->nodeAt(x, y);
         hit->vt = VT_I4;
-        hit->lVal = CHILDID_SELF;
-        for (const AccessibleNode& node : nodes()) {
-            const ScreenRect& at = node.extents;
-            if (x >= at.left && x < at.right() && y >= at.top && y < at.bottom())
-                hit->lVal = node.id + 1;
-        }
+        hit->lVal = node ? node->id + 1 : CHILDID_SELF;
         return S_OK;
     }
-    // The press goes through the window's queue: the core's handler may open a box, whose
-    // modal loop must not run inside a client's call.
     HRESULT STDMETHODCALLTYPE accDoDefaultAction(VARIANT child) override {
         AccessibleNode node;
         bool self = false;
         if (!nodeOf(child, node, self) || self)
             return E_INVALIDARG;
-        PostMessageW(window, pressMessage(), static_cast<WPARAM>(node.id), 0);
-        return S_OK;
+        return view->press(node.id) ? S_OK : E_INVALIDARG;
     }
     HRESULT STDMETHODCALLTYPE put_accName(VARIANT, BSTR) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE put_accValue(VARIANT, BSTR) override { return E_NOTIMPL; }
 };
 
-MsaaClient::MsaaClient(HWND window, std::string title)
-    : window_(window), object_(new Object(window, std::move(title))) {}
+} // namespace
 
-// A client may still hold the object: it stays, reading no nodes and pressing nothing.
-MsaaClient::~MsaaClient() {
-    object_->source = nullptr;
-    object_->window = nullptr;
-    object_->Release();
+struct ScreenReaders::Views {
+    std::shared_ptr<AccessibleView> view;
+    MsaaObject* msaa;
+    UiaProvider uia;
+
+    explicit Views(std::shared_ptr<AccessibleView> shared)
+        : view(shared), msaa(new MsaaObject(shared)), uia(shared) {}
+    ~Views() { msaa->Release(); }
+};
+
+ScreenReaders::ScreenReaders(HWND window, std::string title)
+    : views_(std::make_unique<Views>(std::make_shared<AccessibleView>(window, std::move(title)))) {}
+
+// A client may still hold an object: it stays, reading no nodes and pressing nothing.
+ScreenReaders::~ScreenReaders() {
+    views_->view->source = nullptr;
+    views_->view->window = nullptr;
 }
 
-void MsaaClient::attach(AccessibleSource* source) {
-    object_->source = source;
+void ScreenReaders::attach(AccessibleSource* source) {
+    views_->view->source = source;
 }
 
-unsigned MsaaClient::pressMessage() {
-    static const UINT message = RegisterWindowMessageW(L"Dravix accessible press");
-    return message;
+unsigned ScreenReaders::pressMessage() {
+    return accessiblePressMessage();
 }
 
-bool MsaaClient::answer(std::uintptr_t wParam, std::intptr_t lParam, std::intptr_t& result) {
-    if (static_cast<LONG>(lParam) != OBJID_CLIENT || object_->source == nullptr ||
-        oleacc().lresultFromObject == nullptr)
+unsigned ScreenReaders::lookMessage() {
+    return accessibleLookMessage();
+}
+
+std::intptr_t ScreenReaders::answerLook(std::intptr_t request) {
+    return answerAccessibleLook(request);
+}
+
+bool ScreenReaders::answer(std::uintptr_t wParam, std::intptr_t lParam, std::intptr_t& result) {
+    if (views_->view->source == nullptr || views_->view->window == nullptr)
+        return false;
+    if (static_cast<LONG>(lParam) == uiaRootObjectId)
+        return views_->uia.answer(wParam, lParam, result);
+    if (static_cast<LONG>(lParam) != OBJID_CLIENT || oleacc().lresultFromObject == nullptr)
         return false;
     result = oleacc().lresultFromObject(__uuidof(IAccessible), wParam,
-                                        static_cast<IAccessible*>(object_));
+                                        static_cast<IAccessible*>(views_->msaa));
     return true;
 }
 
-void MsaaClient::changed(const AccessibleEvent& event) {
+void ScreenReaders::windowDestroyed() {
+    views_->uia.windowDestroyed();
+    views_->view->source = nullptr;
+    views_->view->window = nullptr;
+}
+
+void ScreenReaders::changed(const AccessibleEvent& event) {
+    const HWND window = views_->view->window.load();
+    if (window == nullptr)
+        return;
+    views_->uia.changed(event);
     const LONG child = event.change == AccessibleChange::children ? CHILDID_SELF : event.node + 1;
     switch (event.change) {
     case AccessibleChange::children:
-        NotifyWinEvent(EVENT_OBJECT_REORDER, window_, OBJID_CLIENT, child);
+        NotifyWinEvent(EVENT_OBJECT_REORDER, window, OBJID_CLIENT, child);
         break;
     case AccessibleChange::name:
-        NotifyWinEvent(EVENT_OBJECT_NAMECHANGE, window_, OBJID_CLIENT, child);
-        NotifyWinEvent(EVENT_OBJECT_DESCRIPTIONCHANGE, window_, OBJID_CLIENT, child);
+        NotifyWinEvent(EVENT_OBJECT_NAMECHANGE, window, OBJID_CLIENT, child);
+        NotifyWinEvent(EVENT_OBJECT_DESCRIPTIONCHANGE, window, OBJID_CLIENT, child);
         break;
     case AccessibleChange::state:
-        NotifyWinEvent(EVENT_OBJECT_STATECHANGE, window_, OBJID_CLIENT, child);
+        NotifyWinEvent(EVENT_OBJECT_STATECHANGE, window, OBJID_CLIENT, child);
         break;
     case AccessibleChange::focus:
-        if (GetFocus() == window_)
-            NotifyWinEvent(EVENT_OBJECT_FOCUS, window_, OBJID_CLIENT, child);
+        if (GetFocus() == window)
+            NotifyWinEvent(EVENT_OBJECT_FOCUS, window, OBJID_CLIENT, child);
         break;
     }
 }

@@ -309,8 +309,8 @@ Win32Desktop::~Win32Desktop() {
 
 int Win32Desktop::run(WindowEvents& events) {
     events_ = &events;
-    msaa_ = std::make_unique<MsaaClient>(window_, title_);
-    msaa_->attach(events.accessibleSource());
+    screenReaders_ = std::make_unique<ScreenReaders>(window_, title_);
+    screenReaders_->attach(events.accessibleSource());
     // Showing activates the window. A shortcut set to start minimised or maximised would have
     // its way with this first ShowWindow; the strip is only ever shown at its own size.
     ShowWindow(window_, SW_SHOWNORMAL);
@@ -326,7 +326,7 @@ int Win32Desktop::run(WindowEvents& events) {
         DispatchMessageA(&message);
     }
     events_ = nullptr;
-    msaa_->attach(nullptr);
+    screenReaders_->attach(nullptr);
     return message.message == WM_QUIT ? static_cast<int>(message.wParam) : 0;
 }
 
@@ -340,17 +340,18 @@ void Win32Desktop::deliverAccessiblePress(int node) {
     });
 }
 
-// The client area's IAccessible for screen readers; the default handling for the other objects.
+// The screen readers' views of the window (the UI Automation root, the client area's
+// IAccessible); the default handling for the other objects.
 std::optional<LRESULT> Win32Desktop::accessibleObject(WPARAM wParam, LPARAM lParam) {
     LRESULT answer = 0;
-    if (msaa_ && msaa_->answer(wParam, lParam, answer))
+    if (screenReaders_ && screenReaders_->answer(wParam, lParam, answer))
         return answer;
     return std::nullopt;
 }
 
 void Win32Desktop::accessibleChanged(const AccessibleEvent& event) {
-    if (msaa_)
-        msaa_->changed(event);
+    if (screenReaders_)
+        screenReaders_->changed(event);
 }
 
 void Win32Desktop::deliverFirstActivation() {
@@ -372,10 +373,12 @@ LRESULT Win32Desktop::handleMessage(HWND window, UINT message, WPARAM wParam, LP
         deliverLaunchAnswers();
         return 0;
     }
-    if (message == MsaaClient::pressMessage()) {
+    if (message == ScreenReaders::pressMessage()) {
         deliverAccessiblePress(static_cast<int>(wParam));
         return 0;
     }
+    if (message == ScreenReaders::lookMessage())
+        return ScreenReaders::answerLook(lParam);
     // A strip with a box up is disabled: the box came forward, and the strip waits for it.
     if (message == anotherStartMessage()) {
         // The second start allowed this process the foreground before it posted the message.
@@ -523,6 +526,8 @@ std::optional<LRESULT> Win32Desktop::otherMessage(HWND window, UINT message, WPA
         return 0;
     }
     case WM_DESTROY:
+        if (screenReaders_)
+            screenReaders_->windowDestroyed();
         // Closed from outside while the loop runs: the loop ends. The destructor's own
         // DestroyWindow must not leave a quit message for a later loop of this thread.
         if (events_ != nullptr)

@@ -49,10 +49,10 @@
 //      works whatever the ANSI code page; the manifest also declares UTF-8 as the process's code
 //      page (heeded from Windows 10 version 1903 on)
 //  [X] files, launch, executable path and clock are the system port's: Win32System
-//  [X] screen readers through MSAA: WM_GETOBJECT answers OBJID_CLIENT with an IAccessible over
-//      the accessible model (win32_accessible.h), with focus, state, name and reorder events;
-//      oleacc.dll is loaded only when a client asks
-//  [ ] a UI Automation provider of its own: Narrator reads the strip through its MSAA proxy
+//  [X] screen readers: WM_GETOBJECT answers the UI Automation root with a fragment root of
+//      Button elements (Invoke; ExpandCollapse on the toggle), and OBJID_CLIENT with an MSAA
+//      IAccessible, both over the accessible model (win32_accessible.h), with focus, state, name
+//      and structure events; uiautomationcore.dll and oleacc.dll are loaded only when a client asks
 //  [X] closing from outside (Alt+F4, the taskbar) ends the message loop; exit at once with a
 //      status (ExitProcess)
 //  [ ] minimise and maximise: refused, so that the window's geometry is always its real one
@@ -79,7 +79,7 @@ struct HWND__;
 
 namespace dravix::win32 {
 
-class MsaaClient;
+class ScreenReaders;
 
 class Win32Desktop final : public WindowPort {
 public:
@@ -151,7 +151,7 @@ private:
     HWND__* window_ = nullptr;
     HWND__* tip_ = nullptr; // made at the first showTip
     WindowEvents* events_ = nullptr;
-    std::unique_ptr<MsaaClient> msaa_; // made by run
+    std::unique_ptr<ScreenReaders> screenReaders_; // made by run
     bool activationDelivered_ = false;
     bool ticking_ = false;
     std::uint64_t startedAt_; // GetTickCount64 when the desktop was made: the tick grid's origin

@@ -42,8 +42,12 @@ bool claimsFolder(Display* display, Window window, Atom property, const std::str
 
 } // namespace
 
+std::string FolderClaim::selectionNameFor(const std::string& folder) {
+    return selectionPrefix + folder;
+}
+
 FolderClaim::FolderClaim(Display* display, const std::string& folder)
-    : display_(display), selectionName_(selectionPrefix + folder) {
+    : display_(display), selectionName_(selectionNameFor(folder)) {
     char* names[] = {const_cast<char*>(selectionName_.c_str()), const_cast<char*>(frontMessageName),
                      const_cast<char*>(claimPropertyName)};
     Atom atoms[3];

@@ -23,6 +23,10 @@ public:
         foreign, // something that is no strip for this folder owns the selection
     };
 
+    // The name of the selection that stands for the folder: an atom the caller may have asked
+    // for ahead, together with others, so that the claim finds it in Xlib's cache.
+    static std::string selectionNameFor(const std::string& folder);
+
     // Claims the folder for this process, or, when another copy holds it, asks that copy to come
     // to the front (it gets the message even when it is busy: it reads it when it is next idle).
     FolderClaim(Display* display, const std::string& folder);

@@ -1,28 +1,77 @@
-// A screen reader's view of dravix.exe through MSAA, run as a process of its own as a reader is:
+// A screen reader's view of dravix.exe through MSAA and UI Automation, run as a process of its own
+// as a reader is:
 //
 //   msaa_reader.exe <slot> <name> <path>
 //
-// Finds the strip's window, reads its client object (the toggle alone), presses the toggle and
-// waits for the ten slot buttons, checks every slot's name, description, shortcut and role (the
-// given slot holds the name and path, the others are empty), and presses the given slot; the
-// strip closes after the launch. Says what differed and exits non-zero.
+// Finds the strip's window and reads its buttons through both views (the toggle alone), presses
+// the toggle through MSAA and waits for the ten slot buttons, reads every button's name,
+// description, shortcut and kind through both views (the given slot holds the name and path, the
+// others are empty), and presses the given slot; the strip closes after the launch. Says what
+// differed and exits non-zero.
 
 #include <windows.h>
 
 #include <oleacc.h>
+#include <uiautomationclient.h>
+#include <uiautomationcore.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <vector>
+
+// UI Automation's client functions over nodes, as uiautomationcore.dll exports them; mingw-w64
+// has neither their declarations nor an import library, and Wine 8 has no IUIAutomation.
+DECLARE_HANDLE(HUIANODE);
+struct UiaCondition {
+    int type; // ConditionType_True: 0
+};
+struct UiaCacheRequest {
+    UiaCondition* viewCondition;
+    int scope; // TreeScope_Element: 1
+    PROPERTYID* properties;
+    int propertyCount;
+    PATTERNID* patterns;
+    int patternCount;
+    int elementMode; // AutomationElementMode_Full: 1
+};
 
 namespace {
 
+struct UiaClient {
+    HRESULT(WINAPI* nodeFromHandle)(HWND, HUIANODE*) = nullptr;
+    HRESULT(WINAPI* getPropertyValue)(HUIANODE, PROPERTYID, VARIANT*) = nullptr;
+    HRESULT(WINAPI* navigate)
+    (HUIANODE, NavigateDirection, UiaCondition*, UiaCacheRequest*, SAFEARRAY**, BSTR*) = nullptr;
+    HRESULT(WINAPI* nodeFromVariant)(VARIANT*, HUIANODE*) = nullptr;
+    BOOL(WINAPI* nodeRelease)(HUIANODE) = nullptr;
+};
+
+template <typename Function> void load(HMODULE library, Function& function, const char* name) {
+    function = reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(library, name)));
+}
+
+UiaClient loadUiaClient() {
+    const HMODULE library = LoadLibraryW(L"uiautomationcore.dll");
+    UiaClient client;
+    if (library == nullptr)
+        return client;
+    load(library, client.nodeFromHandle, "UiaNodeFromHandle");
+    load(library, client.getPropertyValue, "UiaGetPropertyValue");
+    load(library, client.navigate, "UiaNavigate");
+    load(library, client.nodeFromVariant, "UiaHUiaNodeFromVariant");
+    load(library, client.nodeRelease, "UiaNodeRelease");
+    return client;
+}
+
+constexpr long buttonControlType = 50000;
+
 int failures = 0;
 
-void check(bool ok, const char* what, const std::string& seen) {
+void check(bool ok, const std::string& what, const std::string& seen) {
     if (ok)
         return;
-    std::printf("FAILED: %s (saw %s)\n", what, seen.c_str());
+    std::printf("FAILED: %s (saw %s)\n", what.c_str(), seen.c_str());
     ++failures;
 }
 
@@ -36,6 +85,12 @@ std::string utf8(BSTR text) {
     SysFreeString(text);
     return bytes;
 }
+
+// A button as a view shows it.
+struct Button {
+    std::string name, description, shortcut;
+    bool pushButton = false;
+};
 
 VARIANT child(long id) {
     VARIANT which;
@@ -58,6 +113,118 @@ bool waitForChildren(IAccessible* client, long count) {
         Sleep(50);
     }
     return false;
+}
+
+std::vector<Button> msaaButtons(IAccessible* client) {
+    std::vector<Button> buttons;
+    for (long id = 1; id <= childCount(client); ++id) {
+        Button button;
+        BSTR text = nullptr;
+        client->get_accName(child(id), &text);
+        button.name = utf8(text);
+        text = nullptr;
+        client->get_accDescription(child(id), &text);
+        button.description = utf8(text);
+        text = nullptr;
+        client->get_accKeyboardShortcut(child(id), &text);
+        button.shortcut = utf8(text);
+        VARIANT role;
+        VariantInit(&role);
+        client->get_accRole(child(id), &role);
+        button.pushButton = role.vt == VT_I4 && role.lVal == ROLE_SYSTEM_PUSHBUTTON;
+        buttons.push_back(button);
+    }
+    return buttons;
+}
+
+std::string uiaText(const UiaClient& uia, HUIANODE node, PROPERTYID property) {
+    VARIANT value;
+    VariantInit(&value);
+    uia.getPropertyValue(node, property, &value);
+    std::string text;
+    if (value.vt == VT_BSTR)
+        text = utf8(value.bstrVal);
+    else
+        VariantClear(&value);
+    return text;
+}
+
+// The node next to a node in UI Automation's raw view, or null.
+HUIANODE uiaNext(const UiaClient& uia, HUIANODE node, NavigateDirection direction) {
+    UiaCondition everything{0};
+    UiaCacheRequest request{&everything, 1, nullptr, 0, nullptr, 0, 1};
+    SAFEARRAY* found = nullptr;
+    BSTR structure = nullptr;
+    HUIANODE next = nullptr;
+    if (FAILED(uia.navigate(node, direction, &everything, &request, &found, &structure)) ||
+        found == nullptr)
+        return nullptr;
+    LONG first[2] = {0, 0};
+    VARIANT nodeValue;
+    VariantInit(&nodeValue);
+    if (SUCCEEDED(SafeArrayGetElement(found, first, &nodeValue)))
+        uia.nodeFromVariant(&nodeValue, &next);
+    SafeArrayDestroy(found);
+    SysFreeString(structure);
+    return next;
+}
+
+// The window's first children in UI Automation's raw view, as many as MSAA counts, and then the
+// window's last child, which should be the last of them. Never a step past the last child: there
+// Wine's UiaNavigate climbs on to the windows after this one.
+std::vector<Button> uiaButtons(const UiaClient& uia, HWND window, long count) {
+    std::vector<Button> buttons;
+    HUIANODE root = nullptr;
+    if (FAILED(uia.nodeFromHandle(window, &root)) || root == nullptr) {
+        check(false, "UI Automation's node of the window", "none");
+        return buttons;
+    }
+    HUIANODE node = uiaNext(uia, root, NavigateDirection_FirstChild);
+    while (node != nullptr) {
+        Button button{uiaText(uia, node, UIA_NamePropertyId),
+                      uiaText(uia, node, UIA_HelpTextPropertyId),
+                      uiaText(uia, node, UIA_AccessKeyPropertyId)};
+        VARIANT type;
+        VariantInit(&type);
+        uia.getPropertyValue(node, UIA_ControlTypePropertyId, &type);
+        button.pushButton = type.vt == VT_I4 && type.lVal == buttonControlType;
+        VariantClear(&type);
+        buttons.push_back(button);
+        const bool more = static_cast<long>(buttons.size()) < count;
+        const HUIANODE next = more ? uiaNext(uia, node, NavigateDirection_NextSibling) : nullptr;
+        uia.nodeRelease(node);
+        node = next;
+    }
+    if (const HUIANODE last = uiaNext(uia, root, NavigateDirection_LastChild)) {
+        const std::string lastName = uiaText(uia, last, UIA_NamePropertyId);
+        check(!buttons.empty() && lastName == buttons.back().name,
+              "UI Automation: the window's last child is the last button", lastName);
+        uia.nodeRelease(last);
+    }
+    uia.nodeRelease(root);
+    return buttons;
+}
+
+// The toggle, then while the strip is open the ten slots, the given one holding the name and
+// path.
+void checkButtons(const char* view, const std::vector<Button>& seen, bool open, long slot,
+                  const std::string& name, const std::string& path) {
+    std::vector<Button> expected{{"Dravix", "", "", true}};
+    for (long each = 0; open && each < 10; ++each) {
+        expected.push_back({each == slot ? name : "Empty slot " + std::to_string(each),
+                            each == slot ? path : "", std::to_string(each), true});
+    }
+    const std::string prefix = std::string(view) + ": ";
+    check(seen.size() == expected.size(), prefix + "the number of buttons",
+          std::to_string(seen.size()));
+    for (std::size_t i = 0; i < seen.size() && i < expected.size(); ++i) {
+        check(seen[i].name == expected[i].name, prefix + "a button's name", seen[i].name);
+        check(seen[i].description == expected[i].description, prefix + "a button's description",
+              seen[i].description);
+        check(seen[i].shortcut == expected[i].shortcut, prefix + "a button's shortcut",
+              seen[i].shortcut);
+        check(seen[i].pushButton, prefix + "a push button", seen[i].name);
+    }
 }
 
 } // namespace
@@ -86,18 +253,16 @@ int main(int argc, char** argv) {
         std::printf("FAILED: no IAccessible for the client area\n");
         return 1;
     }
-    BSTR text = nullptr;
-    VARIANT role;
-    VariantInit(&role);
+    const UiaClient uia = loadUiaClient();
+    if (uia.nodeFromHandle == nullptr || uia.getPropertyValue == nullptr ||
+        uia.navigate == nullptr || uia.nodeFromVariant == nullptr || uia.nodeRelease == nullptr) {
+        std::printf("FAILED: no UI Automation client functions\n");
+        return 1;
+    }
 
-    check(childCount(client) == 1, "the closed strip has the toggle alone",
-          std::to_string(childCount(client)));
-    client->get_accName(child(1), &text);
-    const std::string toggleName = utf8(text);
-    check(toggleName == "Dravix", "the toggle's name", toggleName);
-    client->get_accRole(child(1), &role);
-    check(role.lVal == ROLE_SYSTEM_PUSHBUTTON, "the toggle is a push button",
-          std::to_string(role.lVal));
+    checkButtons("MSAA", msaaButtons(client), false, slot, name, path);
+    checkButtons("UI Automation", uiaButtons(uia, window, childCount(client)), false, slot, name,
+                 path);
     VARIANT state;
     VariantInit(&state);
     client->get_accState(child(1), &state);
@@ -107,29 +272,17 @@ int main(int argc, char** argv) {
     check(client->accDoDefaultAction(child(1)) == S_OK, "the toggle's press", "");
     check(waitForChildren(client, 11), "ten slot buttons after the press",
           std::to_string(childCount(client)));
-    for (long each = 0; each < 10 && failures == 0; ++each) {
-        const std::string expectedName = each == slot ? name : "Empty slot " + std::to_string(each);
-        client->get_accName(child(each + 2), &text);
-        const std::string seenName = utf8(text);
-        check(seenName == expectedName, "a slot's name", seenName);
-        text = nullptr;
-        client->get_accDescription(child(each + 2), &text);
-        const std::string seenPath = utf8(text);
-        check(seenPath == (each == slot ? path : ""), "a slot's description", seenPath);
-        text = nullptr;
-        client->get_accKeyboardShortcut(child(each + 2), &text);
-        const std::string shortcut = utf8(text);
-        check(shortcut == std::to_string(each), "a slot's shortcut", shortcut);
-        client->get_accRole(child(each + 2), &role);
-        check(role.lVal == ROLE_SYSTEM_PUSHBUTTON, "a slot is a push button",
-              std::to_string(role.lVal));
-    }
+    checkButtons("MSAA", msaaButtons(client), true, slot, name, path);
+    checkButtons("UI Automation", uiaButtons(uia, window, childCount(client)), true, slot, name,
+                 path);
 
     check(client->accDoDefaultAction(child(slot + 2)) == S_OK, "the slot's press", "");
     check(waitForChildren(client, 1), "the strip closes after the launch",
           std::to_string(childCount(client)));
     client->Release();
     if (failures == 0)
-        std::printf("read the toggle and ten slots, pressed slot %ld\n", slot);
+        std::printf("read the toggle and ten slots through MSAA and UI Automation, pressed slot "
+                    "%ld\n",
+                    slot);
     return failures == 0 ? 0 : 1;
 }

@@ -21,7 +21,6 @@ namespace dravix::x11test {
 
 namespace {
 
-constexpr std::uint8_t putImageOpcode = 72;
 constexpr std::uint8_t replyType = 1;
 constexpr std::uint8_t errorType = 0;
 constexpr std::uint8_t genericEventType = 35;
@@ -65,12 +64,12 @@ bool writeAll(int descriptor, const std::uint8_t* data, std::size_t size) {
     return true;
 }
 
-// One direction of the protocol, cut into its messages: a message's header is gathered until its
-// length is known, and the rest of it is passed over.
-class MessageStream {
+// The server's side of the protocol, cut into its messages: a message's header is gathered
+// until its length is known, and the rest of it is passed over.
+class AnswerStream {
 public:
-    // `lengthOf` gives a message's whole length from its first `headerSize` bytes; the first
-    // message (the set-up) has a form of its own.
+    // Hands each message's header to `each`, with whether the set-up answer (the first message,
+    // which has a form of its own) came before it.
     template <typename Each> void take(const std::uint8_t* data, std::size_t size, Each&& each) {
         while (size > 0) {
             if (skip_ > 0) {
@@ -80,40 +79,23 @@ public:
                 size -= passed;
                 continue;
             }
-            const std::size_t wanted = headerSize();
+            const std::size_t wanted = setUpDone_ ? 32 : 8;
             const std::size_t taken = std::min(wanted - header_.size(), size);
             header_.insert(header_.end(), data, data + taken);
             data += taken;
             size -= taken;
             if (header_.size() < wanted)
                 return;
-            const std::size_t length = messageLength();
-            if (length == 0 && header_.size() < bigHeaderSize) {
-                bigRequest_ = true; // BIG-REQUESTS: the length follows the first four bytes
-                continue;
-            }
             each(header_.data(), setUpDone_);
-            skip_ = std::max(length, header_.size()) - header_.size();
+            skip_ = messageLength() - header_.size();
             header_.clear();
-            bigRequest_ = false;
             setUpDone_ = true;
         }
     }
 
-    bool fromClient = false;
     bool littleEndian = true;
 
 private:
-    static constexpr std::size_t bigHeaderSize = 8;
-
-    std::size_t headerSize() const {
-        if (!setUpDone_)
-            return fromClient ? 12 : 8;
-        if (fromClient)
-            return bigRequest_ ? bigHeaderSize : 4;
-        return 32;
-    }
-
     std::uint32_t number(std::size_t at, std::size_t bytes) const {
         std::uint32_t value = 0;
         for (std::size_t i = 0; i < bytes; ++i) {
@@ -123,18 +105,10 @@ private:
         return value;
     }
 
-    // The message's whole length in bytes; 0 for a request whose length is in the next word.
+    // The message's whole length in bytes.
     std::size_t messageLength() const {
-        const auto padded = [](std::size_t n) { return (n + 3) / 4 * 4; };
-        if (!setUpDone_ && fromClient)
-            return 12 + padded(number(6, 2)) + padded(number(8, 2));
         if (!setUpDone_)
             return 8 + 4 * static_cast<std::size_t>(number(6, 2));
-        if (fromClient) {
-            if (bigRequest_)
-                return 4 * static_cast<std::size_t>(number(4, 4));
-            return 4 * static_cast<std::size_t>(number(2, 2));
-        }
         const std::uint8_t type = header_[0] & 0x7f;
         if (type == replyType || type == genericEventType)
             return 32 + 4 * static_cast<std::size_t>(number(4, 4));
@@ -144,7 +118,6 @@ private:
     std::vector<std::uint8_t> header_;
     std::size_t skip_ = 0;
     bool setUpDone_ = false;
-    bool bigRequest_ = false;
 };
 
 } // namespace
@@ -152,12 +125,11 @@ private:
 struct XProxy::Connection {
     int client = -1;
     int server = -1;
-    MessageStream requests;
-    MessageStream answers;
+    AnswerStream answers;
     bool sentSinceRoundTrip = false;
     bool started = false; // the client's first byte, its byte order, has come
 
-    Connection() { requests.fromClient = true; }
+    Connection() = default;
     ~Connection() {
         ::close(client);
         ::close(server);
@@ -215,26 +187,16 @@ XProxy::~XProxy() {
     ::close(wake_[1]);
 }
 
-std::optional<int> XProxy::roundTripsBeforeFirstImage() const {
-    const std::lock_guard lock(mutex_);
-    return beforeFirstImage_;
-}
-
 void XProxy::reset() {
     const std::lock_guard lock(mutex_);
     roundTrips_ = 0;
-    beforeFirstImage_.reset();
 }
 
-void XProxy::noteRequests(Connection& connection, const std::uint8_t* data, std::size_t size) {
+void XProxy::noteRequests(Connection& connection, const std::uint8_t* data) {
     const std::lock_guard lock(mutex_);
     if (!std::exchange(connection.started, true))
-        connection.requests.littleEndian = connection.answers.littleEndian = data[0] == 'l';
+        connection.answers.littleEndian = data[0] == 'l';
     connection.sentSinceRoundTrip = true;
-    connection.requests.take(data, size, [&](const std::uint8_t* request, bool setUpDone) {
-        if (setUpDone && request[0] == putImageOpcode && !beforeFirstImage_)
-            beforeFirstImage_ = roundTrips_.load();
-    });
 }
 
 void XProxy::noteAnswers(Connection& connection, const std::uint8_t* data, std::size_t size) {
@@ -290,7 +252,7 @@ void XProxy::serve() {
             // counted.
             const auto size = static_cast<std::size_t>(got);
             if (fromClient)
-                noteRequests(connection, buffer.data(), size);
+                noteRequests(connection, buffer.data());
             else
                 noteAnswers(connection, buffer.data(), size);
             if (!writeAll(to, buffer.data(), size))
