@@ -133,7 +133,7 @@ fi
 cat "$work/e2e.txt"
 
 # Its default profile, nothing suppressed: an error or a warning fails the test. The
-# informational tags that remain are shown (README.md says why they stay).
+# informational tags that remain are shown (docs/install.md says why they stay).
 lintian --display-info --fail-on error,warning "$deb" || fail "lintian reports errors or warnings"
 
 if [[ $failures -gt 0 ]]; then
