@@ -70,7 +70,9 @@ done
 # The folder a path counts for in the table: the backends' folders apart, the rest by their top.
 folder_of() {
     case "$1" in
-    platform/posix/* | platform/fltk/* | platform/win32/* | platform/fake/*) dirname "$1" ;;
+    platform/posix/* | platform/fltk/* | platform/x11/* | platform/win32/* | platform/fake/*)
+        dirname "$1"
+        ;;
     */*) echo "${1%%/*}" ;;
     *) echo . ;;
     esac
@@ -94,6 +96,7 @@ default_tests() {
     platform) echo '^(held_buttons_test|fltk_scale_test|app_test)$' ;;
     platform/posix) echo '^posix_services_test$' ;;
     platform/fltk) echo '^(fltk_input_test|fltk_scale_test)$' ;;
+    platform/x11) echo '^x11_properties_test$' ;;
     scripts) echo '^per_user_install$' ;;
     *) echo '^$' ;;
     esac
@@ -108,7 +111,10 @@ suite_tests() {
     assets) echo "^($core|assets_test|draw_assets_reproduces_assets|soak_test|dravix_e2e)\$" ;;
     scene | state | strip | slots | glyphs | keyboard) echo "^($core|soak_test|dravix_e2e)\$" ;;
     app) echo "^($core|command_line_test|soak_test|dravix_e2e)\$" ;;
-    platform) echo "^($core|held_buttons_test|tick_grid_test|$fltk|dravix_e2e)\$" ;;
+    platform) # its interfaces are those of every backend
+        echo "^($core|held_buttons_test|tick_grid_test|posix_services_test|\
+fake_system_contract_test|$fltk|x11_properties_test|command_line_test|soak_test|dravix_e2e)\$"
+        ;;
     platform/posix) echo '^(posix_services_test|dravix_e2e)$' ;;
     platform/fltk) echo "^($fltk|dravix_e2e)\$" ;;
     platform/x11) echo "^(x11_properties_test|$fltk|dravix_e2e)\$" ;;
@@ -300,7 +306,7 @@ report() {
     for label in "${survivors[@]}"; do echo "survived: $label"; done
     for label in "${stales[@]}"; do echo "stale: $label"; done
     for label in "${unbuilts[@]}"; do echo "breaks the build: $label"; done
-    ((below == 0 && ${#stales[@]} == 0 && (${#unbuilts[@]} == 0 || -n "$generated")))
+    ((below == 0 && ${#stales[@]} == 0)) && [[ ${#unbuilts[@]} -eq 0 || -n "$generated" ]]
 }
 
 # --- The faults ----------------------------------------------------------------------------------
