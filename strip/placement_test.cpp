@@ -78,6 +78,10 @@ TEST_F(Placement, AStripLeftOnAMonitorThatWentAwayComesToTheNearestOne) {
     // Half on each: the first listed wins.
     desktop.setMonitors(sideBySide);
     EXPECT_EQ(restartAt("500", "1267"), (Place{1036, 500}));
+    // One pixel shared wins over a monitor listed first that only touches the toggle's corner.
+    const ScreenRect corner{1305, 1046, 1920, 1080};
+    desktop.setMonitors({{corner, corner}, sideBySide.front()});
+    EXPECT_EQ(restartAt("1023", "1279"), (Place{1036, 1001}));
 }
 
 TEST_F(Placement, ArrowKeysDoNotCarryTheStripAcrossAMonitorsEdge) {
