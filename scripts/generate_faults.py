@@ -13,9 +13,10 @@ COUNT of them are drawn with the random generator seeded with SEED: every folder
 of the sample by its number of candidates, and at least a twentieth of the sample or all it has, so
 that every folder has a figure. The sample is written to standard output in the list format of
 tests/mutation/faults.txt; a fault named in the exceptions file (path @@ line @@ changed line @@
-reason, where a changed line "*" names every fault of the line) is marked equivalent with its
-reason, and an exception that no longer names a candidate is reported on standard error, as is
-the count of candidates per folder.
+reason, where a changed line "*" names every fault of the line; a line found more than once is
+named with the lines before it, as the sample gives it) is marked equivalent with its reason,
+and an exception that no longer names a candidate is reported on standard error, as is the
+count of candidates per folder.
 """
 
 import random
@@ -221,12 +222,14 @@ def main():
     generator.shuffle(sample)
     for path, _, line, changed, original, replacement in sample:
         fields = [path, original, replacement]
-        reason = exceptions.get((path, line, changed), exceptions.get((path, line, "*")))
+        reason = next((exceptions[key] for key in ((path, line, changed), (path, line, "*"),
+                                                    (path, original, replacement))
+                       if key in exceptions), None)
         if reason is not None:
             fields.append("equivalent: " + reason)
         print(" @@ ".join(fields))
-    every = {(f[0], f[2], key) for faults in by_folder.values() for f in faults
-             for key in (f[3], "*")}
+    every = {key for faults in by_folder.values() for f in faults
+             for key in ((f[0], f[2], f[3]), (f[0], f[2], "*"), (f[0], f[4], f[5]))}
     for key in sorted(set(exceptions) - every):
         print("exception names no fault: " + " @@ ".join(key), file=sys.stderr)
 
