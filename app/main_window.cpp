@@ -15,7 +15,8 @@ std::string errorBoxText(const std::string& message) {
 TForm1::TForm1(WindowPort& window, SystemPort& system)
     : window_(window), storedFiles_(system), strip_(window, system, scene_),
       slots_(window, system, scene_, storedFiles_, slotRecords_), glyphs_(scene_),
-      tip_(window, system.pathSeparator()), toggle_(scene_.find("ProcBMP")) {
+      tip_(window, system.pathSeparator()), toggle_(scene_.find("ProcBMP")),
+      accessible_(scene_, applicationTitle) {
     window_.setGeometry(creationGeometry);
 }
 
@@ -58,13 +59,34 @@ void TForm1::FormActivate() {
     window.height = shape::closedHeight;
     window_.setGeometry(window);
 
-    storedFiles_.readSlotList(slotRecords_);
+    // Each stored file on its own: a list that failed neither moves the strip nor costs the
+    // stored place at the exit. The list's failure is the one shown; the position's shows only
+    // when the list was read.
+    std::optional<FileError> listError;
+    try {
+        storedFiles_.readSlotList(slotRecords_);
+    } catch (const FileError& error) {
+        listError = error;
+    }
+    try {
+        const Position stored = storedFiles_.readPosition(position_);
+        window = window_.geometry();
+        window.top = stored.top;
+        window.left = stored.left;
+        window_.setGeometry(window);
+    } catch (const FileError&) {
+        if (!listError)
+            throw;
+    }
+    if (listError)
+        throw *listError;
+}
 
-    const Position stored = storedFiles_.readPosition(position_);
-    window = window_.geometry();
-    window.top = stored.top;
-    window.left = stored.left;
-    window_.setGeometry(window);
+// The list on disk may have changed while the strip was closed (another strip on the same
+// folder, a hand edit): an opening shows it as it is now.
+void TForm1::refreshIfOpened(PanelOpen before) {
+    if (before == PanelOpen::closed && strip_.panelOpen() == PanelOpen::open)
+        storedFiles_.refreshSlotList(slotRecords_);
 }
 
 void TForm1::mouseDown(int x, int y, MouseButton button) {
@@ -128,8 +150,23 @@ void TForm1::FormKeyDown(int key) {
     position_ = positionTextOf(strip_.restingPlace());
     if (strip_.panelOpen() != PanelOpen::open)
         return;
+    keyOnOpenStrip(key);
+}
+
+// Escape closes the strip, a digit starts its slot; Tab and Shift+Tab move the focus round the
+// slots, shown as a hover shows a slot, and Enter or Space starts the focused one.
+void TForm1::keyOnOpenStrip(int key) {
     if (key == vkEscape) {
         strip_.startClosing();
+        return;
+    }
+    if (key == vkTab || key == vkShiftTab) {
+        focusedSlot_ = nextFocusedSlot(focusedSlot_, key == vkTab);
+        glyphs_.knMouseMove(focusedSlot_, slotRecords_);
+        return;
+    }
+    if ((key == vkReturn || key == vkSpace) && focusedSlot_ != noFocusedSlot) {
+        afterLaunch(slots_.startByKey(focusedSlot_));
         return;
     }
     if (const std::optional<int> slot = slotForKey(key))
@@ -180,6 +217,7 @@ void TForm1::captureLost() {
 }
 
 void TForm1::launchStarted() {
+    slots_.launchAnswered();
     runHandler([this] {
         if (closeWhenStarted_)
             strip_.startClosing();
@@ -187,6 +225,7 @@ void TForm1::launchStarted() {
 }
 
 void TForm1::launchFailed(const std::string& reason) {
+    slots_.launchAnswered();
     showErrorBox(reason);
     presentIfChanged();
 }
@@ -195,7 +234,43 @@ void TForm1::launchFailed(const std::string& reason) {
 // does now, nothing during a slide included.
 void TForm1::anotherStart() {
     tip_.hide();
-    runHandler([this] { strip_.ProcBMPMouseDown(MouseButton::left, strip_.restingPlace()); });
+    runHandler([this] {
+        const PanelOpen before = strip_.panelOpen();
+        strip_.ProcBMPMouseDown(MouseButton::left, strip_.restingPlace());
+        refreshIfOpened(before);
+    });
+}
+
+std::vector<AccessibleNode> TForm1::accessibleNodes() const {
+    return accessible_.nodes(strip_.panelOpen() == PanelOpen::open, focusedSlot_, slotRecords_,
+                             window_.geometry(), window_.scale());
+}
+
+// A press on the toggle is a left press on it, a press on a slot of the open strip its left
+// release: the strip opens, closes and launches exactly as for a click.
+void TForm1::accessiblePress(int node) {
+    // Under a box or dialog the window takes no input, from a screen reader neither.
+    if (handlersRunning_ > 0)
+        return;
+    tip_.hide();
+    runHandler([&] {
+        if (node == accessibleToggle) {
+            const PanelOpen before = strip_.panelOpen();
+            strip_.ProcBMPMouseDown(MouseButton::left, strip_.restingPlace());
+            refreshIfOpened(before);
+            return;
+        }
+        const int slot = node - accessibleSlotNode(0);
+        if (slot >= 0 && slot < slotCount && strip_.panelOpen() == PanelOpen::open)
+            afterLaunch(slots_.startByKey(slot));
+    });
+}
+
+// Whatever a handler changed that a screen reader hears about goes to the backend.
+void TForm1::tellAccessibleChanges() {
+    for (const AccessibleEvent& event :
+         accessible_.changesTo(strip_.panelOpen() == PanelOpen::open, focusedSlot_, slotRecords_))
+        window_.accessibleChanged(event);
 }
 
 ElementIndex TForm1::elementAt(int x, int y) const {
@@ -205,12 +280,16 @@ ElementIndex TForm1::elementAt(int x, int y) const {
 
 void TForm1::deliverDown(ElementIndex target, MouseButton button, Place pointer) {
     if (target == toggle_) {
+        const PanelOpen before = strip_.panelOpen();
         if (strip_.ProcBMPMouseDown(button, pointer) == TogglePress::exitRequested)
             exitProgram();
+        refreshIfOpened(before);
         return;
     }
+    // Once the close began (the second click of a double click, say), a slot takes no press, as
+    // digits take none.
     const int slot = slots_.slotOfButton(target);
-    if (slot >= 0)
+    if (slot >= 0 && strip_.panelOpen() == PanelOpen::open)
         slots_.knMouseDown(slot, button);
 }
 
@@ -222,8 +301,13 @@ void TForm1::deliverMove(ElementIndex target) {
 
 void TForm1::deliverUp(ElementIndex target, MouseButton button) {
     const int slot = slots_.slotOfButton(target);
-    if (slot >= 0)
-        afterLaunch(slots_.knMouseUp(slot, button));
+    if (slot < 0)
+        return;
+    if (strip_.panelOpen() != PanelOpen::open) {
+        slots_.knPressCancelled(slot);
+        return;
+    }
+    afterLaunch(slots_.knMouseUp(slot, button));
 }
 
 // The texts stay as they are while they name the place the strip rests at; when the window
@@ -250,10 +334,13 @@ template <class Handler> void TForm1::runHandler(Handler&& handler) {
     } catch (const SlotError& error) {
         showErrorBox(error.what());
     }
-    if (strip_.panelOpen() != PanelOpen::open)
+    if (strip_.panelOpen() != PanelOpen::open) {
         closeWhenStarted_ = false;
+        focusedSlot_ = noFocusedSlot;
+    }
     presentIfChanged();
     askForTicksAsNeeded();
+    tellAccessibleChanges();
 }
 
 // A slide that the handler started goes on under the box.

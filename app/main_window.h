@@ -1,8 +1,10 @@
 #pragma once
 
+#include "access/accessible_model.h"
 #include "app/pointer_router.h"
 #include "glyphs/glyph_display.h"
 #include "keyboard/keys.h"
+#include "platform/accessible.h"
 #include "platform/system_port.h"
 #include "platform/window_port.h"
 #include "scene/scene.h"
@@ -19,9 +21,12 @@ namespace dravix {
 inline constexpr const char* applicationTitle = "Dravix";
 
 // The main window: owns every element and subsystem and routes the backend's events to them.
-// Each event runs one handler; an error it raises ends it and is shown in the error box.
-class TForm1 : public WindowEvents {
+// Each event runs one handler; an error it raises ends it and is shown in the error box. A screen
+// reader reads and presses the same window through the accessible model.
+class TForm1 : public WindowEvents, public AccessibleSource {
 public:
+    // The hidden window's geometry at creation; the start-up load replaces it (the stored place,
+    // 26 x 23) before the window first shows.
     static constexpr WindowGeometry creationGeometry{196, 132, 563, 333};
 
     TForm1(WindowPort& window, SystemPort& system);
@@ -38,23 +43,32 @@ public:
     void pointerLeft() override;
     void launchFailed(const std::string& reason) override;
     void anotherStart() override;
+    AccessibleSource* accessibleSource() override { return this; }
+
+    std::vector<AccessibleNode> accessibleNodes() const override;
+    void accessiblePress(int node) override;
 
     const Scene& scene() const { return scene_; }
     const Strip& strip() const { return strip_; }
     const GlyphDisplay& glyphs() const { return glyphs_; }
     const SlotRecords& slotRecords() const { return slotRecords_; }
     const PositionText& position() const { return position_; }
+    // The slot Tab and Shift+Tab moved the keyboard focus to, or noFocusedSlot.
+    int focusedSlot() const { return focusedSlot_; }
 
 private:
     void FormActivate();
     void FormKeyDown(int key);
     void keepStripWhole();
+    void refreshIfOpened(PanelOpen before);
     void exitProgram();
     void deliverDown(ElementIndex target, MouseButton button, Place pointer);
     void deliverMove(ElementIndex target);
     void deliverUp(ElementIndex target, MouseButton button);
     void followWithTip(ElementIndex underPointer);
     void afterLaunch(SlotRelease release);
+    void keyOnOpenStrip(int key);
+    void tellAccessibleChanges();
     ElementIndex elementAt(int x, int y) const;
     Place onScreen(int x, int y) const;
 
@@ -75,6 +89,8 @@ private:
     SlotTip tip_;
     PointerRouter pointer_;
     ElementIndex toggle_;
+    AccessibleModel accessible_;
+    int focusedSlot_ = noFocusedSlot; // kept only while the strip is open
     bool activated_ = false;
     bool ticking_ = false; // what the desktop was last told
     // A launch was left pending while the strip was open, and the strip has stayed open since:

@@ -1,7 +1,7 @@
 #include "app/main_window.h"
-#include "app/pointer_router.h"
 
-#include "tests/support/core_fixture.h"
+#include "app/core_fixture.h"
+#include "app/pointer_router.h"
 
 #include <gtest/gtest.h>
 
@@ -88,17 +88,18 @@ TEST_F(StartUp, APlaceSavedBeforeAnySlotIsWhereTheNextStartPutsTheStrip) {
     EXPECT_EQ(desktop.geometry(), (WindowGeometry{199, 300, 26, 23}));
 }
 
-TEST_F(StartUp, PositionFileIsNotReadWhenTheSlotListFailed) {
-    int positionReads = 0;
-    desktop.setFaultInjector([&](FileOperation, const std::string& path) {
-        if (path.ends_with("dravix.ini"))
-            ++positionReads;
-        return FileStatus{};
+// Each stored file on its own: a list that cannot be read shows its box, and the strip still
+// rests at its stored place, which the exit then keeps.
+TEST_F(StartUp, PositionFileIsReadWhenTheSlotListFailed) {
+    desktop.setFaultInjector([&](FileOperation operation, const std::string& path) {
+        return operation == FileOperation::read && path.ends_with("dravix.dat")
+                   ? FileStatus{FileFailure::inUse, 32}
+                   : FileStatus{};
     });
-    start(std::nullopt, std::string("5\r\n6\r\n"));
-    EXPECT_EQ(positionReads, 0);
-    EXPECT_EQ(desktop.errors().size(), 1u);
-    EXPECT_EQ(desktop.geometry(), (WindowGeometry{196, 300, 26, 23}));
+    start(slotListWith(1, "/bin/ls", "ls"), std::string("400\r\n200\r\n"));
+    EXPECT_EQ(desktop.errors(), std::vector<std::string>{"File in use by another program."});
+    EXPECT_EQ(desktop.geometry(), (WindowGeometry{200, 400, 26, 23}));
+    EXPECT_EQ(form->position().ft, "400");
 }
 
 TEST_F(StartUp, SlotsAreKeptWhenOnlyThePositionFileIsMissing) {
@@ -137,7 +138,7 @@ TEST_F(ErrorDisplay, FailedHandlerKeepsWhatItChangedAndTheProgramGoesOn) {
     EXPECT_EQ(framesAtModal[1], framesAtModal[0] + 1);
     ASSERT_EQ(desktop.errors().size(), 1u);
     EXPECT_EQ(desktop.errors()[0], "File access denied.");
-    EXPECT_EQ(form->slotRecords()[2].name, "notes") << "the new name stays for this run";
+    EXPECT_EQ(form->slotRecords()[2].name, "") << "the strip shows what is stored";
 
     desktop.setFaultInjector(nullptr);
     click("ProcBMP");

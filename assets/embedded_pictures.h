@@ -6,10 +6,15 @@
 
 namespace dravix {
 
-// One BMP file compiled into the binary, as it lies in the assets folder.
+// One BMP file compiled into the binary, as it lies in the assets folder, with what its header
+// says, read by the build (which accepts only uncompressed, bottom-up 24-bit files).
 struct EmbeddedFile {
     std::string_view name; // file name without ".bmp"
     std::span<const std::uint8_t> bytes;
+    int width;
+    int height;
+    int pixelsAt;  // where the bottom row starts
+    int rowStride; // bytes from one row to the next
 };
 
 // Every embedded BMP file, in the order the build listed them. Defined in a source file that

@@ -1,6 +1,5 @@
 #include "assets/picture_store.h"
 
-#include "assets/bmp.h"
 #include "assets/embedded_pictures.h"
 
 #include <algorithm>
@@ -16,24 +15,20 @@ bool nameBefore(const NamedPicture& entry, std::string_view name) {
     return entry.name < name;
 }
 
-// Decodes the headers of the embedded files once; the pictures keep pointing at the embedded
-// bytes, so nothing is copied.
-std::vector<NamedPicture> decodeEmbedded() {
+// The embedded pictures as the build found them; the pictures point at the embedded bytes, which
+// are neither copied nor read here, so that only the pictures shown are ever brought into memory.
+std::vector<NamedPicture> embeddedPictures() {
     std::vector<NamedPicture> pictures;
-    for (const EmbeddedFile& file : embeddedPictureFiles()) {
-        std::optional<Picture> picture = decodeBmp(file.bytes);
-        if (!picture)
-            throw std::logic_error("built-in picture " + std::string(file.name) +
-                                   " is not an uncompressed 24-bit BMP");
-        pictures.push_back({file.name, *picture});
-    }
+    for (const EmbeddedFile& file : embeddedPictureFiles())
+        pictures.push_back({file.name, Picture(file.width, file.height,
+                                               file.bytes.data() + file.pixelsAt, file.rowStride)});
     std::sort(pictures.begin(), pictures.end(),
               [](const NamedPicture& a, const NamedPicture& b) { return a.name < b.name; });
     return pictures;
 }
 
 const std::vector<NamedPicture>& sortedPictures() {
-    static const std::vector<NamedPicture> pictures = decodeEmbedded();
+    static const std::vector<NamedPicture> pictures = embeddedPictures();
     return pictures;
 }
 

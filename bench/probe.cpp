@@ -1,5 +1,5 @@
 // Measures a real program from the outside, the way the desktop sees it, on the X server named
-// by DISPLAY (a private Xvfb with no window manager). Three modes:
+// by DISPLAY (a private Xvfb with no window manager). Four modes:
 //
 //   probe startup [options] -- PROGRAM [ARGUMENTS...]
 //       Starts the program again and again and times each run from just before the exec to its
@@ -8,6 +8,10 @@
 //   probe rest [options] -- PROGRAM [ARGUMENTS...]
 //       Starts the program once, waits for its first frame, and reads its resident memory after
 //       the settle time and the CPU time it uses over the idle period that follows.
+//   probe replies [options] -- PROGRAM [ARGUMENTS...]
+//       Starts the program run after run with the reply-wait counter
+//       (tests/support/x11/reply_waits.cpp) loaded into it and counts the replies it waited for
+//       from the X server before its first frame (its first image request).
 //   probe launch [options] -- DRAVIX
 //       Starts Dravix (its slot 0 must hold the stamp program), then, run after run, opens the
 //       strip, presses and releases the left button on slot 0 through XTest, and times the
@@ -26,7 +30,10 @@
 // p75=.. min=.. max=.." line; start-up adds the time to the first map of a window on each sample
 // line and in a "mapped ..." line of the same form. The rest mode prints "rest rss_kib=..
 // pss_kib=.. cpu_ticks=.. cpu_percent=.. cpu_ns=.. cpu_ns_percent=.. wakeups_per_s=.. idle_s=..",
-// for Dravix followed by "slides wakeups_per_s=.." (see slideWakeups). A failure prints
+// for Dravix followed by "slides wakeups_per_s=.." (see slideWakeups). The replies mode prints a
+// "replies n=.. median=.. min=.. max=.." line. With --windows N, N other applications' windows,
+// each a mapped top-level window with a mapped child as toolkits make them, stay open on the
+// server while the program is measured. A failure prints
 // "failed REASON" and ends with a non-zero status.
 
 #include "platform/window_port.h"
@@ -91,15 +98,17 @@ struct Options {
     double settleSeconds = 5;
     double idleSeconds = 60;
     std::string stamps; // launch: the stamp file the started program appends to
+    int windows = 0;    // other applications' windows open meanwhile
     std::vector<std::string> command;
 };
 
 [[noreturn]] void usage(const std::string& problem) {
     std::fprintf(stderr,
                  "probe: %s\n"
-                 "usage: probe startup|rest|launch [--runs N] [--size WxH] [--dravix-frame]\n"
-                 "             [--cwd DIR] [--stdin FILE] [--log FILE] [--timeout-ms N]\n"
-                 "             [--settle S] [--idle S] [--stamps FILE] -- PROGRAM [ARGS...]\n",
+                 "usage: probe startup|rest|replies|launch [--runs N] [--size WxH]\n"
+                 "             [--dravix-frame] [--cwd DIR] [--stdin FILE] [--log FILE]\n"
+                 "             [--timeout-ms N] [--settle S] [--idle S] [--stamps FILE]\n"
+                 "             [--windows N] -- PROGRAM [ARGS...]\n",
                  problem.c_str());
     std::exit(2);
 }
@@ -109,7 +118,8 @@ Options parseOptions(int argc, char** argv) {
         usage("no mode");
     Options options;
     options.mode = argv[1];
-    if (options.mode != "startup" && options.mode != "rest" && options.mode != "launch")
+    if (options.mode != "startup" && options.mode != "rest" && options.mode != "replies" &&
+        options.mode != "launch")
         usage("unknown mode " + options.mode);
     int index = 2;
     auto value = [&](const char* name) -> std::string {
@@ -147,6 +157,8 @@ Options parseOptions(int argc, char** argv) {
             options.idleSeconds = std::stod(value("--idle"));
         } else if (argument == "--stamps") {
             options.stamps = value("--stamps");
+        } else if (argument == "--windows") {
+            options.windows = std::stoi(value("--windows"));
         } else {
             usage("unknown option " + argument);
         }
@@ -165,8 +177,11 @@ Options parseOptions(int argc, char** argv) {
 
 // The program's start: in its folder, with its output in the log, in a process group of its own
 // so that helpers it starts go with it.
-dravix::x11test::ProcessOptions programStart(const Options& options) {
+dravix::x11test::ProcessOptions
+programStart(const Options& options, const std::map<std::string, std::string>& environment = {}) {
     dravix::x11test::ProcessOptions start;
+    if (!environment.empty())
+        start.environment = dravix::x11test::environmentWith(environment);
     start.argv = options.command;
     start.folder = options.folder;
     start.input.path = options.standardInput;
@@ -392,6 +407,37 @@ private:
     std::optional<Clock::time_point> firstMapped_;
 };
 
+// Other applications' windows, open on a connection of their own for as long as this lives: each
+// a mapped top-level window with a mapped child, as toolkits make them, in a grid clear of where
+// the programs measured put theirs.
+class OtherApplications {
+public:
+    explicit OtherApplications(int count) {
+        if (count <= 0)
+            return;
+        display_ = XOpenDisplay(nullptr);
+        if (display_ == nullptr)
+            throw std::runtime_error("cannot open the display for the other windows");
+        const Window root = DefaultRootWindow(display_);
+        for (int i = 0; i < count; ++i) {
+            const Window window = XCreateSimpleWindow(display_, root, (i % 10) * 40, (i / 10) * 40,
+                                                      120, 90, 0, 0, 0xd0d0d0);
+            XMapWindow(display_, XCreateSimpleWindow(display_, window, 0, 0, 120, 90, 0, 0, 0));
+            XMapWindow(display_, window);
+        }
+        XSync(display_, False);
+    }
+    ~OtherApplications() {
+        if (display_ != nullptr)
+            XCloseDisplay(display_);
+    }
+    OtherApplications(const OtherApplications&) = delete;
+    OtherApplications& operator=(const OtherApplications&) = delete;
+
+private:
+    Display* display_ = nullptr;
+};
+
 // ---------------------------------------------------------------------------------------------
 // Results
 
@@ -417,6 +463,7 @@ void printSummary(const char* label, std::vector<double> samples) {
 // The modes
 
 int measureStartup(const Options& options) {
+    const OtherApplications others(options.windows);
     Screen screen;
     const FrameCheck check(options);
     std::vector<double> samples;
@@ -556,6 +603,48 @@ double slideWakeups(Screen& screen, Window window, pid_t pid) {
         seconds += millisecondsBetween(pressed, Clock::now()) / 1000;
     }
     return static_cast<double>(switches) / seconds;
+}
+
+// The replies waited for before the first frame, counted inside the program by the reply-wait
+// counter (tests/support/x11/reply_waits.cpp, loaded with LD_PRELOAD), which writes its count at
+// the program's first image request; the frame is still waited for on the server, so that the run
+// ends as a start-up run does.
+int measureReplies(const Options& options) {
+    const OtherApplications others(options.windows);
+    Screen screen;
+    const FrameCheck check(options);
+    const std::filesystem::path counter = DRAVIX_REPLY_WAITS;
+    if (!std::filesystem::exists(counter))
+        fail("no reply-wait counter at " + counter.string());
+    const std::filesystem::path countFile = std::filesystem::temp_directory_path() /
+                                            ("dravix-reply-waits-" + std::to_string(::getpid()));
+    const std::map<std::string, std::string> environment{
+        {"LD_PRELOAD", counter.string()}, {"DRAVIX_REPLY_WAITS_FILE", countFile.string()}};
+    std::vector<double> samples;
+    for (int run = 0; run < options.runs; ++run) {
+        screen.reset();
+        std::filesystem::remove(countFile);
+        ChildProcess program(programStart(options, environment));
+        std::string failure;
+        const auto frame = screen.waitForFirstFrame(
+            check, program, program.started() + std::chrono::milliseconds(options.timeoutMs),
+            failure);
+        if (!frame)
+            fail(failure);
+        int waits = -1;
+        std::ifstream(countFile) >> waits;
+        std::filesystem::remove(countFile);
+        if (waits < 0)
+            fail("the first frame came without an image request seen by the counter");
+        samples.push_back(waits);
+        std::printf("sample %d\n", waits);
+        std::fflush(stdout);
+        program.stop();
+        screen.reset();
+        std::this_thread::sleep_for(150ms);
+    }
+    printSummary("replies", samples);
+    return 0;
 }
 
 int measureRest(const Options& options) {
@@ -724,6 +813,8 @@ int main(int argc, char** argv) {
             return measureStartup(options);
         if (options.mode == "rest")
             return measureRest(options);
+        if (options.mode == "replies")
+            return measureReplies(options);
         return measureLaunch(options);
     } catch (const std::exception& error) {
         fail(error.what());

@@ -41,6 +41,13 @@ else()
   # The program built against Debian's shared libraries (app/CMakeLists.txt), so that the
   # distribution's fixes to FLTK and the libraries below it reach it.
   install(TARGETS dravix_shared RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  # The screen-reader module, where the program looks for it: lib/dravix/modules beside bin (a
+  # folder below lib/dravix, which holds no library for ldconfig to know). It links
+  # ATK and GLib; the AT-SPI bridge it loads at run time, so the package recommends the bridge
+  # rather than depending on it, and a desktop without it simply has no screen-reader support.
+  if(TARGET dravix_atspi)
+    install(TARGETS dravix_atspi LIBRARY DESTINATION lib/dravix/modules)
+  endif()
   # The same entry as scripts/install.sh writes, which puts its own program's path in Exec.
   install(FILES ${dravix_packaging}/dravix.desktop
           DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
@@ -59,9 +66,10 @@ else()
   # The packages of the shared libraries the program links (FLTK, the X libraries, fontconfig and
   # through it a font, the C++ runtime), as dpkg-shlibdeps (dpkg-dev) finds them.
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-  # What a slot's document and desktop entry are opened with, and the desktop file choosers the
-  # program uses where they are installed.
-  set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils, libglib2.0-bin")
+  # What a slot's document and desktop entry are opened with, the bridge that puts the strip
+  # before a screen reader, and the desktop file choosers the program uses where they are
+  # installed.
+  set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils, libglib2.0-bin, libatk-bridge2.0-0")
   set(CPACK_DEBIAN_PACKAGE_SUGGESTS "zenity | kdialog")
   # Folders as Debian's policy has them, whatever the umask of the one who builds.
   set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE
@@ -92,6 +100,9 @@ else()
   install(FILES ${dravix_packaging}/copyright ${dravix_documents}/changelog.gz
                 ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/CHANGELOG.md
           DESTINATION ${CMAKE_INSTALL_DOCDIR})
+  # The README's links lead into docs/, so the pages and their pictures come along.
+  file(GLOB dravix_doc_pages ${PROJECT_SOURCE_DIR}/docs/*.md ${PROJECT_SOURCE_DIR}/docs/*.png)
+  install(FILES ${dravix_doc_pages} DESTINATION ${CMAKE_INSTALL_DOCDIR}/docs)
 endif()
 
 include(CPack)

@@ -1,6 +1,6 @@
 #include "keyboard/keys.h"
 
-#include "tests/support/core_fixture.h"
+#include "app/core_fixture.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,9 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -49,6 +52,24 @@ struct FileStatus {
     bool ok() const { return failure == FileFailure::none; }
 };
 
+// What is known of a file without reading it: a change of content by any writer changes it.
+struct FileStamp {
+    bool exists = false;
+    std::uint64_t size = 0;
+    std::int64_t modified = 0;  // the time of the last write, in the port's finest unit
+    std::uint64_t identity = 0; // which file it is (an inode number), where the port knows it
+
+    friend bool operator==(const FileStamp&, const FileStamp&) = default;
+};
+
+// What an update makes of a file: given its content (nothing when the file is missing), the new
+// content, or nothing to leave the file as it is.
+using FileChange =
+    std::function<std::optional<std::string>(const std::optional<std::string>& current)>;
+
+// An update waits this long for another update of the same file to end before it gives inUse.
+inline constexpr int updateLockPatienceMs = 2000;
+
 class SystemPort {
 public:
     virtual ~SystemPort() = default;
@@ -70,6 +91,16 @@ public:
     // as it is; a symbolic link stays and its target is replaced; the file keeps its mode, owner,
     // group and extended attributes. Missing folders on the way are created.
     virtual FileStatus replaceFile(const std::string& path, std::string_view contents) = 0;
+    // Reads the file and replaces it (as replaceFile does) with what change makes of it, under an
+    // exclusive lock on the file that every other update of it, in any process, waits for; a
+    // missing file is made only while it is still missing. So two updates never lose one
+    // another's change. A file that is there but cannot be read (no read right, held by another
+    // program, too large) is not changed: its read failure comes back and change is not called.
+    // The lock locks nothing but other updates, and no file but the file itself is made for it.
+    virtual FileStatus updateFile(const std::string& path, const FileChange& change) = 0;
+    // The file's size, time of last write and identity, links followed; exists false when nothing
+    // readable is there.
+    virtual FileStamp stampOf(const std::string& path) const = 0;
 
     // Starts the file in workingFolder: a program directly, a desktop entry as its application,
     // anything else with the desktop's default handler; waits for nothing the started program

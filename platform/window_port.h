@@ -11,6 +11,9 @@
 // What the core asks of the one window it draws into, and what that window tells the core.
 namespace dravix {
 
+struct AccessibleEvent;
+class AccessibleSource;
+
 // Left and Top are screen pixels of the window's top-left corner; Width and Height are the
 // program's own pixels, which the desktop shows scale() times larger.
 struct WindowGeometry {
@@ -94,11 +97,23 @@ public:
     // tick_grid.h. No ticks until the program asks.
     virtual void setTicking(bool ticking) = 0;
     virtual void exitProcess(int status) = 0;
+
+    // Screen readers (platform/accessible.h): the window's nodes changed. A backend with no
+    // bridge to a screen reader lets it pass.
+    virtual void accessibleChanged(const AccessibleEvent&) {}
 };
 
 enum class MouseButton { left = 0, right = 1, middle = 2 };
 
 // What a backend delivers to the main window, one event at a time on the UI thread.
+// What a start finds when it claims the folder of the stored files for its strip: one strip runs
+// per folder, since two would overwrite each other's slots.
+enum class ClaimOutcome {
+    held,    // the folder is this process's: the strip starts
+    gaveWay, // a running strip holds it and was asked to come to the front: this start ends
+    foreign, // something that is no strip for the folder holds the claim, and it was said so
+};
+
 class WindowEvents {
 public:
     virtual ~WindowEvents() = default;
@@ -109,8 +124,9 @@ public:
     virtual void mouseDown(int x, int y, MouseButton button) = 0;
     virtual void mouseMove(int x, int y) = 0;
     virtual void mouseUp(int x, int y, MouseButton button) = 0;
-    // Every key press, repeats included. The arrows come as their Windows virtual-key codes, 37
-    // left, 38 up, 39 right and 40 down; any other key as some other non-zero code.
+    // Every key press, repeats included. The keys the window tells apart come as their Windows
+    // virtual-key codes: the arrows, Escape and the digits of the top row and of the keypad; any
+    // other key as some other non-zero code.
     virtual void keyDown(int virtualKey) = 0;
     virtual void tick() = 0; // every 100 ms while the program asks for it (setTicking)
     // A file dropped on the window at this point (the first one when several were dropped).
@@ -125,6 +141,9 @@ public:
     // The answer to a launch that the system port left pending: it started, or it did not.
     virtual void launchStarted() = 0;
     virtual void launchFailed(const std::string& reason) = 0;
+    // What a screen reader reads and presses (platform/accessible.h); nothing when the window
+    // offers none.
+    virtual AccessibleSource* accessibleSource() { return nullptr; }
 };
 
 } // namespace dravix

@@ -28,7 +28,7 @@ from pathlib import Path
 # The folders of the program; the Windows backend and its entry point build only with MinGW, and
 # the fake backend is the tests' own.
 PRODUCT = re.compile(
-    r"^(app|assets|glyphs|keyboard|platform|scene|slots|state|strip)/.*\.(cpp|h)$")
+    r"^(access|app|assets|glyphs|keyboard|platform|scene|slots|state|strip)/.*\.(cpp|h)$")
 LEFT_OUT = re.compile(r"(_test\.cpp$|^platform/win32/|^platform/fake/|^app/main_win32\.cpp$)")
 
 COMPARISONS = {"<": ["<=", ">="], "<=": ["<", ">"], ">": [">=", "<="], ">=": [">", "<"],

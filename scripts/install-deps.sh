@@ -19,9 +19,11 @@ group_packages() {
         echo build-essential cmake pkg-config      # the build (with dpkg-dev: the Debian package)
         echo libfltk1.3-dev                         # the window toolkit, linked statically with the
         echo libxinerama-dev libxcursor-dev         #   static archives of the X libraries it uses
+        echo libx11-xcb-dev libxcb-xinerama0-dev    # the work area, read through XCB
         echo libpng-dev                             # the icon theme's PNG files, drawn by the build
         echo xdg-utils                              # xdg-open, which opens the slots' documents
         echo libglib2.0-bin                         # gio, which starts the slots' desktop entries
+        echo libatk1.0-dev libatk-bridge2.0-dev     # the screen-reader module, loaded at run time
         ;;
     test)
         echo libgtest-dev                           # unit tests
@@ -34,6 +36,8 @@ group_packages() {
         echo desktop-file-utils appstream           #   checks of the menu entry and metadata,
         echo lintian man-db                         #   of the Debian package and manual page
         echo clang libclang-rt-14-dev valgrind      # sanitizers, fuzzing and memory checks
+        echo python3-pyatspi at-spi2-core dbus      # a screen reader's view, on a private bus,
+        echo xdotool                                #   with the Tab key typed
         ;;
     windows)
         echo g++-mingw-w64-x86-64-posix             # the MinGW-w64 cross compiler,

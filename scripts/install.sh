@@ -90,6 +90,7 @@ if [[ "$action" == uninstall ]]; then
         remove "$command_link"
     fi
     remove "$program"
+    remove "$folder/dravix-atspi.so"
     remove "$old_folder/dravix"
     remove "$manual"
     remove "$menu_entry"
@@ -180,6 +181,11 @@ entry >"$entry_file"
 # The program without its symbols, a third of its size; the one in the build folder keeps them.
 strip --strip-unneeded -o "$stripped" "$from/dravix"
 put "$stripped" "$program" 755
+# The screen-reader module beside the program, where it looks first.
+if [[ -f "$from/dravix-atspi.so" ]]; then
+    strip --strip-unneeded -o "$stripped" "$from/dravix-atspi.so"
+    put "$stripped" "$folder/dravix-atspi.so" 644
+fi
 mkdir -p "$(dirname "$command_link")"
 ln -sfn "$program" "$command_link"
 put "$from/dravix.1" "$manual" 644

@@ -70,7 +70,8 @@ done
 # The folder a path counts for in the table: the backends' folders apart, the rest by their top.
 folder_of() {
     case "$1" in
-    platform/posix/* | platform/fltk/* | platform/x11/* | platform/win32/* | platform/fake/*)
+    platform/posix/* | platform/fltk/* | platform/x11/* | platform/atspi/* | platform/win32/* | \
+        platform/fake/*)
         dirname "$1"
         ;;
     */*) echo "${1%%/*}" ;;
@@ -93,10 +94,10 @@ default_tests() {
     case "$1" in
     assets) echo '^(assets_test|scene_test)$' ;;
     scene | state | strip | slots | glyphs | keyboard | app) echo "$core_tests" ;;
-    platform) echo '^(held_buttons_test|fltk_scale_test|app_test)$' ;;
+    platform) echo '^(held_buttons_test|x11_scale_test|app_test)$' ;;
     platform/posix) echo '^posix_services_test$' ;;
-    platform/fltk) echo '^(fltk_input_test|fltk_scale_test)$' ;;
-    platform/x11) echo '^x11_properties_test$' ;;
+    platform/x11) echo '^(x11_scale_test|x11_properties_test)$' ;;
+    platform/fltk) echo '^fltk_input_test$' ;;
     scripts) echo '^per_user_install$' ;;
     *) echo '^$' ;;
     esac
@@ -106,18 +107,23 @@ default_tests() {
 # minutes each and run in scripts/test.sh).
 suite_tests() {
     local core='scene_test|state_test|strip_test|slots_test|glyphs_test|keyboard_test|app_test'
-    local fltk='fltk_input_test|fltk_scale_test|fltk_desktop_test|fltk_window_manager_test'
+    core+='|access_test'
+    local fltk='fltk_input_test|lazy_math_test|fltk_desktop_test|fltk_window_manager_test'
     case "$1" in
     assets) echo "^($core|assets_test|draw_assets_reproduces_assets|soak_test|dravix_e2e)\$" ;;
-    scene | state | strip | slots | glyphs | keyboard) echo "^($core|soak_test|dravix_e2e)\$" ;;
+    scene | state | strip | slots | glyphs | keyboard | access)
+        echo "^($core|soak_test|dravix_e2e)\$"
+        ;;
     app) echo "^($core|command_line_test|soak_test|dravix_e2e)\$" ;;
     platform) # its interfaces are those of every backend
         echo "^($core|held_buttons_test|tick_grid_test|posix_services_test|\
-fake_system_contract_test|$fltk|x11_properties_test|command_line_test|soak_test|dravix_e2e)\$"
+fake_system_contract_test|$fltk|x11_properties_test|x11_scale_test|command_line_test|soak_test|\
+dravix_e2e)\$"
         ;;
     platform/posix) echo '^(posix_services_test|dravix_e2e)$' ;;
     platform/fltk) echo "^($fltk|dravix_e2e)\$" ;;
-    platform/x11) echo "^(x11_properties_test|$fltk|dravix_e2e)\$" ;;
+    platform/x11) echo "^(x11_properties_test|x11_scale_test|$fltk|dravix_e2e)\$" ;;
+    platform/atspi) echo '^(session_bus_test|dravix_screen_reader_e2e)$' ;;
     *) echo '^$' ;;
     esac
 }

@@ -3,6 +3,7 @@
 #include "slots/slot_paths.h"
 #include "state/text_file.h"
 
+#include <algorithm>
 #include <cassert>
 #include <string>
 #include <utility>
@@ -65,6 +66,9 @@ SlotRelease SlotButtons::launch(int slot) {
     const std::string& path = records_[slot].path;
     if (path.empty())
         return SlotRelease::launched;
+    // A second click or key while the first start is still being answered is the same intent.
+    if (std::find(pending_.begin(), pending_.end(), slot) != pending_.end())
+        return SlotRelease::nothing;
     if (path.find('\0') != std::string::npos)
         throw SlotError("A path with a NUL byte cannot be started");
     if (!system_.exists(path))
@@ -75,6 +79,7 @@ SlotRelease SlotButtons::launch(int slot) {
     case LaunchOutcome::State::started:
         return SlotRelease::launched;
     case LaunchOutcome::State::pending:
+        pending_.push_back(slot);
         return SlotRelease::launchPending;
     case LaunchOutcome::State::notFound:
         throw FileError("File not found");
@@ -110,10 +115,13 @@ void SlotButtons::assignPath(int slot, std::string path) {
         throw SlotError(
             "A path with a line break, a NUL byte or a Ctrl-Z byte cannot be kept in a slot");
     dialogFileName_ = path;
-    SlotRecord& record = records_[slot];
-    record.path = std::move(path);
-    record.name = displayNameOf(record.path, system_.pathSeparator());
-    storedFiles_.writeSlotList(records_);
+    std::string name = displayNameOf(path, system_.pathSeparator());
+    storedFiles_.assignSlot(records_, slot, {std::move(path), std::move(name)});
+}
+
+void SlotButtons::launchAnswered() {
+    if (!pending_.empty())
+        pending_.pop_front();
 }
 
 } // namespace dravix

@@ -6,6 +6,7 @@
 #include "state/stored_files.h"
 
 #include <array>
+#include <deque>
 #include <stdexcept>
 #include <string>
 
@@ -35,7 +36,8 @@ public:
 
     // kn0MouseDown .. kn9MouseDown, one operation for ten slots.
     void knMouseDown(int slot, MouseButton button);
-    // kn0MouseUp .. kn9MouseUp: left starts the file, right chooses a new one. Throws FileError
+    // kn0MouseUp .. kn9MouseUp: left starts the file, right chooses a new one; a slot whose start
+    // is pending starts nothing. Throws FileError
     // for a file that is not there or a failing save, SlotError for a file that cannot be
     // started or a chosen path that cannot be kept.
     SlotRelease knMouseUp(int slot, MouseButton button);
@@ -46,6 +48,9 @@ public:
     void knPressCancelled(int slot);
     // A file dropped on the slot is assigned as if it had been chosen in the dialog.
     void assignDropped(int slot, std::string path);
+    // The system answered a pending start (started or failed). Answers carry no slot; they are
+    // taken to come in the order of the starts.
+    void launchAnswered();
 
 private:
     SlotRelease launch(int slot);
@@ -58,6 +63,8 @@ private:
     StoredFiles& storedFiles_;
     SlotRecords& records_;
     std::array<ElementIndex, slotCount> buttons_{};
+    // The slots whose starts are pending, oldest first: they take no second start meanwhile.
+    std::deque<int> pending_;
     // The file name the open-file dialog shows next; shared by all slots for the whole run.
     std::string dialogFileName_;
 };

@@ -1,6 +1,8 @@
 #include "state/stored_files.h"
 
+#include <cassert>
 #include <limits>
+#include <utility>
 
 namespace dravix {
 
@@ -29,6 +31,27 @@ std::int32_t clampToInt32(std::uint64_t magnitude, bool negative) {
     if (magnitude > int32Max)
         return std::numeric_limits<std::int32_t>::min();
     return -static_cast<std::int32_t>(magnitude);
+}
+
+// Twenty lines, path before name, one line ahead of the field being filled, so a twenty-first
+// line is read and dropped.
+template <class Reader> void fillSlots(Reader& reader, std::string& buffer, SlotRecords& slots) {
+    reader.readLine(buffer);
+    for (SlotRecord& slot : slots) {
+        slot.path = buffer;
+        reader.readLine(buffer);
+        slot.name = buffer;
+        reader.readLine(buffer);
+    }
+}
+
+std::string slotListText(const SlotRecords& slots) {
+    std::string text;
+    for (const SlotRecord& slot : slots) {
+        text.append(slot.path).append("\r\n");
+        text.append(slot.name).append("\r\n");
+    }
+    return text;
 }
 
 } // namespace
@@ -113,21 +136,60 @@ void StoredFiles::openForReading(std::string_view fileName) {
 }
 
 void StoredFiles::readSlotList(SlotRecords& slots) {
+    // Taken before the read, so that a change between the two shows at the next look.
+    listStamp_ = system_.stampOf(pathOf(slotListFileName));
     openForReading(slotListFileName);
-    // One line ahead of the field being filled, so a twenty-first line is read and dropped.
-    listFile_.readLine(lineBuffer_);
-    for (SlotRecord& slot : slots) {
-        slot.path = lineBuffer_;
-        listFile_.readLine(lineBuffer_);
-        slot.name = lineBuffer_;
-        listFile_.readLine(lineBuffer_);
-    }
+    fillSlots(listFile_, lineBuffer_, slots);
     listFile_.close();
 }
 
+bool StoredFiles::refreshSlotList(SlotRecords& slots) {
+    if (listStamp_ && system_.stampOf(pathOf(slotListFileName)) == *listStamp_)
+        return false;
+    SlotRecords read = slots;
+    try {
+        readSlotList(read);
+    } catch (const FileError&) {
+        return false;
+    }
+    slots = std::move(read);
+    return true;
+}
+
+void StoredFiles::assignSlot(SlotRecords& slots, int slot, SlotRecord record) {
+    assert(slot >= 0 && slot < slotCount && "slot number out of range");
+    const std::string path = pathOf(slotListFileName);
+    std::optional<SlotRecords> read;
+    const FileStatus status =
+        system_.updateFile(path, [&](const std::optional<std::string>& current) {
+            SlotRecords list;
+            if (current) {
+                LineReader reader(*current);
+                std::string buffer;
+                fillSlots(reader, buffer, list);
+            }
+            read = list;
+            list[slot] = record;
+            return std::optional<std::string>(slotListText(list));
+        });
+    if (read)
+        slots = *read;
+    if (!status.ok())
+        throw FileError(fileErrorText(status));
+    slots[slot] = std::move(record);
+    listStamp_ = system_.stampOf(path);
+}
+
+// A list that is there but cannot be read is there: it is left alone, and the exit goes on.
 void StoredFiles::writeSlotListIfMissing(const SlotRecords& slots) {
-    if (!system_.exists(pathOf(slotListFileName)))
-        writeSlotList(slots);
+    bool missing = false;
+    const FileStatus status = system_.updateFile(
+        pathOf(slotListFileName), [&](const std::optional<std::string>& current) {
+            missing = !current;
+            return missing ? std::optional<std::string>(slotListText(slots)) : std::nullopt;
+        });
+    if (missing && !status.ok())
+        throw FileError(fileErrorText(status));
 }
 
 void StoredFiles::writeSlotList(const SlotRecords& slots) {

@@ -64,10 +64,22 @@ public:
     // save writes it back as it was. A file in a folder that does not exist yet is missing
     // ("File not found"). Throws FileError.
     void readSlotList(SlotRecords& slots);
+    // Writes the list whole from the slots, over whatever the file holds.
     void writeSlotList(const SlotRecords& slots);
-    // Writes the slots when no slot list file is there yet. The exit calls it before it writes the
-    // position, so that a position file never stands alone: a missing slot list at start then
-    // means the very first start (or a lost list), never a place saved before any slot was.
+    // Puts the record into one slot of the list as it is on disk at this moment, under the file's
+    // lock, and saves that list, so what another strip or a hand edit saved stays; slots then
+    // hold the list saved. A list that is there but cannot be read is not written over, and a
+    // failing save leaves the file as it was: both throw FileError, the slots then holding the
+    // list as read when it could be read, as they were otherwise.
+    void assignSlot(SlotRecords& slots, int slot, SlotRecord record);
+    // Reads the list again when the file changed since this run last read or saved it (a look at
+    // its size, time and identity; no read when unchanged); true when it was read. A read that
+    // fails leaves the slots as they are and says nothing: the next save reads again anyway.
+    bool refreshSlotList(SlotRecords& slots);
+    // Writes the slots when no slot list file is there yet, under the lock an assignment takes.
+    // The exit calls it before it writes the position, so that a position file never stands
+    // alone: a missing slot list at start then means the very first start (or a lost list),
+    // never a place saved before any slot was.
     void writeSlotListIfMissing(const SlotRecords& slots);
 
     // Puts the two lines into ft and fl as read and returns their numbers. Throws FileError.
@@ -80,6 +92,8 @@ private:
 
     SystemPort& system_;
     std::optional<std::string> folder_;
+    // The slot list file as it was when this run last read or saved it.
+    std::optional<FileStamp> listStamp_;
     TextFile listFile_;
     std::string lineBuffer_;
 };

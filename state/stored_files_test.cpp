@@ -132,6 +132,74 @@ TEST_F(SlotList, WrittenAtExitOnlyWhenMissing) {
     EXPECT_EQ(readBack, slots);
 }
 
+// An assignment takes the list as it is on disk and changes one slot: what another strip saved
+// meanwhile stays and is then shown; a list that is there but unread is never written over, and
+// a failed save leaves the slots showing what is stored.
+TEST_F(SlotList, AnAssignmentChangesOneSlotOfTheListOnDisk) {
+    const std::string onDisk = numberedLines(20, "\r\n");
+    struct Row {
+        const char* what;
+        FileOperation failing;
+        FileStatus failure;
+        const char* error; // nothing when the save succeeds
+    };
+    const Row rows[] = {
+        {"saved", FileOperation::read, {}, nullptr},
+        {"held by another program",
+         FileOperation::read,
+         {FileFailure::inUse, 32},
+         "File in use by another program"},
+        {"not readable",
+         FileOperation::read,
+         {FileFailure::accessDenied, 13},
+         "File access denied"},
+        {"too large", FileOperation::read, {FileFailure::tooLarge, 27}, "File too large"},
+        {"not writable",
+         FileOperation::replace,
+         {FileFailure::accessDenied, 13},
+         "File access denied"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        desktop.files()[listPath] = onDisk;
+        SlotRecords shown = filledSlots("shown"); // read before another strip saved
+        failOn(desktop, row.failing, listPath, row.failure);
+        if (!row.error) {
+            stored.assignSlot(shown, 3, {"/new", "new"});
+            SlotRecords expected;
+            stored.readSlotList(expected);
+            EXPECT_EQ(expected[2].path, "line5") << "another strip's slot stays";
+            EXPECT_EQ(expected[3], (SlotRecord{"/new", "new"}));
+            EXPECT_EQ(shown, expected);
+            continue;
+        }
+        EXPECT_EQ(errorTextOf([&] { stored.assignSlot(shown, 3, {"/new", "new"}); }), row.error);
+        EXPECT_EQ(desktop.files()[listPath], onDisk) << "untouched";
+        EXPECT_NE(shown[3].path, "/new");
+    }
+}
+
+// An opening reads the list only when its size, time or identity changed since the last look.
+TEST_F(SlotList, ARefreshReadsOnlyAChangedList) {
+    int reads = 0;
+    desktop.setFaultInjector([&](FileOperation operation, const std::string&) {
+        reads += operation == FileOperation::read;
+        return FileStatus{};
+    });
+    desktop.files()[listPath] = numberedLines(20, "\r\n");
+    SlotRecords slots;
+    stored.readSlotList(slots);
+    EXPECT_FALSE(stored.refreshSlotList(slots));
+    EXPECT_EQ(reads, 1);
+    desktop.files()[listPath] = numberedLines(2, "\r\n");
+    EXPECT_TRUE(stored.refreshSlotList(slots));
+    EXPECT_EQ(slots[1].path, "");
+    stored.assignSlot(slots, 1, {"/mine", "mine"});
+    const int afterSave = reads;
+    EXPECT_FALSE(stored.refreshSlotList(slots)) << "its own save is no change";
+    EXPECT_EQ(reads, afterSave);
+}
+
 TEST_F(SlotList, FailingWriteThrows) {
     failOn(desktop, FileOperation::replace, listPath, {FileFailure::accessDenied, 13});
     EXPECT_EQ(errorTextOf([&] { stored.writeSlotList(filledSlots("")); }), "File access denied");

@@ -7,7 +7,8 @@
 namespace dravix {
 namespace {
 
-// The lowest bound wins when the two cross, so a small work area keeps the top-left in view.
+// The lowest bound wins when the two cross, so a work area narrower than the strip keeps its left
+// end in view.
 int clampInto(long long value, long long lowest, long long highest) {
     return static_cast<int>(std::max(lowest, std::min(value, highest)));
 }

@@ -1,6 +1,6 @@
 #include "strip/placement.h"
 
-#include "tests/support/core_fixture.h"
+#include "app/core_fixture.h"
 
 #include <gtest/gtest.h>
 

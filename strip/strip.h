@@ -11,9 +11,8 @@ namespace dravix {
 // What a press on the toggle asks of the window.
 enum class TogglePress { handled, exitRequested };
 
-// The slide state: each flag has a type of its own, so that a code of one cannot be stored in
-// another. The codes are those the handlers test and set: 0 idle or closed, 1 and 2 the two
-// directions of a movement.
+// The slide state: each flag has a type of its own, so that a value of one cannot be stored in
+// another.
 enum class PanelOpen { closed = 0, open = 1 }; // what the next left press does: open or close
 enum class VerticalPhase { idle = 0, raising = 1, lowering = 2 }; // of the slot panel
 enum class WidthPhase { idle = 0, widening = 1, narrowing = 2 };  // of the window

@@ -1,5 +1,7 @@
 #include "platform/fake/fake_system.h"
 
+#include <functional>
+
 namespace dravix {
 
 FileStatus FakeSystem::injectedFault(FileOperation operation, const std::string& path) const {
@@ -42,6 +44,30 @@ FileStatus FakeSystem::replaceFile(const std::string& path, std::string_view con
         return {FileFailure::accessDenied, 13};
     files_[path] = std::string(contents);
     return {};
+}
+
+FileStatus FakeSystem::updateFile(const std::string& path, const FileChange& change) {
+    if (locked_.contains(path))
+        return {FileFailure::inUse, 33};
+    std::optional<std::string> current(std::in_place);
+    if (const FileStatus read = readFile(path, *current); !read.ok()) {
+        if (read.failure != FileFailure::notFound || files_.contains(path))
+            return read;
+        current.reset();
+    }
+    locked_.insert(path);
+    const std::optional<std::string> next = change(current);
+    const FileStatus status = next ? replaceFile(path, *next) : FileStatus{};
+    locked_.erase(path);
+    return status;
+}
+
+FileStamp FakeSystem::stampOf(const std::string& path) const {
+    const auto found = files_.find(path);
+    if (found == files_.end())
+        return {};
+    return {true, found->second.size(),
+            static_cast<std::int64_t>(std::hash<std::string>{}(found->second)), 0};
 }
 
 LaunchOutcome FakeSystem::launch(const std::string& path, const std::string& workingFolder) {

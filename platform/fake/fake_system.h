@@ -7,6 +7,7 @@
 //   [X] folders the user may not write, on request
 //   [ ] links, FIFOs, folders and permissions of single files: the disk holds files by path only
 //       (a folder is there while it holds a file)
+//   [X] updates under a lock, which an update of the same file from inside the change meets
 //   [ ] a launch fails only when the test says so, never for what is (not) at the path
 
 #include "platform/system_port.h"
@@ -36,6 +37,11 @@ public:
     bool folderWritable(const std::string& folder) const override;
     FileStatus readFile(const std::string& path, std::string& contents) override;
     FileStatus replaceFile(const std::string& path, std::string_view contents) override;
+    // A file being updated is locked: an update of it from inside the change fails with inUse at
+    // once, as a real port's would after its patience.
+    FileStatus updateFile(const std::string& path, const FileChange& change) override;
+    // The content's hash stands for the time of the last write.
+    FileStamp stampOf(const std::string& path) const override;
 
     LaunchOutcome launch(const std::string& path, const std::string& workingFolder) override;
     int millisecondOfDay() const override { return millisecond_; }
@@ -74,6 +80,7 @@ private:
     bool answerLater_ = false;
     std::map<std::string, std::string> files_;
     std::set<std::string> readOnlyFolders_;
+    std::set<std::string> locked_;
     std::function<FileStatus(FileOperation, const std::string&)> faultInjector_;
     std::string executablePath_ = "/opt/dravix/dravix";
     char separator_ = '/';

@@ -85,6 +85,7 @@ void FakeWindow::startNewProcess() {
     dialogInitialNames_.clear();
     tip_.reset();
     exitStatus_.reset();
+    accessibleEvents_.clear();
     ticking_ = false;
 }
 

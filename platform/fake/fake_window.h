@@ -6,7 +6,9 @@
 //   [X] monitors and panels, set by the test           [X] window-manager moves, on request
 //   [X] tips, the one shown kept, a fixed-width font   [X] exit, recorded
 //   [X] the tick asked for, recorded                   [ ] real timer: a test calls tick() itself
+//   [X] accessible changes, recorded
 
+#include "platform/accessible.h"
 #include "platform/monitors.h"
 #include "platform/window_port.h"
 
@@ -14,6 +16,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace dravix {
@@ -38,6 +41,9 @@ public:
 
     void setTicking(bool ticking) override { ticking_ = ticking; }
     void exitProcess(int status) override;
+    void accessibleChanged(const AccessibleEvent& event) override {
+        accessibleEvents_.push_back(event);
+    }
 
     // Set up by the test.
     void setScale(int scale) { scale_ = scale; }
@@ -66,6 +72,10 @@ public:
     bool ticking() const { return ticking_; } // what the program last asked for
     const Frame& lastFrame() const { return lastFrame_; }
     int frameCount() const { return frameCount_; }
+    // What a screen reader bridge would have been told; a test takes them.
+    std::vector<AccessibleEvent> takeAccessibleEvents() {
+        return std::exchange(accessibleEvents_, {});
+    }
 
     // Writes the last frame as a BMP, for a person to look at when a test fails.
     void dumpLastFrame(const std::string& path) const;
@@ -83,6 +93,7 @@ private:
     std::vector<std::string> dialogInitialNames_;
     std::optional<Tip> tip_;
     std::optional<int> exitStatus_;
+    std::vector<AccessibleEvent> accessibleEvents_;
     std::function<void()> whileModal_;
     bool inModal_ = false;
     bool ticking_ = false;

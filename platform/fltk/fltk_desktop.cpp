@@ -1,14 +1,13 @@
 #include "platform/fltk/fltk_desktop.h"
 
 #include "platform/fltk/desktop_file_chooser.h"
+#include "platform/fltk/fltk_accessibility.h"
 #include "platform/fltk/fltk_display.h"
 #include "platform/fltk/fltk_error_box.h"
 #include "platform/fltk/fltk_input.h"
 #include "platform/fltk/fltk_internals.h"
 #include "platform/fltk/fltk_settings.h"
 #include "platform/fltk/fltk_tip.h"
-#include "platform/fltk/x11_folder_claim.h"
-#include "platform/fltk/x11_scale.h"
 #include "platform/fltk/x11_top_level.h"
 #include "platform/fltk/x11_work_area.h"
 #include "platform/held_buttons.h"
@@ -16,6 +15,8 @@
 #include "platform/posix/posix_services.h"
 #include "platform/scale.h"
 #include "platform/tick_grid.h"
+#include "platform/x11/x11_folder_claim.h"
+#include "platform/x11/x11_scale.h"
 
 #include "assets/picture_store.h"
 
@@ -105,6 +106,8 @@ public:
     }
 
     void setEvents(WindowEvents* events) { events_ = events; }
+    // Runs once the first frame has gone to the server.
+    void afterFirstFrame(std::function<void()> then) { afterFirstFrame_ = std::move(then); }
 
     // While the desktop's own file chooser, another process, is up, the strip takes no input, as
     // under a modal window of its own; the tick goes on.
@@ -141,6 +144,9 @@ public:
 
     PixelSize tipSize(const std::string& text) const { return TipWindow::sizeFor(text, scale_); }
 
+    // A button is held on the strip: the user may be dragging it.
+    bool capturing() const { return heldButtons_.capturing(); }
+
     // Fl::run goes on while any window is shown, so the tip goes with the strip.
     void hide() override {
         hideTip();
@@ -159,25 +165,8 @@ public:
             return Fl_Window::handle(event);
         switch (event) {
         case FL_PUSH:
-        case FL_RELEASE: {
-            const std::optional<MouseButton> button = mouseButtonFromFltk(Fl::event_button());
-            if (!button)
-                return 0;
-            if (!inputTaken_)
-                return 1;
-            if (event == FL_PUSH) {
-                // A second press of a held button: its release went to another window.
-                if (heldButtons_.held(*button))
-                    loseCapture();
-                reportCaptureLost();
-                heldButtons_.press(*button);
-                events_->mouseDown(pointerX(), pointerY(), *button);
-            } else if (heldButtons_.release(*button) == Release::held) {
-                reportCaptureLost();
-                events_->mouseUp(pointerX(), pointerY(), *button);
-            }
-            return 1;
-        }
+        case FL_RELEASE:
+            return handleButton(event);
         case FL_MOVE:
         case FL_DRAG:
             // While any button is held the server sends every move to this window, inside it or
@@ -189,30 +178,10 @@ public:
             return 1;
         case FL_DND_ENTER:
         case FL_DND_DRAG:
-            // A drop anywhere is taken: the core decides what a point means.
-            return dialogUp() ? 0 : 1;
         case FL_DND_LEAVE:
-            return 1;
         case FL_DND_RELEASE:
-            // The XdndDrop carries no place: the drop is where the last position report was.
-            if (dialogUp())
-                return 0;
-            dropPoint_ = {Fl::event_x_root(), Fl::event_y_root()};
-            return 1;
-        case FL_PASTE: {
-            // The dropped data, asked for by FLTK after the drop was taken.
-            if (!dropPoint_)
-                return 0;
-            const Place at = *std::exchange(dropPoint_, std::nullopt);
-            const std::optional<std::string> path = firstDroppedFile(
-                std::string_view(Fl::event_text(), static_cast<std::size_t>(Fl::event_length())));
-            if (!path || dialogUp())
-                return 1;
-            reportCaptureLost();
-            events_->fileDropped(programPixel(at.left - x(), scale_),
-                                 programPixel(at.top - y(), scale_), *path);
-            return 1;
-        }
+        case FL_PASTE:
+            return handleDrop(event);
         case FL_LEAVE:
             if (inputTaken_)
                 events_->pointerLeft();
@@ -230,7 +199,7 @@ public:
             if (!inputTaken_)
                 return 1;
             reportCaptureLost();
-            events_->keyDown(keyCodeFromFltk(Fl::event_key()));
+            events_->keyDown(keyCodeFromFltk(Fl::event_key(), Fl::event_shift() != 0));
             return 1;
         }
         default:
@@ -294,9 +263,64 @@ protected:
     }
 
 private:
+    // A press or release of a mouse button (FL_PUSH, FL_RELEASE).
+    int handleButton(int event) {
+        const std::optional<MouseButton> button = mouseButtonFromFltk(Fl::event_button());
+        if (!button)
+            return 0;
+        if (!inputTaken_)
+            return 1;
+        if (event == FL_PUSH) {
+            // A second press of a held button: its release went to another window.
+            if (heldButtons_.held(*button))
+                loseCapture();
+            reportCaptureLost();
+            heldButtons_.press(*button);
+            events_->mouseDown(pointerX(), pointerY(), *button);
+        } else if (heldButtons_.release(*button) == Release::held) {
+            reportCaptureLost();
+            events_->mouseUp(pointerX(), pointerY(), *button);
+        }
+        return 1;
+    }
+
+    // A drag and drop over the window, from the first position report to the dropped data.
+    int handleDrop(int event) {
+        switch (event) {
+        case FL_DND_ENTER:
+        case FL_DND_DRAG:
+            // A drop anywhere is taken: the core decides what a point means.
+            return dialogUp() ? 0 : 1;
+        case FL_DND_RELEASE:
+            // The XdndDrop carries no place: the drop is where the last position report was.
+            if (dialogUp())
+                return 0;
+            dropPoint_ = {Fl::event_x_root(), Fl::event_y_root()};
+            return 1;
+        case FL_PASTE: {
+            // The dropped data, asked for by FLTK after the drop was taken.
+            if (!dropPoint_)
+                return 0;
+            const Place at = *std::exchange(dropPoint_, std::nullopt);
+            const std::optional<std::string> path = firstDroppedFile(
+                std::string_view(Fl::event_text(), static_cast<std::size_t>(Fl::event_length())));
+            if (!path || dialogUp())
+                return 1;
+            reportCaptureLost();
+            events_->fileDropped(programPixel(at.left - x(), scale_),
+                                 programPixel(at.top - y(), scale_), *path);
+            return 1;
+        }
+        default: // FL_DND_LEAVE
+            return 1;
+        }
+    }
+
     // Runs once the first frame has gone to the server.
     static void onFirstFrameDrawn(void* window) {
         auto& self = *static_cast<MainWindow*>(window);
+        if (self.afterFirstFrame_)
+            self.afterFirstFrame_();
         addLargeIcon(self, self.look_);
     }
 
@@ -342,6 +366,7 @@ private:
     }
 
     WindowEvents* events_ = nullptr;
+    std::function<void()> afterFirstFrame_;
     Frame frame_;
     TopLevelLook look_;
     SizeRange sizes_;
@@ -357,53 +382,59 @@ private:
     std::optional<Place> dropPoint_; // screen point of a drop whose data is on the way
 };
 
-FltkDesktop::FltkDesktop(std::string title) : title_(std::move(title)) {
+FltkDesktop::FltkDesktop(std::string title, const std::optional<std::string>& folderToClaim)
+    : title_(std::move(title)) {
     keepToolkitSettingsInMemory();
-    openDisplayWithoutInputMethod();
+    // The claim's selection is asked for with the start's other atoms.
+    std::vector<std::string> claimAtom;
+    if (folderToClaim)
+        claimAtom.push_back(
+            x11::FolderClaim::selectionNameFor(posix::realFolderName(*folderToClaim)));
+    openDisplayWithoutInputMethod(claimAtom);
     // The error box's one button reads OK; FLTK labels it with fl_close.
     fl_close = "OK";
     // The error box and the file dialog belong to the program too, for a taskbar that groups
     // windows by their class.
     Fl_Window::default_xclass(programName);
     // The resources as they were when the display was opened: the desktop's scale at the start.
-    scale_ = scaleFromResources(XResourceManagerString(fl_display));
+    scale_ = x11::scaleFromResources(XResourceManagerString(fl_display));
     window_ = std::make_unique<MainWindow>(
         WindowGeometry{0, 0, 1, 1}, title_.c_str(),
         TopLevelLook{programName, programClass, storePicture(iconPicture)}, scale_);
+    window_->afterFirstFrame([this] {
+        firstFrameOut_ = true;
+        checkPlacementOnce();
+        startScreenReaderBridge();
+    });
     Fl::add_system_handler(onXEvent, this);
     Fl::event_dispatch(dispatchAroundMenuCrash);
 }
 
 FltkDesktop::~FltkDesktop() {
+    screenReader_.reset();
     Fl::event_dispatch(nullptr);
     Fl::remove_system_handler(onXEvent);
     Fl::remove_timeout(onTick, this);
+    Fl::remove_timeout(onMapped, this);
 }
 
-FltkDesktop::Claim FltkDesktop::claimFolder(const std::string& folder) {
-    // Every spelling of one folder (through a link, say) is one claim; a folder that does not
-    // exist yet is claimed as named.
-    std::string name = folder;
-    if (char* real = ::realpath(folder.empty() ? "." : folder.c_str(), nullptr)) {
-        name = real;
-        std::free(real);
-        if (!name.ends_with('/'))
-            name += '/';
-    }
-    claim_ = std::make_unique<FolderClaim>(fl_display, name);
+ClaimOutcome FltkDesktop::claimFolder(const std::string& folder) {
+    // Every spelling of one folder (through a link, say) is one claim, before the folder exists
+    // as after.
+    claim_ = std::make_unique<x11::FolderClaim>(fl_display, posix::realFolderName(folder));
     switch (claim_->outcome()) {
-    case FolderClaim::Outcome::held:
-        return Claim::held;
-    case FolderClaim::Outcome::gaveWay:
-        return Claim::gaveWay;
-    case FolderClaim::Outcome::foreign:
+    case x11::FolderClaim::Outcome::held:
+        return ClaimOutcome::held;
+    case x11::FolderClaim::Outcome::gaveWay:
+        return ClaimOutcome::gaveWay;
+    case x11::FolderClaim::Outcome::foreign:
         break;
     }
     std::fprintf(stderr,
                  "dravix: the X selection %s is owned by window 0x%lx, which is no Dravix strip; "
                  "not starting beside it\n",
                  claim_->selectionName().c_str(), static_cast<unsigned long>(claim_->holder()));
-    return Claim::foreign;
+    return ClaimOutcome::foreign;
 }
 
 int FltkDesktop::run(WindowEvents& events) {
@@ -417,6 +448,23 @@ int FltkDesktop::run(WindowEvents& events) {
     Fl::run();
     Fl::remove_timeout(onTick, this);
     return 0;
+}
+
+// Screen readers are asked for only once the strip is up: the question and its answer never
+// hold up the first frame.
+void FltkDesktop::startScreenReaderBridge() {
+    AccessibleSource* source = events_ != nullptr ? events_->accessibleSource() : nullptr;
+    if (source == nullptr)
+        return;
+    screenReader_ = std::make_unique<ScreenReaderBridge>(title_, [this] {
+        return ScreenRect{window_->x(), window_->y(), window_->w(), window_->h()};
+    });
+    screenReader_->start(*source);
+}
+
+void FltkDesktop::accessibleChanged(const AccessibleEvent& event) {
+    if (screenReader_)
+        screenReader_->changed(event);
 }
 
 void FltkDesktop::setTicking(bool ticking) {
@@ -474,6 +522,8 @@ void FltkDesktop::onLaunchAnswer(int descriptor, void* data) {
 int FltkDesktop::onXEvent(void* event, void* desktop) {
     auto& self = *static_cast<FltkDesktop*>(desktop);
     const XEvent& xevent = *static_cast<const XEvent*>(event);
+    if (self.monitors_.noteEvent(xevent))
+        return 1;
     if (self.claim_ && xevent.xany.window == self.claim_->window()) {
         const std::optional<Time> time = self.claim_->frontRequest(xevent);
         // With a box or dialog up the box is what comes forward, and the strip waits for it.
@@ -492,12 +542,24 @@ int FltkDesktop::onXEvent(void* event, void* desktop) {
     // request yet: the manager carries it out a moment later. A report made before the server
     // handled that request would then set the window back to where it was, so it is dropped;
     // the manager's answer to the request comes after it and counts.
-    // The window manager's first placement is looked at once the window is mapped.
-    if (xevent.type == MapNotify && !self.mapChecked_ && self.window_->shown() &&
-        xevent.xany.window == fl_xid(self.window_.get())) {
-        self.mapChecked_ = true;
-        Fl::add_timeout(0, onMapped, &self);
+    // The window manager's first placement is looked at once the window is mapped, after its
+    // first frame (see onMapped). FLTK looks at where the window is at each map (two round
+    // trips), and shows it to its widgets then; the first map is handed to FLTK only after the
+    // first frame, so that the frame does not wait for the look.
+    const bool ours = self.window_->shown() && xevent.xany.window == fl_xid(self.window_.get());
+    if (xevent.type == MapNotify && !self.mapSeen_ && ours) {
+        self.mapSeen_ = true;
+        if (!self.firstFrameOut_) {
+            self.firstMap_ = std::make_unique<XEvent>(xevent);
+            return 1;
+        }
+        self.checkPlacementOnce();
     }
+    // FLTK reads _NET_WM_STATE again at each change (a round trip) to follow full-screen mode,
+    // which the strip never takes.
+    if (xevent.type == PropertyNotify && ours &&
+        xevent.xproperty.atom == XInternAtom(fl_display, "_NET_WM_STATE", False))
+        return 1;
     const bool placementReport = xevent.type == ConfigureNotify || xevent.type == ReparentNotify;
     if (placementReport && self.window_->shown() &&
         xevent.xany.window == fl_xid(self.window_.get()) &&
@@ -538,10 +600,21 @@ bool FltkDesktop::comeToFront(unsigned long serverTime) {
 // border and title it would have had, and keeps a floating window at least 75 x 50. Asked again,
 // they do as asked. Only the first placement is put right, once: a later move by the window
 // manager or by the user through it stays.
+// Once the window is mapped and its first frame is out, so that the frame does not wait for the
+// round trips of the look.
+void FltkDesktop::checkPlacementOnce() {
+    if (!mapSeen_ || !firstFrameOut_ || mapChecked_)
+        return;
+    mapChecked_ = true;
+    Fl::add_timeout(0, onMapped, this);
+}
+
 void FltkDesktop::onMapped(void* desktop) {
     auto& self = *static_cast<FltkDesktop*>(desktop);
     if (!self.window_->shown())
         return;
+    if (const std::unique_ptr<XEvent> map = std::move(self.firstMap_))
+        fl_handle(*map);
     Display* const display = fl_display;
     const Window xid = fl_xid(self.window_.get());
     Window root = None;
@@ -551,9 +624,13 @@ void FltkDesktop::onMapped(void* desktop) {
     if (XGetGeometry(display, xid, &root, &x, &y, &width, &height, &border, &depth) == 0 ||
         XTranslateCoordinates(display, xid, root, 0, 0, &x, &y, &child) == 0)
         return;
+    const WindowGeometry actual{x, y, static_cast<int>(width), static_cast<int>(height)};
     const WindowGeometry& asked = self.asked_;
-    if (WindowGeometry{x, y, static_cast<int>(width), static_cast<int>(height)} == asked)
+    if (actual == asked)
         return;
+    // Where the window is until the window manager carries out the request below; FLTK's own
+    // record, with no request to the server.
+    self.window_->Fl_Group::resize(actual.left, actual.top, actual.width, actual.height);
     self.lastPlacementRequest_ = XNextRequest(display);
     XMoveResizeWindow(display, xid, asked.left, asked.top, static_cast<unsigned>(asked.width),
                       static_cast<unsigned>(asked.height));
@@ -579,7 +656,9 @@ void FltkDesktop::present(const Frame& frame) {
 }
 
 ScreenRect FltkDesktop::workAreaNear(const ScreenRect& area) const {
-    const std::vector<Monitor> monitors = monitors_.read(fl_display);
+    // Kept from the last reading until the desktop says it changed; during a drag not even its
+    // age sends the reader to the server.
+    const std::vector<Monitor> monitors = monitors_.read(fl_display, !window_->capturing());
     return monitorFor(monitors, area).workArea;
 }
 
@@ -638,8 +717,11 @@ std::optional<std::string> FltkDesktop::chooseFile(const std::string& initialNam
             return std::nullopt;
     }
     if (!chooser_) {
-        // The file name field is the program's only text entry.
+        // The file name field is the program's only text entry. Opening the input method asks
+        // for the root window's events anew, as at the start.
         openInputMethod();
+        monitors_.forget();
+        keepChooserSettingsInMemory();
         // CREATE: a name that does not exist yet is a valid choice too.
         chooser_ = std::make_unique<Fl_File_Chooser>(nullptr, allFiles, Fl_File_Chooser::CREATE,
                                                      dialogTitle);

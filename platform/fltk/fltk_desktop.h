@@ -30,9 +30,9 @@
 //  [X] mouse press, move and release in window coordinates against geometry(), so that they stay
 //      true while the window moves; also outside the window while any button is held; left 0,
 //      right 1, middle 2; side buttons are not delivered
-//  [X] key down for every key, repeats and modifiers on their own included: the arrows as the
-//      Windows codes 37 to 40 (the keypad's too while NumLock is off), any other key as a code
-//      of its own above 255
+//  [X] key down for every key, repeats and modifiers on their own included: the arrows, Escape
+//      and the digits as their Windows codes (the keypad's arrows while NumLock is off, its
+//      digits while it is on), any other key as a code of its own above 255
 //  [X] 100 ms timer that keeps running under the error box and the file dialog
 //  [X] activate delivered once, before the window is first shown and before any input
 //  [X] modal error box: caption from the title, error icon, one OK button, transient for the
@@ -67,6 +67,9 @@
 //      before it reads anything; a claim owned by another client is said on stderr, status 1
 //  [X] closing by the window manager ends the event loop; Escape does not close the window
 //  [X] exit at once with a status
+//  [X] screen readers (AT-SPI through ATK's bridge, in the module dravix-atspi.so): asked for on
+//      the session bus after the first frame and watched, loaded only when the desktop wants
+//      accessibility; nothing without a session bus or with NO_AT_BRIDGE=1 (fltk_accessibility.h)
 //  [X] writes no toolkit preference files
 //  [X] files, launch, executable path and clock are the system port's: posix::PosixSystem; the
 //      answer to a launch it leaves pending is watched for in FLTK's loop (launchWatch) and
@@ -89,15 +92,21 @@
 
 class Fl_File_Chooser;
 
+namespace dravix::x11 {
+class FolderClaim;
+} // namespace dravix::x11
+
 namespace dravix::fltk {
 
-class FolderClaim;
 class MainWindow;
+class ScreenReaderBridge;
 
 class FltkDesktop final : public WindowPort {
 public:
-    // Creates the window hidden; title is the window's title and the error box's caption.
-    explicit FltkDesktop(std::string title);
+    // Creates the window hidden; title is the window's title and the error box's caption. The
+    // folder that claimFolder will claim, when given here, costs the claim a round trip less.
+    explicit FltkDesktop(std::string title,
+                         const std::optional<std::string>& folderToClaim = std::nullopt);
     ~FltkDesktop() override;
     FltkDesktop(const FltkDesktop&) = delete;
     FltkDesktop& operator=(const FltkDesktop&) = delete;
@@ -107,8 +116,7 @@ public:
     // then ends without reading or writing anything. When the claim is owned by a client that is
     // no strip for the folder (foreign), one line on stderr says so, and the caller ends with a
     // failure rather than run beside whatever writes there. Call before run().
-    enum class Claim { held, gaveWay, foreign };
-    Claim claimFolder(const std::string& folder);
+    ClaimOutcome claimFolder(const std::string& folder);
 
     // Where posix::PosixSystem hands the launches it leaves pending.
     posix::LaunchWatch launchWatch();
@@ -133,6 +141,7 @@ public:
     // An FLTK timeout runs only while the program asks for the tick.
     void setTicking(bool ticking) override;
     [[noreturn]] void exitProcess(int status) override;
+    void accessibleChanged(const AccessibleEvent& event) override;
 
 private:
     struct WatchedLaunch;
@@ -143,13 +152,16 @@ private:
     bool comeToFront(unsigned long serverTime);
     void mapWindowIfHidden();
     void prepareForDialog();
+    void startScreenReaderBridge();
+    void checkPlacementOnce();
     static void onMapped(void* desktop);
     ScreenRect workAreaOfStrip() const;
 
     std::string title_;
     std::unique_ptr<MainWindow> window_;
     std::unique_ptr<Fl_File_Chooser> chooser_; // made on first use: it is slow to build
-    std::unique_ptr<FolderClaim> claim_;
+    std::unique_ptr<x11::FolderClaim> claim_;
+    std::unique_ptr<ScreenReaderBridge> screenReader_;
     WindowEvents* events_ = nullptr;
     int scale_ = 1;
     std::chrono::steady_clock::time_point started_ = std::chrono::steady_clock::now();
@@ -157,8 +169,12 @@ private:
     // The request number of the last move or resize the program asked for: the server's reports
     // about the window made before it was handled are out of date.
     unsigned long lastPlacementRequest_ = 0;
-    WindowGeometry asked_{};         // the place and size last asked for, on the screen
-    bool mapChecked_ = false;        // the window manager's first placement has been looked at
+    WindowGeometry asked_{};     // the place and size last asked for, on the screen
+    bool mapSeen_ = false;       // the window's first MapNotify has come
+    bool firstFrameOut_ = false; // and its first frame has gone to the server
+    bool mapChecked_ = false;    // the window manager's first placement has been looked at
+    // The first MapNotify, held from FLTK until the first frame is out.
+    std::unique_ptr<union _XEvent> firstMap_;
     mutable MonitorReader monitors_; // the work areas, for workAreaNear
 };
 

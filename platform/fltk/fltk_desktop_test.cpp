@@ -214,6 +214,20 @@ TEST(FltkDesktop, PlacesTheWindowExactlyShowsFramesOneToOneAndClosesOnRequest) {
     EXPECT_EQ(std::count(window.log.begin(), window.log.end(), "activate"), 1);
 }
 
+// Xft measures in 16 bits: a path of any length measures wide enough to be shortened, never
+// wrapped round to a sliver.
+TEST(FltkDesktop, MeasuresATipOfAnyLength) {
+    FltkDesktop desktop("Dravix");
+    const std::string piece = "/home/me/a folder with a long name \xc3\xa9";
+    std::string path;
+    for (int i = 0; i < 2000; ++i)
+        path += piece;
+    const int one = desktop.tipSize(piece).width;
+    const int all = desktop.tipSize(path).width;
+    EXPECT_GT(one, 0);
+    EXPECT_GT(all, 1000 * one);
+}
+
 TEST(FltkDesktop, DeliversMouseAndKeysInWindowCoordinates) {
     XConnection& x = session->x();
     FltkDesktop desktop("Dravix");

@@ -12,7 +12,10 @@ namespace dravix::fltk {
 namespace {
 
 // The Windows virtual-key codes of the keys the window tells apart.
-constexpr int escape = 27, arrowLeft = 37, arrowUp = 38, arrowRight = 39, arrowDown = 40;
+constexpr int tab = 9, enter = 13, escape = 27, space = 32;
+constexpr int arrowLeft = 37, arrowUp = 38, arrowRight = 39, arrowDown = 40;
+constexpr int shiftTab = 0x100 | tab;
+constexpr int isoLeftTab = 0xfe20; // the X keysym of Shift+Tab in many keymaps
 constexpr int digit0 = 0x30, numpad0 = 0x60;
 
 char lowerAscii(char c) {
@@ -78,13 +81,22 @@ std::optional<std::string> localPathOf(std::string_view uri) {
 
 } // namespace
 
-int keyCodeFromFltk(int fltkKey) {
+int keyCodeFromFltk(int fltkKey, bool shift) {
     assert(fltkKey >= 0 && fltkKey <= INT_MAX - fltkKeyCodeBase && "not an FLTK key number");
     if (fltkKey >= '0' && fltkKey <= '9')
         return digit0 + fltkKey - '0';
     if (fltkKey >= FL_KP + '0' && fltkKey <= FL_KP + '9')
         return numpad0 + fltkKey - (FL_KP + '0');
     switch (fltkKey) {
+    case FL_Tab:
+        return shift ? shiftTab : tab;
+    case isoLeftTab:
+        return shiftTab;
+    case FL_Enter:
+    case FL_KP_Enter:
+        return enter;
+    case ' ':
+        return space;
     case FL_Escape:
         return escape;
     case FL_Left:

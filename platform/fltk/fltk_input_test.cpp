@@ -23,12 +23,16 @@ TEST(KeyCodes, ArrowsEscapeAndDigitsGetTheirWindowsCodes) {
         int fltkKey;
         int code;
     } keys[] = {
-        {FL_Left, 37}, {FL_Up, 38}, {FL_Right, 39},      {FL_Down, 40},       {FL_Escape, 27},
-        {'0', 0x30},   {'9', 0x39}, {FL_KP + '0', 0x60}, {FL_KP + '7', 0x67}, {FL_KP + '9', 0x69},
+        {FL_Left, 37},       {FL_Up, 38},         {FL_Right, 39},  {FL_Down, 40},
+        {FL_Escape, 27},     {'0', 0x30},         {'9', 0x39},     {FL_KP + '0', 0x60},
+        {FL_KP + '7', 0x67}, {FL_KP + '9', 0x69}, {FL_Tab, 9},     {FL_Enter, 13},
+        {FL_KP_Enter, 13},   {' ', 32},           {0xfe20, 0x109},
     };
     for (const auto& key : keys)
         EXPECT_EQ(keyCodeFromFltk(key.fltkKey), key.code)
             << "FLTK key 0x" << std::hex << key.fltkKey;
+    EXPECT_EQ(keyCodeFromFltk(FL_Tab, true), 0x109) << "Shift+Tab";
+    EXPECT_EQ(keyCodeFromFltk('3', true), 0x33) << "Shift changes no other key";
     EXPECT_NE(keyCodeFromFltk('/'), 0x2f) << "the key before 0 is no digit";
     EXPECT_NE(keyCodeFromFltk(':'), 0x3a) << "the key after 9 is no digit";
     EXPECT_NE(keyCodeFromFltk(FL_KP + '/'), 0x5f);

@@ -10,8 +10,9 @@
 // any button, text field or list asks for one, and on the way it rewrites
 // /etc/fltk/fltk.org/fltk.prefs and ~/.fltk/fltk.org/fltk.prefs. Its file chooser likewise saves
 // its preview setting and favourites to ~/.fltk/fltk.org/filechooser.prefs each time it opens.
-// Dravix writes nothing but its own two files, so both are settled before any widget runs: the
-// options take FLTK's own defaults and count as read, and the chooser gets a preferences object
+// Dravix writes nothing but its own two files, so both are settled before they are used: the
+// options, before any widget runs, take FLTK's own defaults and count as read; the chooser, before
+// it is first made (opening even the file below costs the start a file), gets a preferences object
 // whose file lies under /dev/null, where no file can ever be made, so its settings last for the
 // run only.
 //
@@ -24,6 +25,7 @@ namespace dravix::fltk {
 namespace {
 
 void applyDefaultSettings();
+void applyChooserSettings();
 
 constexpr const char* nowhere = "/dev/null";
 
@@ -41,7 +43,9 @@ struct ToolkitSettings {
         (*Options)[Fl::OPTION_SHOW_TOOLTIPS] = 1;
         (*Options)[Fl::OPTION_FNFC_USES_GTK] = 1;
         *OptionsRead = 1;
+    }
 
+    friend void applyChooserSettings() {
         if (*ChooserPreferences == nullptr) {
             // Never deleted: a preferences object writes itself out when destroyed.
             *ChooserPreferences = new Fl_Preferences(nowhere, "fltk.org", "filechooser");
@@ -55,6 +59,10 @@ template struct ToolkitSettings<&Fl::options_read_, &Fl::options_, &Fl_File_Choo
 
 void keepToolkitSettingsInMemory() {
     applyDefaultSettings();
+}
+
+void keepChooserSettingsInMemory() {
+    applyChooserSettings();
 }
 
 } // namespace dravix::fltk

@@ -10,7 +10,9 @@
 #include <X11/Xlib.h>
 #include <X11/extensions/shape.h>
 
+#include <algorithm>
 #include <cmath>
+#include <limits>
 #include <unistd.h>
 
 namespace dravix::fltk {
@@ -19,6 +21,9 @@ namespace {
 
 constexpr int horizontalPadding = 4;
 constexpr int verticalPadding = 2;
+// Bytes of text measured at once: even at the largest font and scale they stay far narrower than
+// 32,767 pixels.
+constexpr std::size_t measuredPieceBytes = 64;
 
 // What a compositor or a screen reader reads to know the window for a tooltip, and the process
 // it belongs to.
@@ -55,9 +60,19 @@ void TipWindow::useFont() const {
 
 PixelSize TipWindow::sizeFor(const std::string& text, int scale) {
     fl_font(Fl_Tooltip::font(), Fl_Tooltip::size() * scale);
-    const int width =
-        static_cast<int>(std::ceil(fl_width(text.c_str(), static_cast<int>(text.size()))));
-    return {width + 2 * horizontalPadding * scale, fl_height() + 2 * verticalPadding * scale};
+    // Xft measures a text in 16-bit units, so a text wider than 32,767 pixels would come back
+    // short or negative: it is measured in pieces that never are, cut between characters.
+    double width = 0;
+    for (std::size_t start = 0; start < text.size();) {
+        std::size_t end = std::min(text.size(), start + measuredPieceBytes);
+        while (end < text.size() && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80)
+            ++end;
+        width += fl_width(text.c_str() + start, static_cast<int>(end - start));
+        start = end;
+    }
+    const double padded = std::ceil(width) + 2 * horizontalPadding * scale;
+    return {static_cast<int>(std::min<double>(padded, std::numeric_limits<int>::max())),
+            fl_height() + 2 * verticalPadding * scale};
 }
 
 void TipWindow::showText(const std::string& text, Place at) {

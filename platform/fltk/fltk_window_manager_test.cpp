@@ -6,6 +6,7 @@
 #include "tests/support/scripted_window.h"
 #include "tests/support/x11/private_x_server.h"
 #include "tests/support/x11/x_connection.h"
+#include "tests/support/x11/x_proxy.h"
 
 #include "assets/picture_store.h"
 
@@ -79,6 +80,13 @@ void setLongs(Window window, const char* name, Atom type, const std::vector<long
 }
 
 // Every event the server has sent the probe so far.
+// What the probe changed, seen by the desktop's connection too: the server has sent it every event
+// the change made once it answers the desktop's own round trip.
+void desktopSees() {
+    XSync(probe(), False);
+    XSync(fl_display, False);
+}
+
 std::vector<XEvent> pendingEvents() {
     XSync(probe(), False);
     std::vector<XEvent> events;
@@ -342,7 +350,7 @@ TEST(FltkWindowManager, ASecondStartFromTheFolderBringsTheStripForwardAndEnds) {
     const Window root = DefaultRootWindow(x);
     FltkDesktop desktop("Dravix");
     ASSERT_EQ(desktop.claimFolder(fs::path(DRAVIX_SECOND_START).parent_path().string() + "/"),
-              FltkDesktop::Claim::held);
+              dravix::ClaimOutcome::held);
     desktop.setGeometry({100, 100, 26, 23});
     XSetWindowAttributes overlay{};
     overlay.override_redirect = True;
@@ -461,7 +469,7 @@ TEST(FltkWindowManager, WorkAreaLeavesOutTheStrutsOfThePanelsTheManagerLists) {
     XDestroyWindow(x, gone);
     setLongs(root, "_NET_CLIENT_LIST", XA_WINDOW,
              {static_cast<long>(gone), static_cast<long>(bottom), static_cast<long>(left)});
-    XSync(x, False);
+    desktopSees();
     EXPECT_EQ(desktop.workAreaNear(toggle), (ScreenRect{30, 0, 1250, 984}));
 
     XDeleteProperty(x, root, atom("_NET_CLIENT_LIST"));
@@ -497,7 +505,7 @@ TEST(FltkWindowManager, WorkAreaTakesEveryPanelOnTheScreenAndTheCurrentDesktopsA
     setLongs(tooDeep, "_NET_WM_STRUT", XA_CARDINAL, {0, 300, 0, 0});
     const Window hidden = make(root, false);
     setLongs(hidden, "_NET_WM_STRUT", XA_CARDINAL, {200, 0, 0, 0});
-    XSync(x, False);
+    desktopSees();
     EXPECT_EQ(desktop.workAreaNear(toggle), (ScreenRect{0, 20, 1245, 980}));
 
     struct Case {
@@ -523,7 +531,7 @@ TEST(FltkWindowManager, WorkAreaTakesEveryPanelOnTheScreenAndTheCurrentDesktopsA
         SCOPED_TRACE(each.what);
         setLongs(root, "_NET_WORKAREA", XA_CARDINAL, each.workAreas);
         setLongs(root, "_NET_CURRENT_DESKTOP", XA_CARDINAL, {each.current});
-        XSync(x, False);
+        desktopSees();
         EXPECT_EQ(desktop.workAreaNear(toggle), each.expected);
     }
 
@@ -531,6 +539,57 @@ TEST(FltkWindowManager, WorkAreaTakesEveryPanelOnTheScreenAndTheCurrentDesktopsA
     XDeleteProperty(x, root, atom("_NET_CURRENT_DESKTOP"));
     for (const Window window : {toolbar, frame, deepFrame, hidden})
         XDestroyWindow(x, window);
+    XSync(x, False);
+}
+
+// The reading asks about every window of a step at once: a desktop of a hundred applications'
+// windows, each with a child as toolkits make them, costs the round trips of a desktop of two,
+// counted through a proxy between the reader and the server. The answer is then kept until a
+// panel's strut changes.
+TEST(FltkWindowManager, WorkAreaReadTakesAsManyRoundTripsForAHundredWindowsAsForTwo) {
+    Display* const x = probe();
+    const Window root = DefaultRootWindow(x);
+    dravix::x11test::XProxy proxy;
+    Display* const reader = XOpenDisplay(proxy.displayName().c_str());
+    ASSERT_NE(reader, nullptr);
+    const Window panel = XCreateSimpleWindow(x, root, 0, 0, 1280, 30, 0, 0, 0);
+    setLongs(panel, "_NET_WM_STRUT", XA_CARDINAL, {0, 0, 30, 0});
+    XMapWindow(x, panel);
+    std::vector<long> listed{static_cast<long>(panel)};
+    const auto roundTripsWith = [&](std::size_t applications) {
+        while (listed.size() < applications + 1) {
+            const Window window = XCreateSimpleWindow(x, root, 0, 0, 100, 100, 0, 0, 0);
+            XMapWindow(x, XCreateSimpleWindow(x, window, 0, 0, 100, 100, 0, 0, 0));
+            XMapWindow(x, window);
+            listed.push_back(static_cast<long>(window));
+        }
+        setLongs(root, "_NET_CLIENT_LIST", XA_WINDOW, listed);
+        XSync(x, False);
+        dravix::fltk::MonitorReader monitors;
+        proxy.reset();
+        EXPECT_EQ(monitors.read(reader).front().workArea, (ScreenRect{0, 30, 1280, 994}));
+        return proxy.roundTrips();
+    };
+    roundTripsWith(0); // the atoms, which the program asks for with the rest at the start
+    const int two = roundTripsWith(2);
+    const int hundred = roundTripsWith(100);
+    EXPECT_LE(two, 4);
+    EXPECT_EQ(hundred, two) << "round trips with two windows: " << two;
+
+    dravix::fltk::MonitorReader monitors;
+    monitors.read(reader);
+    proxy.reset();
+    monitors.read(reader);
+    EXPECT_EQ(proxy.roundTrips(), 0) << "nothing changed, nothing is read again";
+    setLongs(panel, "_NET_WM_STRUT", XA_CARDINAL, {0, 0, 45, 0});
+    XSync(x, False);
+    XSync(reader, False);
+    EXPECT_EQ(monitors.read(reader).front().workArea, (ScreenRect{0, 45, 1280, 979}));
+
+    XCloseDisplay(reader);
+    XDeleteProperty(x, root, atom("_NET_CLIENT_LIST"));
+    for (const long window : listed)
+        XDestroyWindow(x, static_cast<Window>(window));
     XSync(x, False);
 }
 

@@ -115,8 +115,11 @@ void addLargeIcon(Fl_Window& window, const TopLevelLook& look) {
         setIcon(fl_display, fl_xid(&window), look.icon, iconSizes);
 }
 
-void mapTopLevel(Fl_Window& window, const TopLevelLook& look, const SizeRange& sizes) {
-    Display* const display = fl_display;
+namespace {
+
+// The X window, made as FLTK would make it, but black and anchored at its bottom-left corner, and
+// given to FLTK as the window's own.
+Window createTopLevel(Display* display, Fl_Window& window) {
     const int width = window.w() > 0 ? window.w() : 1;
     const int height = window.h() > 0 ? window.h() : 1;
 
@@ -141,7 +144,12 @@ void mapTopLevel(Fl_Window& window, const TopLevelLook& look, const SizeRange& s
         "the window's own as Fl_X::make_xid does after its XCreateWindow, and that FLTK asks for "
         "the events of toolkitEventMask (Fl_x.cxx, XEventMask) on its top-level windows");
     Fl_X::set_xid(&window, xid);
+    return xid;
+}
 
+// The ICCCM properties: input, first state, class, size hints and names.
+void setClientProperties(Display* display, Window xid, Fl_Window& window, const TopLevelLook& look,
+                         const SizeRange& sizes) {
     // Like any new window, it takes the input focus when it appears.
     XWMHints* hints = XAllocWMHints();
     hints->flags = InputHint | StateHint;
@@ -158,7 +166,11 @@ void mapTopLevel(Fl_Window& window, const TopLevelLook& look, const SizeRange& s
     XFree(hints);
     sizes.write(window);
     window.label(window.label(), window.iconlabel()); // WM_NAME, _NET_WM_NAME and icon names
+}
 
+// The close request, the EWMH and Motif properties that make the strip a borderless window on
+// every workspace, the icon and the drop target.
+void setStripProperties(Display* display, Window xid, const TopLevelLook& look) {
     Atom closeRequest = XInternAtom(display, "WM_DELETE_WINDOW", False);
     XSetWMProtocols(display, xid, &closeRequest, 1);
     setCardinals(display, xid, "_NET_WM_PID", {static_cast<unsigned long>(::getpid())});
@@ -177,7 +189,15 @@ void mapTopLevel(Fl_Window& window, const TopLevelLook& look, const SizeRange& s
     const Atom version = xdndVersion;
     XChangeProperty(display, xid, XInternAtom(display, "XdndAware", False), XA_ATOM, 32,
                     PropModeReplace, reinterpret_cast<const unsigned char*>(&version), 1);
+}
 
+} // namespace
+
+void mapTopLevel(Fl_Window& window, const TopLevelLook& look, const SizeRange& sizes) {
+    Display* const display = fl_display;
+    const Window xid = createTopLevel(display, window);
+    setClientProperties(display, xid, window, look, sizes);
+    setStripProperties(display, xid, look);
     XMapWindow(display, xid);
 }
 

@@ -1,13 +1,17 @@
 #include "platform/fltk/x11_work_area.h"
 
-#include "platform/x11/x11_properties.h"
-
-#include <FL/Fl.H>
-#include <X11/Xatom.h>
+#include <X11/Xlib-xcb.h>
 #include <X11/Xlib.h>
+#include <xcb/xcb.h>
+#include <xcb/xinerama.h>
 
 #include <algorithm>
+#include <array>
+#include <cstdint>
+#include <cstdlib>
+#include <memory>
 #include <optional>
+#include <tuple>
 #include <utility>
 
 namespace dravix::fltk {
@@ -94,87 +98,6 @@ ScreenRect lessBands(const ScreenRect& monitor, std::span<const Band> bands) {
             static_cast<int>(bottom - top)};
 }
 
-// The strut of a window, from the newer property when it has it.
-std::optional<Strut> strutOf(Display* display, Window window, Atom partial, Atom plain,
-                             int rootWidth, int rootHeight) {
-    int count = 0;
-    Atom* properties = XListProperties(display, window, &count);
-    if (properties == nullptr)
-        return std::nullopt;
-    Atom* const end = properties + count;
-    const bool hasPartial = std::find(properties, end, partial) != end;
-    const bool hasPlain = std::find(properties, end, plain) != end;
-    XFree(properties);
-    if (hasPartial) {
-        const std::vector<long> values = x11::cardinals(display, window, partial, 12);
-        if (values.size() == 12) {
-            Strut strut{};
-            std::copy(values.begin(), values.end(), strut.begin());
-            return strut;
-        }
-    }
-    if (hasPlain) {
-        const std::vector<long> values = x11::cardinals(display, window, plain, 4);
-        if (values.size() == 4)
-            return strutAlongWholeEdges({values[0], values[1], values[2], values[3]}, rootWidth,
-                                        rootHeight);
-    }
-    return std::nullopt;
-}
-
-// Windows on the screen may be gone by the time they are asked about; that only means they keep
-// nothing.
-int ignoreXError(Display*, XErrorEvent*) {
-    return 0;
-}
-
-std::vector<Window> childrenOf(Display* display, Window window) {
-    Window root = None;
-    Window parent = None;
-    Window* children = nullptr;
-    unsigned count = 0;
-    std::vector<Window> found;
-    if (XQueryTree(display, window, &root, &parent, &children, &count) != 0 && children != nullptr)
-        found.assign(children, children + count);
-    if (children != nullptr)
-        XFree(children);
-    return found;
-}
-
-// The window and the windows up to `levels` levels inside it.
-void addWithInnerWindows(Display* display, Window window, int levels, std::vector<Window>& into) {
-    into.push_back(window);
-    if (levels == 0)
-        return;
-    for (const Window inner : childrenOf(display, window))
-        addWithInnerWindows(display, inner, levels - 1, into);
-}
-
-bool mapped(Display* display, Window window) {
-    XWindowAttributes attributes{};
-    return XGetWindowAttributes(display, window, &attributes) != 0 &&
-           attributes.map_state != IsUnmapped;
-}
-
-// The struts of those of the windows that have one, each window once.
-std::vector<Strut> strutsOf(Display* display, std::vector<Window> windows) {
-    const int screen = DefaultScreen(display);
-    const int rootWidth = DisplayWidth(display, screen);
-    const int rootHeight = DisplayHeight(display, screen);
-    const Atom partial = XInternAtom(display, "_NET_WM_STRUT_PARTIAL", False);
-    const Atom plain = XInternAtom(display, "_NET_WM_STRUT", False);
-    std::sort(windows.begin(), windows.end());
-    windows.erase(std::unique(windows.begin(), windows.end()), windows.end());
-    auto* const previousHandler = XSetErrorHandler(ignoreXError);
-    std::vector<Strut> struts;
-    for (const Window window : windows) {
-        if (const auto strut = strutOf(display, window, partial, plain, rootWidth, rootHeight))
-            struts.push_back(*strut);
-    }
-    XSetErrorHandler(previousHandler);
-    return struts;
-}
-
 } // namespace
 
 Strut strutAlongWholeEdges(const std::array<long, 4>& widths, int rootWidth, int rootHeight) {
@@ -221,16 +144,149 @@ std::vector<Monitor> monitorsWithin(std::vector<Monitor> monitors, const ScreenR
     return monitors;
 }
 
-std::optional<ScreenRect> readDesktopWorkArea(Display* display) {
-    const Window root = DefaultRootWindow(display);
-    // Desktops are few; a number past this is taken for a broken property.
-    constexpr long desktopLimit = 1024;
-    const std::vector<long> current =
-        x11::cardinals(display, root, XInternAtom(display, "_NET_CURRENT_DESKTOP", False), 1);
+namespace {
+
+// Desktops are few; a number past this is taken for a broken property.
+constexpr long desktopLimit = 1024;
+constexpr std::uint32_t clientLimit = 1 << 16;
+// Where a reparenting manager keeps the panels it manages (i3bar, inside its frame), and where a
+// manager keeps a panel of its own (icewm's taskbar, two levels down).
+constexpr int innerLevels = 2;
+// The events of a panel that may change what it keeps.
+constexpr std::uint32_t panelEvents =
+    XCB_EVENT_MASK_PROPERTY_CHANGE | XCB_EVENT_MASK_STRUCTURE_NOTIFY;
+// The root window's: the toolkit's property changes, and its size.
+constexpr std::uint32_t rootEvents =
+    XCB_EVENT_MASK_PROPERTY_CHANGE | XCB_EVENT_MASK_STRUCTURE_NOTIFY;
+
+struct FreeReply {
+    void operator()(void* reply) const { std::free(reply); }
+};
+template <typename Reply> using Answer = std::unique_ptr<Reply, FreeReply>;
+
+// The reply to a request, or nothing when it failed: a window that went away meanwhile keeps
+// nothing. The error is dropped here, so that it never reaches Xlib's error handler.
+template <typename Reply, typename Cookie>
+Answer<Reply> answerTo(xcb_connection_t* connection, Cookie cookie,
+                       Reply* (*fetch)(xcb_connection_t*, Cookie, xcb_generic_error_t**)) {
+    xcb_generic_error_t* error = nullptr;
+    Answer<Reply> reply(fetch(connection, cookie, &error));
+    std::free(error);
+    return reply;
+}
+
+xcb_get_property_cookie_t askProperty(xcb_connection_t* connection, xcb_window_t window,
+                                      Atom property, std::uint32_t longs) {
+    return xcb_get_property(connection, 0, window, static_cast<xcb_atom_t>(property),
+                            XCB_GET_PROPERTY_TYPE_ANY, 0, longs);
+}
+
+// The items of a 32-bit property, each widened with its sign, as Xlib hands them over.
+std::vector<long> longsOf(const Answer<xcb_get_property_reply_t>& reply) {
+    if (!reply || reply->format != 32)
+        return {};
+    const auto* items = static_cast<const std::int32_t*>(xcb_get_property_value(reply.get()));
+    return {items, items + xcb_get_property_value_length(reply.get()) / 4};
+}
+
+std::vector<xcb_window_t> childrenIn(const Answer<xcb_query_tree_reply_t>& tree) {
+    if (!tree)
+        return {};
+    const xcb_window_t* children = xcb_query_tree_children(tree.get());
+    return {children, children + xcb_query_tree_children_length(tree.get())};
+}
+
+// Asks the server about a window, without waiting for the answer: the window's struts, its type
+// and, when wanted, its children.
+struct WindowQuestions {
+    xcb_window_t window;
+    xcb_get_property_cookie_t partial;
+    xcb_get_property_cookie_t plain;
+    xcb_get_property_cookie_t type;
+    std::optional<xcb_query_tree_cookie_t> children;
+};
+
+// The properties a reading looks at, in one batch of atoms (from Xlib's cache after the start).
+enum PropertyAtom {
+    clientListAtom,
+    currentDesktopAtom,
+    workAreaAtom,
+    strutPartialAtom,
+    strutAtom,
+    windowTypeAtom,
+    dockTypeAtom,
+    propertyAtomCount,
+};
+using PropertyAtoms = std::array<unsigned long, propertyAtomCount>;
+const char* const propertyNames[propertyAtomCount] = {
+    "_NET_CLIENT_LIST",         "_NET_CURRENT_DESKTOP", "_NET_WORKAREA",
+    "_NET_WM_STRUT_PARTIAL",    "_NET_WM_STRUT",        "_NET_WM_WINDOW_TYPE",
+    "_NET_WM_WINDOW_TYPE_DOCK",
+};
+
+// One reading of the desktop, a step at a time: each step sends every question it has before it
+// waits for the first answer.
+class DesktopReading {
+public:
+    DesktopReading(Display* display, const PropertyAtoms& atoms)
+        : connection_(XGetXCBConnection(display)), atoms_(atoms) {}
+
+    xcb_connection_t* connection() const { return connection_; }
+
+    WindowQuestions ask(xcb_window_t window, bool children) {
+        WindowQuestions questions{
+            window, askProperty(connection_, window, atoms_[strutPartialAtom], 12),
+            askProperty(connection_, window, atoms_[strutAtom], 4),
+            askProperty(connection_, window, atoms_[windowTypeAtom], 32), std::nullopt};
+        if (children)
+            questions.children = xcb_query_tree(connection_, window);
+        return questions;
+    }
+
+    // The answers to ask(): the window's children, and the window itself once it proves a panel.
+    std::vector<xcb_window_t> hear(const WindowQuestions& questions, bool counts) {
+        const auto partial = answerTo(connection_, questions.partial, xcb_get_property_reply);
+        const auto plain = answerTo(connection_, questions.plain, xcb_get_property_reply);
+        const auto type = answerTo(connection_, questions.type, xcb_get_property_reply);
+        std::vector<xcb_window_t> children;
+        if (questions.children)
+            children = childrenIn(answerTo(connection_, *questions.children, xcb_query_tree_reply));
+        if (!counts)
+            return children;
+        const std::vector<long> partialStrut = longsOf(partial);
+        const std::vector<long> plainStrut = longsOf(plain);
+        const std::vector<long> types = longsOf(type);
+        const bool dock = std::find(types.begin(), types.end(),
+                                    static_cast<long>(atoms_[dockTypeAtom])) != types.end();
+        if (partialStrut.size() == 12) {
+            Strut strut{};
+            std::copy(partialStrut.begin(), partialStrut.end(), strut.begin());
+            struts.push_back(strut);
+        } else if (plainStrut.size() == 4) {
+            struts.push_back(
+                strutAlongWholeEdges({plainStrut[0], plainStrut[1], plainStrut[2], plainStrut[3]},
+                                     rootWidth, rootHeight));
+        } else if (!dock) {
+            return children;
+        }
+        panels.push_back(questions.window);
+        return children;
+    }
+
+    int rootWidth = 0;
+    int rootHeight = 0;
+    std::vector<Strut> struts;
+    std::vector<xcb_window_t> panels; // the windows with a strut or of the dock type
+
+private:
+    xcb_connection_t* connection_;
+    const PropertyAtoms& atoms_;
+};
+
+std::optional<ScreenRect> desktopAreaIn(const std::vector<long>& current,
+                                        const std::vector<long>& areas) {
     const long desktop =
         current.empty() || current[0] < 0 || current[0] >= desktopLimit ? 0 : current[0];
-    const std::vector<long> areas = x11::cardinals(
-        display, root, XInternAtom(display, "_NET_WORKAREA", False), 4 * (desktop + 1));
     const std::size_t at = areas.size() >= 4 * static_cast<std::size_t>(desktop + 1)
                                ? 4 * static_cast<std::size_t>(desktop)
                                : 0;
@@ -243,55 +299,204 @@ std::optional<ScreenRect> readDesktopWorkArea(Display* display) {
                       coordinate(areas[at + 3])};
 }
 
-std::vector<Strut> readListedStruts(Display* display) {
-    const int screen = DefaultScreen(display);
-    const Window root = RootWindow(display, screen);
-    constexpr long clientLimit = 1 << 16;
-    std::vector<Window> windows;
-    for (const long client : x11::cardinals(
-             display, root, XInternAtom(display, "_NET_CLIENT_LIST", False), clientLimit))
-        windows.push_back(static_cast<Window>(client));
-    return strutsOf(display, windows);
+// Asks for a window's events, dropping the error of a window that has gone meanwhile.
+void watch(xcb_connection_t* connection, xcb_window_t window, std::uint32_t events) {
+    xcb_discard_reply(connection, xcb_change_window_attributes_checked(connection, window,
+                                                                       XCB_CW_EVENT_MASK, &events)
+                                      .sequence);
 }
 
-std::vector<Strut> readUnlistedStruts(Display* display) {
-    const Window root = DefaultRootWindow(display);
-    // Where a reparenting manager keeps the panels it manages (i3bar, inside its frame), and
-    // where a manager keeps a panel of its own (icewm's taskbar, two levels down).
-    constexpr int innerLevels = 2;
-    auto* const previousHandler = XSetErrorHandler(ignoreXError);
-    std::vector<Window> windows;
-    for (const Window child : childrenOf(display, root)) {
-        if (mapped(display, child))
-            addWithInnerWindows(display, child, innerLevels, windows);
-    }
-    XSetErrorHandler(previousHandler);
-    return strutsOf(display, windows);
+Bool noteQueuedEvent(Display*, XEvent* event, XPointer reader) {
+    reinterpret_cast<MonitorReader*>(reader)->noteEvent(*event);
+    return False;
 }
 
-std::vector<Monitor> MonitorReader::read(Display* display) {
-    std::vector<ScreenRect> bounds;
-    for (int screen = 0; screen < Fl::screen_count(); ++screen) {
-        int x = 0, y = 0, width = 0, height = 0;
-        Fl::screen_xywh(x, y, width, height, screen);
-        bounds.push_back({x, y, width, height});
-    }
-    const int screen = DefaultScreen(display);
-    const int rootWidth = DisplayWidth(display, screen);
-    const int rootHeight = DisplayHeight(display, screen);
-    if (bounds.empty())
-        bounds.push_back({0, 0, rootWidth, rootHeight});
+} // namespace
+
+void prefetchScreenExtension(Display* display) {
+    xcb_prefetch_extension_data(XGetXCBConnection(display), &xcb_xinerama_id);
+}
+
+std::vector<Monitor> MonitorReader::read(Display* display, bool mayRefresh) {
+    // The events that have come but are not handled yet count too; none is taken from the queue.
+    XEvent unused;
+    XCheckIfEvent(display, &unused, noteQueuedEvent, reinterpret_cast<XPointer>(this));
     const auto now = std::chrono::steady_clock::now();
-    if (!unlistedReadAt_ || now - *unlistedReadAt_ > std::chrono::seconds(1)) {
-        unlisted_ = readUnlistedStruts(display);
-        unlistedReadAt_ = now;
+    if (monitors_ && mayRefresh && now - readAt_ > refreshAfter)
+        monitors_.reset();
+    if (!monitors_) {
+        monitors_ = readFromServer(display);
+        readAt_ = now;
     }
-    std::vector<Strut> struts = readListedStruts(display);
-    struts.insert(struts.end(), unlisted_.begin(), unlisted_.end());
-    std::vector<Monitor> monitors = monitorsLessStruts(bounds, rootWidth, rootHeight, struts);
-    if (const std::optional<ScreenRect> desktopArea = readDesktopWorkArea(display))
+    return *monitors_;
+}
+
+std::vector<Monitor> MonitorReader::readFromServer(Display* display) {
+    static_assert(std::tuple_size_v<decltype(atoms_)> == propertyAtomCount);
+    if (atoms_[0] == None)
+        XInternAtoms(display, const_cast<char**>(propertyNames), propertyAtomCount, False,
+                     atoms_.data());
+    // An event made by the server once it has begun answering is news to this reading.
+    firstRequestOfRead_ = XNextRequest(display);
+    DesktopReading reading(display, atoms_);
+    xcb_connection_t* const connection = reading.connection();
+    const xcb_window_t root = static_cast<xcb_window_t>(DefaultRootWindow(display));
+    if (!rootWatched_ || root_ != root) {
+        root_ = root;
+        rootWatched_ = true;
+        watch(connection, root, rootEvents);
+    }
+
+    // The root window: its size, its children, the manager's list and work areas, the screens.
+    // The Xinerama extension's number is known before the first step (XCB keeps it once asked,
+    // and the display's opening asks for it with the atoms; see prefetchScreenExtension), so
+    // that the screens come with the first step too.
+    const xcb_query_extension_reply_t* const xinerama =
+        xcb_get_extension_data(connection, &xcb_xinerama_id);
+    std::optional<xcb_xinerama_is_active_cookie_t> activeAsked;
+    std::optional<xcb_xinerama_query_screens_cookie_t> screensAsked;
+    if (xinerama != nullptr && xinerama->present) {
+        activeAsked = xcb_xinerama_is_active(connection);
+        screensAsked = xcb_xinerama_query_screens(connection);
+    }
+    const auto geometryAsked = xcb_get_geometry(connection, root);
+    const auto treeAsked = xcb_query_tree(connection, root);
+    const auto clientsAsked = askProperty(connection, root, atoms_[clientListAtom], clientLimit);
+    const auto currentAsked = askProperty(connection, root, atoms_[currentDesktopAtom], 1);
+    const auto areasAsked = askProperty(connection, root, atoms_[workAreaAtom],
+                                        4 * static_cast<std::uint32_t>(desktopLimit));
+    const auto geometry = answerTo(connection, geometryAsked, xcb_get_geometry_reply);
+    reading.rootWidth = geometry ? geometry->width : DisplayWidth(display, DefaultScreen(display));
+    reading.rootHeight =
+        geometry ? geometry->height : DisplayHeight(display, DefaultScreen(display));
+    std::vector<xcb_window_t> topLevel =
+        childrenIn(answerTo(connection, treeAsked, xcb_query_tree_reply));
+    std::vector<xcb_window_t> listed;
+    for (const long client : longsOf(answerTo(connection, clientsAsked, xcb_get_property_reply)))
+        listed.push_back(static_cast<xcb_window_t>(client));
+    const std::optional<ScreenRect> desktopArea =
+        desktopAreaIn(longsOf(answerTo(connection, currentAsked, xcb_get_property_reply)),
+                      longsOf(answerTo(connection, areasAsked, xcb_get_property_reply)));
+
+    // Every window at the top and every listed one; whether a top-level window is mapped.
+    std::vector<xcb_get_window_attributes_cookie_t> attributesAsked;
+    std::vector<WindowQuestions> asked;
+    // The program's own windows keep nothing for a panel; on an empty desktop they are all there
+    // is, and the reading ends with its first step.
+    const xcb_setup_t* const setup = xcb_get_setup(connection);
+    std::erase_if(topLevel, [&](xcb_window_t window) {
+        return (window & ~setup->resource_id_mask) == setup->resource_id_base;
+    });
+    for (const xcb_window_t window : topLevel) {
+        attributesAsked.push_back(xcb_get_window_attributes(connection, window));
+        asked.push_back(reading.ask(window, innerLevels > 0));
+    }
+    std::vector<xcb_window_t> listedOnly;
+    std::vector<xcb_window_t> sortedTop = topLevel;
+    std::sort(sortedTop.begin(), sortedTop.end());
+    for (const xcb_window_t window : listed) {
+        if (!std::binary_search(sortedTop.begin(), sortedTop.end(), window))
+            listedOnly.push_back(window);
+    }
+    std::sort(listedOnly.begin(), listedOnly.end());
+    listedOnly.erase(std::unique(listedOnly.begin(), listedOnly.end()), listedOnly.end());
+    for (const xcb_window_t window : listedOnly)
+        asked.push_back(reading.ask(window, false));
+    std::vector<ScreenRect> bounds;
+    if (activeAsked) {
+        const auto active = answerTo(connection, *activeAsked, xcb_xinerama_is_active_reply);
+        const auto screens = answerTo(connection, *screensAsked, xcb_xinerama_query_screens_reply);
+        if (active && active->state != 0 && screens) {
+            const xcb_xinerama_screen_info_t* each =
+                xcb_xinerama_query_screens_screen_info(screens.get());
+            for (int i = 0; i < xcb_xinerama_query_screens_screen_info_length(screens.get()); ++i)
+                bounds.push_back({each[i].x_org, each[i].y_org, each[i].width, each[i].height});
+        }
+    }
+    if (bounds.empty())
+        bounds.push_back({0, 0, reading.rootWidth, reading.rootHeight});
+
+    // The levels inside the mapped top-level windows, a level a step.
+    std::vector<xcb_window_t> inside;
+    for (std::size_t i = 0; i < asked.size(); ++i) {
+        bool counts = true;
+        if (i < attributesAsked.size()) {
+            const auto attributes =
+                answerTo(connection, attributesAsked[i], xcb_get_window_attributes_reply);
+            counts = attributes && attributes->map_state != XCB_MAP_STATE_UNMAPPED;
+        }
+        const bool listedToo = i < topLevel.size() &&
+                               std::find(listed.begin(), listed.end(), topLevel[i]) != listed.end();
+        std::vector<xcb_window_t> children = reading.hear(asked[i], counts || listedToo);
+        if (counts)
+            inside.insert(inside.end(), children.begin(), children.end());
+    }
+    for (int level = 1; level <= innerLevels && !inside.empty(); ++level) {
+        asked.clear();
+        for (const xcb_window_t window : inside)
+            asked.push_back(reading.ask(window, level < innerLevels));
+        inside.clear();
+        for (const WindowQuestions& questions : asked) {
+            std::vector<xcb_window_t> children = reading.hear(questions, true);
+            inside.insert(inside.end(), children.begin(), children.end());
+        }
+    }
+
+    // From now on a panel's changes are heard of.
+    std::sort(reading.panels.begin(), reading.panels.end());
+    reading.panels.erase(std::unique(reading.panels.begin(), reading.panels.end()),
+                         reading.panels.end());
+    for (const xcb_window_t panel : reading.panels) {
+        if (!std::binary_search(watched_.begin(), watched_.end(), panel))
+            watch(connection, panel, panelEvents);
+    }
+    watched_.assign(reading.panels.begin(), reading.panels.end());
+    xcb_flush(connection);
+
+    std::vector<Monitor> monitors =
+        monitorsLessStruts(bounds, reading.rootWidth, reading.rootHeight, reading.struts);
+    if (desktopArea)
         return monitorsWithin(std::move(monitors), *desktopArea);
     return monitors;
+}
+
+bool MonitorReader::changes(const XEvent& event) const {
+    // The reading that began after the server made the event saw what it reports.
+    if (event.xany.serial < firstRequestOfRead_)
+        return false;
+    const Window window = event.xany.window;
+    if (rootWatched_ && window == root_) {
+        const Atom property = event.xproperty.atom;
+        if (event.type == PropertyNotify)
+            return property == atoms_[clientListAtom] || property == atoms_[currentDesktopAtom] ||
+                   property == atoms_[workAreaAtom];
+        return event.type == ConfigureNotify;
+    }
+    if (!std::binary_search(watched_.begin(), watched_.end(), window))
+        return false;
+    const Atom property = event.xproperty.atom;
+    if (event.type == PropertyNotify)
+        return property == atoms_[strutPartialAtom] || property == atoms_[strutAtom] ||
+               property == atoms_[windowTypeAtom];
+    return event.type == MapNotify || event.type == UnmapNotify || event.type == DestroyNotify ||
+           event.type == ConfigureNotify || event.type == ReparentNotify;
+}
+
+bool MonitorReader::noteEvent(const XEvent& event) {
+    if (monitors_ && changes(event))
+        monitors_.reset();
+    const Window window = event.xany.window;
+    // The toolkit asks for the root window's property changes itself; its structure events come
+    // only for the reader, as do all of a panel's.
+    if (rootWatched_ && window == root_)
+        return event.type == ConfigureNotify || event.type == GravityNotify ||
+               event.type == CirculateNotify;
+    return std::binary_search(watched_.begin(), watched_.end(), window);
+}
+
+void MonitorReader::forget() {
+    rootWatched_ = false;
+    monitors_.reset();
 }
 
 } // namespace dravix::fltk

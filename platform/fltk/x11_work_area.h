@@ -17,6 +17,7 @@
 #include <vector>
 
 struct _XDisplay;
+union _XEvent;
 
 namespace dravix::fltk {
 
@@ -40,30 +41,54 @@ std::vector<Monitor> monitorsLessStruts(std::span<const ScreenRect> bounds, int 
 // misses altogether keeps its own.
 std::vector<Monitor> monitorsWithin(std::vector<Monitor> monitors, const ScreenRect& desktopArea);
 
-// The window manager's work area of the current desktop (_NET_WORKAREA at _NET_CURRENT_DESKTOP),
-// when it publishes one.
-std::optional<ScreenRect> readDesktopWorkArea(_XDisplay* display);
+// Asks for the Xinerama extension's number without waiting for the answer, so that the first
+// reading finds it there: called before another request whose answer is waited for anyway, it
+// costs no round trip of its own.
+void prefetchScreenExtension(_XDisplay* display);
 
-// The struts of the windows the window manager lists in _NET_CLIENT_LIST.
-std::vector<Strut> readListedStruts(_XDisplay* display);
-
-// The struts of the windows on the screen the window manager may not list: the mapped children of
-// the root window and the windows up to two levels inside them (a reparenting manager's frames
-// hold the panels it manages), whether anyone manages them or not. Two or three round trips per
-// window on the screen, which under a manager with many windows per frame takes milliseconds.
-std::vector<Strut> readUnlistedStruts(_XDisplay* display);
-
-// The monitors of the display now (as FLTK knows them) with their work areas: less the struts of
-// the listed panels, read afresh on each call, and of the unlisted ones, read again once the last
-// reading is older than a second (a drag asks at every move of the pointer, and panels come and go
-// rarely), and within readDesktopWorkArea; with no window manager and no panel, the bounds.
+// The monitors (the Xinerama screens, or the whole root window) with their work areas: less the
+// struts of the panels the window manager lists in _NET_CLIENT_LIST and of those on the screen it
+// may not list (the mapped children of the root window and the windows up to two levels inside
+// them: a reparenting manager's frames hold the panels it manages), and within the window
+// manager's _NET_WORKAREA of the current desktop; with no window manager and no panel, the
+// bounds.
+//
+// Each step of the reading sends every request it has for all the windows it knows of before it
+// waits for any answer, so that it takes at most four round trips whether the desktop holds two
+// windows or a hundred, and one on a desktop with no other window (a first reading on a
+// connection that has not asked for the Xinerama extension yet takes one more). The answer is
+// kept until the desktop says it has changed: the root window's _NET_WORKAREA, _NET_CLIENT_LIST
+// or _NET_CURRENT_DESKTOP, its size, or a panel's strut, place or presence (the reader asks for
+// the property and structure events of every window with a strut or of the dock type). A panel that
+// no window manager lists and that appears later without any of these counts once the kept answer
+// is older than refreshAfter, and only at a read that allows it (none during a drag).
 class MonitorReader {
 public:
-    std::vector<Monitor> read(_XDisplay* display);
+    static constexpr std::chrono::seconds refreshAfter{10};
+
+    // The monitors now; goes to the server only when something changed since the last reading
+    // (or, with mayRefresh, when that reading is older than refreshAfter).
+    std::vector<Monitor> read(_XDisplay* display, bool mayRefresh = true);
+
+    // Looks at an event before the toolkit does: whether it changes the work areas, and whether
+    // it came only because the reader asked for it (a panel's or the root window's structure
+    // events), in which case it is the reader's alone and true is returned.
+    bool noteEvent(const union _XEvent& event);
+
+    // The root window's events were asked for anew by someone else; the reader asks again.
+    void forget();
 
 private:
-    std::vector<Strut> unlisted_;
-    std::optional<std::chrono::steady_clock::time_point> unlistedReadAt_;
+    bool changes(const union _XEvent& event) const;
+    std::vector<Monitor> readFromServer(_XDisplay* display);
+
+    std::optional<std::vector<Monitor>> monitors_;
+    std::chrono::steady_clock::time_point readAt_{};
+    unsigned long firstRequestOfRead_ = 0;
+    unsigned long root_ = 0;
+    bool rootWatched_ = false;
+    std::vector<unsigned long> watched_;   // sorted: the panels whose events the reader asked for
+    std::array<unsigned long, 7> atoms_{}; // the properties read, and those that say they changed
 };
 
 } // namespace dravix::fltk

@@ -10,6 +10,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <pwd.h>
+#include <sys/file.h>
 #include <sys/random.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
@@ -31,6 +32,10 @@ constexpr std::time_t staleTemporarySeconds = 60;
 constexpr std::string_view temporaryLetters =
     "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
 constexpr std::size_t temporarySuffixLength = 6;
+// How often an update looks again whether another update has let go of the file.
+constexpr useconds_t lockRetryMicroseconds = 10'000;
+// How many times an update starts again on a file replaced before it could lock it.
+constexpr int maxUpdateAttempts = 100;
 
 struct ErrnoCategory {
     int errorNumber;
@@ -244,6 +249,16 @@ int linkIn(int fd, const std::string& folder, const std::string& name, std::stri
     return EEXIST;
 }
 
+// Gives a finished file the target's name unless something is there already (EEXIST): an unnamed
+// file directly, a named temporary through a second link, which the caller then removes.
+int linkNew(int fd, const std::string& temporary, const std::string& target) {
+    const std::string unnamed = "/proc/self/fd/" + std::to_string(fd);
+    const int linked = temporary.empty() ? ::linkat(AT_FDCWD, unnamed.c_str(), AT_FDCWD,
+                                                    target.c_str(), AT_SYMLINK_FOLLOW)
+                                         : ::link(temporary.c_str(), target.c_str());
+    return linked == 0 ? 0 : errno;
+}
+
 // Every extended attribute of the old file, the POSIX ACL (system.posix_acl_access) among them.
 // Best effort, like the owner: a file system without them, or an attribute the user may not set
 // (a security label, say), does not stop the save.
@@ -290,8 +305,10 @@ int takeOver(int fd, const std::string& from, const struct stat& old) {
 // The safe save: a new file in the target's folder, flushed, then renamed over the target. It is
 // unnamed (O_TMPFILE) until it is complete, so a save that dies leaves nothing behind; where the
 // file system has no unnamed files, a named temporary swept by later saves stands in.
+// With onlyIfNew the file is put in place only while nothing is at target (EEXIST otherwise):
+// a link cannot replace, so the unnamed file is linked in under the target's own name.
 int replaceThroughTemporary(const std::string& target, const struct stat* old,
-                            std::string_view contents) {
+                            std::string_view contents, bool onlyIfNew = false) {
     const std::string folder = folderOf(target);
     const std::string name = nameOf(target);
     sweepStaleTemporaries(folder, name);
@@ -317,17 +334,23 @@ int replaceThroughTemporary(const std::string& target, const struct stat* old,
         error = writeAllAt(file.get(), contents, 0);
     if (error == 0 && ::fsync(file.get()) != 0)
         error = errno;
-    if (error == 0 && temporary.empty())
-        error = linkIn(file.get(), folder, name, temporary);
-    // The rename comes right after the link, the file still open: a kill between the two is all
-    // that can leave a temporary of an unnamed file behind.
-    if (error == 0 && ::rename(temporary.c_str(), target.c_str()) != 0)
-        error = errno;
+    if (error == 0 && onlyIfNew) {
+        error = linkNew(file.get(), temporary, target);
+    } else {
+        if (error == 0 && temporary.empty())
+            error = linkIn(file.get(), folder, name, temporary);
+        // The rename comes right after the link, the file still open: a kill between the two is
+        // all that can leave a temporary of an unnamed file behind.
+        if (error == 0 && ::rename(temporary.c_str(), target.c_str()) != 0)
+            error = errno;
+    }
     if (error != 0) {
         if (!temporary.empty())
             ::unlink(temporary.c_str());
         return error;
     }
+    if (onlyIfNew && !temporary.empty())
+        ::unlink(temporary.c_str());
     syncFolder(folder);
     return 0;
 }
@@ -431,6 +454,32 @@ std::string userSettingsFolder() {
     return withSlash(homeFolder()) + ".config/" + settingsFolderName;
 }
 
+std::string realFolderName(const std::string& folder) {
+    std::string existing = folder.empty() ? std::string(".") : folder;
+    std::vector<std::string> missing; // components below the part that exists, last one first
+    for (;;) {
+        char* real = ::realpath(existing.c_str(), nullptr);
+        const int error = errno;
+        if (real != nullptr) {
+            std::string name = withSlash(real);
+            std::free(real);
+            for (auto component = missing.rbegin(); component != missing.rend(); ++component)
+                name += *component + "/";
+            return name;
+        }
+        while (existing.size() > 1 && existing.back() == '/')
+            existing.pop_back();
+        const std::string component = nameOf(existing);
+        const std::string up = folderOf(existing);
+        // Nothing on the way resolves (a folder without the search right, say): as written.
+        if (error != ENOENT || up == existing || component.empty())
+            return withSlash(folder.empty() ? std::string(".") : folder);
+        if (component != ".")
+            missing.push_back(component);
+        existing = up;
+    }
+}
+
 bool exists(const std::string& path) {
     struct stat info {};
     return ::lstat(path.c_str(), &info) == 0;
@@ -508,13 +557,14 @@ FileStatus readFile(const std::string& path, std::string& contents) {
     return {};
 }
 
-FileStatus replaceFile(const std::string& path, std::string_view contents) {
-    std::string target = path;
-    if (const int error = followLinks(target); error != 0)
-        return statusFromErrno(error, path);
+namespace {
 
+// Replaces the final target of the path's links; with onlyIfNew only while it is missing.
+FileStatus replaceTarget(const std::string& target, std::string_view contents, bool onlyIfNew) {
     struct stat old {};
     const bool replacing = ::lstat(target.c_str(), &old) == 0;
+    if (replacing && onlyIfNew)
+        return {FileFailure::other, EEXIST};
     if (replacing) {
         if (!S_ISREG(old.st_mode))
             return notARegularFile(old);
@@ -528,13 +578,94 @@ FileStatus replaceFile(const std::string& path, std::string_view contents) {
         return statusFromErrno(error, target);
     }
 
-    const int error = replaceThroughTemporary(target, replacing ? &old : nullptr, contents);
+    const int error =
+        replaceThroughTemporary(target, replacing ? &old : nullptr, contents, onlyIfNew);
     // The folder takes no new file (or, being sticky, no rename over another user's file), or the
     // new file could not be given the old one's owner and group; but the file itself may be
     // written.
     if (replacing && (error == EACCES || error == EPERM))
         return rewriteInPlace(target, contents);
     return statusFromErrno(error, target);
+}
+
+// Locks the open file against every other update, waiting for a holder to let go for a while.
+int lockForUpdate(int fd) {
+    const auto giveUp =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(updateLockPatienceMs);
+    while (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        if (errno == EINTR)
+            continue;
+        if (errno != EWOULDBLOCK || std::chrono::steady_clock::now() >= giveUp)
+            return errno;
+        ::usleep(lockRetryMicroseconds);
+    }
+    return 0;
+}
+
+} // namespace
+
+FileStatus replaceFile(const std::string& path, std::string_view contents) {
+    std::string target = path;
+    if (const int error = followLinks(target); error != 0)
+        return statusFromErrno(error, path);
+    return replaceTarget(target, contents, false);
+}
+
+FileStamp stampOf(const std::string& path) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode))
+        return {};
+    const std::int64_t modified =
+        std::int64_t{info.st_mtim.tv_sec} * 1'000'000'000 + info.st_mtim.tv_nsec;
+    return {true, static_cast<std::uint64_t>(info.st_size), modified,
+            static_cast<std::uint64_t>(info.st_ino)};
+}
+
+// The lock is on the file itself, as another update's replace makes a new one: a lock won on
+// the file that was there is worth nothing once the path names the new one, so the update then
+// starts again on that.
+FileStatus updateFile(const std::string& path, const FileChange& change) {
+    std::string target = path;
+    if (const int error = followLinks(target); error != 0)
+        return statusFromErrno(error, path);
+    for (int attempt = 0; attempt < maxUpdateAttempts; ++attempt) {
+        // A look before the open, so that a device is never opened at all.
+        struct stat locked {};
+        if (::stat(target.c_str(), &locked) == 0 && !S_ISREG(locked.st_mode))
+            return notARegularFile(locked);
+        Descriptor file(::open(target.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+        if (file.get() < 0 && errno != ENOENT)
+            return statusFromErrno(errno, target);
+        if (file.get() < 0) {
+            const std::optional<std::string> made = change(std::nullopt);
+            if (!made)
+                return {};
+            const FileStatus status = replaceTarget(target, *made, true);
+            if (status.failure == FileFailure::other && status.platformCode == EEXIST)
+                continue; // another update made it meanwhile: this one starts from that
+            return status;
+        }
+        if (::fstat(file.get(), &locked) != 0)
+            return statusFromErrno(errno, target);
+        if (!S_ISREG(locked.st_mode))
+            return notARegularFile(locked);
+        if (const int error = lockForUpdate(file.get()); error != 0)
+            return error == EWOULDBLOCK ? FileStatus{FileFailure::inUse, error}
+                                        : statusFromErrno(error, target);
+        struct stat named {};
+        if (::stat(target.c_str(), &named) != 0 || named.st_ino != locked.st_ino ||
+            named.st_dev != locked.st_dev)
+            continue;
+        std::string current;
+        if (const FileStatus read = readFile(target, current); !read.ok())
+            return read;
+        const std::optional<std::string> next = change(current);
+        if (!next)
+            return {};
+        return replaceTarget(target, *next, false);
+    }
+    // Replaced every time between the open and the lock: another program rewrites it busily.
+    return {FileFailure::inUse, EBUSY};
 }
 
 } // namespace dravix::posix

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <chrono>
 #include <csignal>
@@ -13,6 +14,7 @@
 #include <filesystem>
 #include <functional>
 #include <grp.h>
+#include <optional>
 #include <pwd.h>
 #include <random>
 #include <sched.h>
@@ -24,6 +26,7 @@
 #include <sys/wait.h>
 #include <sys/xattr.h>
 #include <unistd.h>
+#include <vector>
 
 namespace dravix::posix {
 namespace {
@@ -565,6 +568,60 @@ TEST_F(PosixFiles, SavesKilledPartWayLeaveAWholeFileAndNoTemporaries) {
     EXPECT_EQ(listing(),
               (std::set<std::string>{"dravix.dat", ".dravix.dat.Fresh1", ".dravix.ini.Stale2",
                                      ".dravix.dat.Longer7", ".dravix.dat.Link01"}));
+}
+
+// Processes that update one file at once, starting from a missing file, lose no change: each
+// replace makes a new file, so most updates meet a lock on a file that is no longer there.
+TEST_F(PosixFiles, UpdatesFromManyProcessesLoseNothing) {
+    constexpr int writers = 4;
+    constexpr int updatesEach = 25;
+    std::vector<pid_t> children;
+    for (int writer = 0; writer < writers; ++writer) {
+        const pid_t child = ::fork();
+        if (child == 0) {
+            ::alarm(30);
+            for (int update = 0; update < updatesEach; ++update) {
+                const FileStatus status =
+                    updateFile(at("dravix.dat"), [&](const std::optional<std::string>& current) {
+                        return std::optional<std::string>(current.value_or("") +
+                                                          static_cast<char>('a' + writer));
+                    });
+                if (!status.ok())
+                    ::_exit(1);
+            }
+            ::_exit(0);
+        }
+        children.push_back(child);
+    }
+    for (const pid_t child : children) {
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    const std::string content = contentOf("dravix.dat");
+    EXPECT_EQ(content.size(), std::size_t{writers * updatesEach});
+    for (int writer = 0; writer < writers; ++writer)
+        EXPECT_EQ(std::count(content.begin(), content.end(), 'a' + writer), updatesEach);
+    EXPECT_EQ(listing(), std::set<std::string>{"dravix.dat"}) << "nothing but the file is made";
+}
+
+// A settings folder behind a link has one name, whether it exists yet or not.
+TEST_F(PosixFiles, AFolderIsNamedByItsRealPathBeforeAndAfterItExists) {
+    ASSERT_EQ(::mkdir(at("real").c_str(), 0700), 0);
+    ASSERT_EQ(::symlink("real", at("link").c_str()), 0);
+    const std::string real = folder_ + "/real/";
+    for (const std::string& spelling :
+         {at("link/.config/dravix/"), at("link/.config/dravix"), at("real/./.config//dravix/"),
+          at("link/../real/.config/dravix/")}) {
+        SCOPED_TRACE(spelling);
+        ::rmdir(at("real/.config/dravix").c_str());
+        ::rmdir(at("real/.config").c_str());
+        EXPECT_EQ(realFolderName(spelling), real + ".config/dravix/") << "before";
+        ASSERT_EQ(::mkdir(at("real/.config").c_str(), 0700), 0);
+        EXPECT_EQ(realFolderName(spelling), real + ".config/dravix/") << "half made";
+        ASSERT_EQ(::mkdir(at("real/.config/dravix").c_str(), 0700), 0);
+        EXPECT_EQ(realFolderName(spelling), real + ".config/dravix/") << "after";
+    }
 }
 
 TEST(PosixSettingsFolder, FollowsXdgConfigHomeElseHome) {

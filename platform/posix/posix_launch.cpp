@@ -26,9 +26,11 @@ extern char** environ;
 //
 // gio reads the entry only after its own exec, and says on its error output and in its status
 // when it cannot start the application (no such program, a TryExec that fails, no terminal, a
-// broken entry). So for an entry the child in the middle stays: it waits for gio, which returns
-// once it has spawned, and sends back its status and its message. The window learns the answer
-// later, through the pipe, and is never blocked by it.
+// broken entry); xdg-open likewise when no application opens a document ("no method
+// available", status 3). So for these the child in the middle stays: it waits for the helper,
+// which returns once it has spawned (xdg-open, which may wait for what it opened, for a moment at
+// most), and sends back its status and its message. The window learns the answer later, through
+// the pipe, and is never blocked by it.
 namespace dravix::posix {
 
 namespace {
@@ -42,8 +44,11 @@ constexpr std::string_view fallbackSearchPath = "/usr/local/bin:/usr/bin:/bin";
 
 // gio's message is one or two lines; whatever comes beyond this is not shown.
 constexpr std::size_t helperTextLimit = 2048;
-// How often the watcher looks whether gio has ended while gio's output stays open.
+// How often the watcher looks whether its helper has ended while the helper's output stays open.
 constexpr int helperPollMilliseconds = 20;
+// xdg-open may run the program it picks in the foreground and wait for it: still running after
+// this long, it has started that program, and the launch counts as started.
+constexpr int defaultHandlerPatienceMs = 1500;
 
 bool isExecutableFile(const std::string& path) {
     struct stat info {};
@@ -260,96 +265,130 @@ void keepText(HelperReport& report, const char* bytes, std::size_t count) {
     }
 }
 
-// Runs in the child between Dravix and gio: async-signal-safe calls only, and every signal stays
-// blocked, so a closed report pipe is EPIPE here, not the end. Starts gio with its error output
-// on a pipe, reads it until gio has ended (not until the pipe closes: the application gio starts
-// keeps it), leaves a relay behind for the application's later output and reports.
-[[noreturn]] void watchHelper(const Command& helper, const char* folder, int reportPipe,
-                              int descriptorLimit) {
-    closeInheritedDescriptors(reportPipe, descriptorLimit);
-    HelperReport report{};
+// The helper running under the watcher: its pid, its error output and the pipe its failed exec
+// reports on.
+struct WatchedHelper {
+    pid_t pid = -1;
+    int output = -1;
+    int execReport = -1;
+};
+
+// Starts the helper with its error output on a pipe; in the watcher, async-signal-safe calls
+// only. The pid is -1 and execError set when it could not be started.
+WatchedHelper startHelper(const Command& helper, const char* folder, int descriptorLimit,
+                          HelperReport& report) {
+    WatchedHelper started;
     int output[2];
     int execReport[2];
     if (::pipe2(output, O_CLOEXEC) != 0 || ::pipe2(execReport, O_CLOEXEC) != 0) {
         report.execError = errno;
-        (void)::write(reportPipe, &report, sizeof report - helperTextLimit);
-        ::_exit(1);
+        return started;
     }
-    const pid_t gio = ::fork();
-    if (gio == 0) {
+    const pid_t pid = ::fork();
+    if (pid == 0) {
         ::dup2(output[1], STDERR_FILENO);
         becomeLaunchedProgram(helper, Command{}, folder, execReport[1], descriptorLimit);
     }
+    if (pid < 0)
+        report.execError = errno;
     ::close(output[1]);
     ::close(execReport[1]);
-    if (gio < 0) {
-        report.execError = errno;
-        (void)::write(reportPipe, &report, sizeof report - helperTextLimit);
-        ::_exit(1);
-    }
+    started.pid = pid;
+    started.output = output[0];
+    started.execReport = execReport[0];
+    return started;
+}
 
+// Reads the helper's error output until it has ended (not until the pipe closes: the application
+// it starts may keep it) and its status is in the report. False when the helper has not ended
+// within patienceMs (0: no limit): it then waits for the program it opened, which has started.
+bool awaitHelper(const WatchedHelper& helper, int patienceMs, HelperReport& report) {
     char chunk[512];
     bool ended = false;
     std::size_t readAfterEnd = 0;
+    int waited = 0;
     for (;;) {
         if (!ended)
-            ended = ::waitpid(gio, &report.waitStatus, WNOHANG) == gio;
-        pollfd readable{output[0], POLLIN, 0};
-        // Once gio has ended, what it wrote is in the pipe: it is taken without waiting.
+            ended = ::waitpid(helper.pid, &report.waitStatus, WNOHANG) == helper.pid;
+        if (!ended && patienceMs > 0 && waited >= patienceMs)
+            return false;
+        pollfd readable{helper.output, POLLIN, 0};
+        // Once the helper has ended, what it wrote is in the pipe: it is taken without waiting.
         if (::poll(&readable, 1, ended ? 0 : helperPollMilliseconds) <= 0) {
+            waited += helperPollMilliseconds;
             if (ended)
-                break;
+                return true;
             continue;
         }
-        const ssize_t count = ::read(output[0], chunk, sizeof chunk);
+        const ssize_t count = ::read(helper.output, chunk, sizeof chunk);
         if (count > 0)
             keepText(report, chunk, static_cast<std::size_t>(count));
         if (count == 0 && !ended) {
-            // No writer is left: gio is ending without having started anything.
-            while (::waitpid(gio, &report.waitStatus, 0) < 0 && errno == EINTR) {
-            }
-            ended = true;
+            // No writer is left: it is ending, or it runs on without an error output.
+            pollfd none{-1, 0, 0};
+            ::poll(&none, 0, helperPollMilliseconds);
+            waited += helperPollMilliseconds;
+            continue;
         }
         readAfterEnd += ended && count > 0 ? static_cast<std::size_t>(count) : 0;
         if (ended && (count <= 0 || readAfterEnd >= helperTextLimit))
-            break;
+            return true;
     }
+}
+
+// Runs in the child between Dravix and the helper (gio, xdg-open): async-signal-safe calls only,
+// and every signal stays blocked, so a closed report pipe is EPIPE here, not the end. Starts the
+// helper, awaits its answer, reports it and leaves a relay behind for the application's later
+// output. A helper still running after patienceMs has started what it opened and is reported so.
+[[noreturn]] void watchHelper(const Command& helper, const char* folder, int reportPipe,
+                              int descriptorLimit, int patienceMs) {
+    closeInheritedDescriptors(reportPipe, descriptorLimit);
+    HelperReport report{};
+    const WatchedHelper watched = startHelper(helper, folder, descriptorLimit, report);
+    if (watched.pid < 0) {
+        (void)::write(reportPipe, &report, sizeof report - helperTextLimit);
+        ::_exit(1);
+    }
+    const bool ended = awaitHelper(watched, patienceMs, report);
     int execError = 0;
-    if (::read(execReport[0], &execError, sizeof execError) == sizeof execError)
+    if (::read(watched.execReport, &execError, sizeof execError) == sizeof execError)
         report.execError = execError;
 
-    const bool started = report.execError == 0 && WIFEXITED(report.waitStatus) &&
-                         WEXITSTATUS(report.waitStatus) == 0;
+    const bool started = !ended || (report.execError == 0 && WIFEXITED(report.waitStatus) &&
+                                    WEXITSTATUS(report.waitStatus) == 0);
     if (started && report.textLength > 0)
         (void)::write(STDERR_FILENO, report.text, report.textLength);
+    if (!ended)
+        report = HelperReport{};
     if (::fork() == 0) {
         ::close(reportPipe);
-        relayErrorOutput(output[0]);
+        relayErrorOutput(watched.output);
     }
     (void)::write(reportPipe, &report, sizeof report - helperTextLimit + report.textLength);
     ::_exit(0);
 }
 
-// gio's message without its name in front and without the line end, or its status in words.
-std::string helperFailure(const HelperReport& report) {
+// The helper's message without its name in front and without the line end, or its status in
+// words.
+std::string helperFailure(const HelperReport& report, const std::string& helper) {
     if (report.execError != 0)
         return std::strerror(report.execError);
     std::string_view text(report.text, report.textLength);
     while (!text.empty() && std::string_view(" \t\r\n").find(text.back()) != std::string::npos)
         text.remove_suffix(1);
-    const std::string_view name = "gio: ";
+    const std::string name = helper + ": ";
     if (text.starts_with(name))
         text.remove_prefix(name.size());
     if (!text.empty())
         return std::string(text);
     if (WIFSIGNALED(report.waitStatus))
-        return "gio was ended by signal " + std::to_string(WTERMSIG(report.waitStatus));
-    return "gio ended with status " + std::to_string(WEXITSTATUS(report.waitStatus));
+        return helper + " was ended by signal " + std::to_string(WTERMSIG(report.waitStatus));
+    return helper + " ended with status " + std::to_string(WEXITSTATUS(report.waitStatus));
 }
 
 // Reads the watcher's report once it is readable, reaps the watcher and closes the pipe: nothing
-// when gio started the application, else why not.
-std::optional<std::string> helperAnswer(int descriptor, pid_t watcher) {
+// when the helper started the application, else why not.
+std::optional<std::string> helperAnswer(int descriptor, pid_t watcher, const std::string& helper) {
     HelperReport report{};
     std::size_t received = 0;
     char* bytes = reinterpret_cast<char*>(&report);
@@ -367,20 +406,21 @@ std::optional<std::string> helperAnswer(int descriptor, pid_t watcher) {
     }
     const std::size_t header = sizeof report - helperTextLimit;
     if (received < header)
-        return "gio gave no answer";
+        return helper + " gave no answer";
     report.textLength = static_cast<unsigned>(
         std::min<std::size_t>({report.textLength, received - header, helperTextLimit}));
     const bool started = report.execError == 0 && WIFEXITED(report.waitStatus) &&
                          WEXITSTATUS(report.waitStatus) == 0;
     if (started)
         return std::nullopt;
-    return helperFailure(report);
+    return helperFailure(report, helper);
 }
 
 } // namespace
 
 std::optional<std::string> answerOf(PendingLaunch& pending) {
-    const std::optional<std::string> failure = helperAnswer(pending.descriptor, pending.watcher);
+    const std::optional<std::string> failure =
+        helperAnswer(pending.descriptor, pending.watcher, pending.helper);
     pending.descriptor = -1;
     if (failure)
         return pending.path + ": " + *failure;
@@ -409,6 +449,100 @@ std::string findOnSearchPath(const char* name) {
     return {};
 }
 
+namespace {
+
+// What a launch runs: a program directly, a helper (gio for a desktop entry, xdg-open for a
+// document), or a program with xdg-open behind it for a file that only looks like one.
+struct LaunchPlan {
+    Command direct;
+    Command handler;
+    ProgramHead head;
+    // The handler alone runs, under a watcher that learns its answer; its name for messages.
+    std::string watchedHelper;
+    int patienceMs = 0;
+};
+
+LaunchPlan chooseCommand(const std::string& path) {
+    LaunchPlan plan;
+    const bool entry = isDesktopEntry(path);
+    if (!entry && isExecutableFile(path)) {
+        plan.direct.file = absoluteFrom(path);
+        plan.direct.arguments = {plan.direct.file};
+        plan.head = programHeadOf(path);
+    }
+    if (entry)
+        plan.handler.file = findOnSearchPath(desktopEntryLauncher);
+    if (!plan.handler.empty()) {
+        plan.handler.arguments = {desktopEntryLauncher, "launch", handlerArgument(path)};
+        plan.watchedHelper = desktopEntryLauncher;
+    } else if (!plan.head.machineCode && !plan.head.script()) {
+        // A program that this computer cannot run is no document: xdg-open would fail silently.
+        plan.handler.file = findOnSearchPath(defaultHandler);
+        plan.handler.arguments = {defaultHandler, handlerArgument(path)};
+        if (plan.direct.empty()) {
+            plan.watchedHelper = defaultHandler;
+            plan.patienceMs = defaultHandlerPatienceMs;
+        }
+    }
+    plan.direct.seal();
+    plan.handler.seal();
+    return plan;
+}
+
+// Forks the middle child, in a session of its own, that starts the plan: under a watcher, or as
+// a grandchild left to init. The middle child's pid, or the errno of the failed fork.
+pid_t startCommand(const LaunchPlan& plan, const char* folder, int report[2], int& forkError) {
+    const long openMax = ::sysconf(_SC_OPEN_MAX);
+    const int descriptorLimit =
+        openMax > 0 && openMax < 1 << 20 ? static_cast<int>(openMax) : 1 << 20;
+    // Signals stay blocked across the fork so that none of our handlers runs in a child before
+    // the child has reset them.
+    sigset_t all;
+    sigset_t previous;
+    ::sigfillset(&all);
+    ::sigprocmask(SIG_SETMASK, &all, &previous);
+
+    const pid_t middle = ::fork();
+    if (middle == 0) {
+        ::setsid();
+        if (!plan.watchedHelper.empty())
+            watchHelper(plan.handler, folder, report[1], descriptorLimit, plan.patienceMs);
+        const pid_t program = ::fork();
+        if (program == 0)
+            becomeLaunchedProgram(plan.direct, plan.handler, folder, report[1], descriptorLimit);
+        if (program < 0)
+            reportFailure(report[1], errno);
+        ::_exit(program < 0 ? 1 : 0);
+    }
+    forkError = errno;
+    ::sigprocmask(SIG_SETMASK, &previous, nullptr);
+    ::close(report[1]);
+    return middle;
+}
+
+// The answer of a started plan: a watched helper's later (pending) or now, an exec's now.
+LaunchOutcome collectAnswer(const LaunchPlan& plan, const std::string& path, pid_t middle,
+                            int report, std::optional<PendingLaunch>* later) {
+    if (!plan.watchedHelper.empty()) {
+        if (later != nullptr) {
+            *later = PendingLaunch{report, middle, path, plan.watchedHelper};
+            return {LaunchOutcome::State::pending, {}};
+        }
+        const std::optional<std::string> failure = helperAnswer(report, middle, plan.watchedHelper);
+        return failure ? LaunchOutcome::failure(*failure) : LaunchOutcome{};
+    }
+    int status = 0;
+    while (::waitpid(middle, &status, 0) < 0 && errno == EINTR) {
+    }
+    const std::optional<int> errorNumber = readReport(report);
+    ::close(report);
+    if (errorNumber)
+        return LaunchOutcome::failure(reasonFor(*errorNumber, plan.head));
+    return {};
+}
+
+} // namespace
+
 LaunchOutcome launch(const std::string& path, const std::string& workingFolder,
                      std::optional<PendingLaunch>* later) {
     if (path.empty())
@@ -421,81 +555,20 @@ LaunchOutcome launch(const std::string& path, const std::string& workingFolder,
     if (isDanglingLink(path))
         return {LaunchOutcome::State::notFound, {}};
 
-    const bool entry = isDesktopEntry(path);
-    Command direct;
-    ProgramHead head;
-    if (!entry && isExecutableFile(path)) {
-        direct.file = absoluteFrom(path);
-        direct.arguments = {direct.file};
-        head = programHeadOf(path);
-    }
-    Command handler;
-    if (entry)
-        handler.file = findOnSearchPath(desktopEntryLauncher);
-    const bool watched = !handler.empty();
-    if (watched) {
-        handler.arguments = {desktopEntryLauncher, "launch", handlerArgument(path)};
-    } else if (!head.machineCode && !head.script()) {
-        // A program that this computer cannot run is no document: xdg-open would fail silently.
-        handler.file = findOnSearchPath(defaultHandler);
-        handler.arguments = {defaultHandler, handlerArgument(path)};
-    }
-    if (direct.empty() && handler.empty())
+    const LaunchPlan plan = chooseCommand(path);
+    if (plan.direct.empty() && plan.handler.empty())
         return LaunchOutcome::failure("xdg-open is not installed");
-    direct.seal();
-    handler.seal();
-    const char* folder = workingFolder.empty() ? nullptr : workingFolder.c_str();
-    const long openMax = ::sysconf(_SC_OPEN_MAX);
-    const int descriptorLimit =
-        openMax > 0 && openMax < 1 << 20 ? static_cast<int>(openMax) : 1 << 20;
-
     int report[2];
     if (::pipe2(report, O_CLOEXEC) != 0)
         return LaunchOutcome::failure(std::strerror(errno));
-
-    // Signals stay blocked across the fork so that none of our handlers runs in a child before
-    // the child has reset them.
-    sigset_t all;
-    sigset_t previous;
-    ::sigfillset(&all);
-    ::sigprocmask(SIG_SETMASK, &all, &previous);
-
-    const pid_t middle = ::fork();
-    if (middle == 0) {
-        ::setsid();
-        if (watched)
-            watchHelper(handler, folder, report[1], descriptorLimit);
-        const pid_t program = ::fork();
-        if (program == 0)
-            becomeLaunchedProgram(direct, handler, folder, report[1], descriptorLimit);
-        if (program < 0)
-            reportFailure(report[1], errno);
-        ::_exit(program < 0 ? 1 : 0);
-    }
-    const int forkError = errno;
-    ::sigprocmask(SIG_SETMASK, &previous, nullptr);
-    ::close(report[1]);
+    int forkError = 0;
+    const pid_t middle = startCommand(plan, workingFolder.empty() ? nullptr : workingFolder.c_str(),
+                                      report, forkError);
     if (middle < 0) {
         ::close(report[0]);
         return LaunchOutcome::failure(std::strerror(forkError));
     }
-
-    if (watched) {
-        if (later != nullptr) {
-            *later = PendingLaunch{report[0], middle, path};
-            return {LaunchOutcome::State::pending, {}};
-        }
-        const std::optional<std::string> failure = helperAnswer(report[0], middle);
-        return failure ? LaunchOutcome::failure(*failure) : LaunchOutcome{};
-    }
-    int status = 0;
-    while (::waitpid(middle, &status, 0) < 0 && errno == EINTR) {
-    }
-    const std::optional<int> errorNumber = readReport(report[0]);
-    ::close(report[0]);
-    if (errorNumber)
-        return LaunchOutcome::failure(reasonFor(*errorNumber, head));
-    return {};
+    return collectAnswer(plan, path, middle, report[0], later);
 }
 
 } // namespace dravix::posix

@@ -392,6 +392,37 @@ TEST_F(PosixLaunch, ADesktopEntrysAnswerComesLaterWithGiosMessage) {
     EXPECT_FALSE(handlerSeen(0ms));
 }
 
+// A document's answer comes from xdg-open as an entry's from gio: its message without its name,
+// or its status; an xdg-open that waits for the program it opened has started it.
+TEST_F(PosixLaunch, ADocumentsAnswerComesLaterFromXdgOpen) {
+    const fs::path notes = work_ / "notes.odd";
+    writeFile(notes, "text\n", document);
+    struct Row {
+        const char* handler;
+        std::optional<std::string> answer;
+    };
+    const Row rows[] = {
+        {"echo \"xdg-open: no method available for opening '$1'\" >&2; exit 3",
+         notes.string() + ": no method available for opening '" + notes.string() + "'"},
+        {"exit 4", notes.string() + ": xdg-open ended with status 4"},
+        {"exec sleep 5", std::nullopt},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.handler);
+        writeFile(bin_ / "xdg-open", std::string("#!/bin/sh\n") + row.handler + "\n", executable);
+        std::optional<dravix::posix::PendingLaunch> later;
+        const auto before = std::chrono::steady_clock::now();
+        const LaunchOutcome outcome =
+            dravix::posix::launch(notes.string(), folderWithSlash(work_), &later);
+        EXPECT_LT(std::chrono::steady_clock::now() - before, 500ms) << "xdg-open was waited for";
+        ASSERT_EQ(outcome.state, LaunchOutcome::State::pending);
+        ASSERT_TRUE(later);
+        pollfd readable{later->descriptor, POLLIN, 0};
+        ASSERT_EQ(::poll(&readable, 1, 10000), 1) << "no answer";
+        EXPECT_EQ(dravix::posix::answerOf(*later), row.answer);
+    }
+}
+
 // Entries that GLib's gio cannot start: its status and message come back, in words about the
 // entry. No terminal is on PATH, only gio.
 TEST_F(PosixLaunch, DesktopEntriesThatGioCannotStartSayWhy) {

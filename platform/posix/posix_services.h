@@ -4,12 +4,17 @@
 //      a program fails at once or not at all; a desktop entry's answer (gio's status and message)
 //      comes later through a descriptor the window's loop watches; a dangling link is not found,
 //      a program for another machine and a script without its interpreter say so
-//  [ ] the output that an application started from a desktop entry writes on its error output
-//      reaches ours through a small relay process that lives as long as the application keeps it
-//      open; xdg-open's failures are not seen (it may wait for the program it opens)
+//  [X] a document's answer (xdg-open's status and message) comes later the same way; xdg-open
+//      still running after 1.5 s waits for the program it opened, which counts as started
+//  [ ] the output that an application started from a desktop entry or by xdg-open writes on its
+//      error output reaches ours through a small relay process that lives as long as the
+//      application keeps it open; a file with the executable bit that turns out to be a document
+//      goes to xdg-open unwatched
 //  [X] stored files: only a regular file of at most 1 MiB is read, a FIFO or device refused at
 //      once; a save goes through symbolic links, keeps mode, owner and extended attributes, leaves
 //      no temporary behind (O_TMPFILE) and refuses a read-only file; settings under XDG_CONFIG_HOME
+//  [X] an update reads and replaces a file under flock on the file itself, so two strips on one
+//      folder lose nothing
 //  [ ] a save keeps no hard links, and rewrites in place (not crash-safe) in a read-only folder
 
 #pragma once
@@ -31,6 +36,11 @@ namespace dravix::posix {
 // folder from the password database when HOME is unset).
 std::string userSettingsFolder();
 
+// The folder's real path, ending in "/": the nearest folder on the way that exists resolved
+// (links, "." and ".."), the part not made yet appended as written. Every spelling of one folder,
+// before it exists as after, thus gives one name. Relative names start from the working folder.
+std::string realFolderName(const std::string& folder);
+
 // Whether anything is at the path, a dangling symbolic link included.
 bool exists(const std::string& path);
 
@@ -48,6 +58,13 @@ FileStatus readFile(const std::string& path, std::string& contents);
 // in place instead. Missing folders on the way are created, user-only.
 FileStatus replaceFile(const std::string& path, std::string_view contents);
 
+// Reads and replaces the file under flock on the file itself (SystemPort::updateFile). A missing
+// file is linked into place only while the name is still free.
+FileStatus updateFile(const std::string& path, const FileChange& change);
+
+// Size, time of last write (ns) and inode of the file the path leads to.
+FileStamp stampOf(const std::string& path);
+
 // Maps an errno value from a failed step on path onto the user's categories.
 FileStatus statusFromErrno(int errorNumber, const std::string& path);
 
@@ -64,20 +81,22 @@ int millisecondOfDay();
 // A launch whose answer comes later: the descriptor turns readable once it is in.
 struct PendingLaunch {
     int descriptor = -1;
-    pid_t watcher = -1; // the child that waits for gio, reaped by answerOf
+    pid_t watcher = -1; // the child that waits for the helper, reaped by answerOf
     std::string path;
+    std::string helper; // "gio" or "xdg-open", whose name its messages start with
 };
 
 // A desktop entry (a regular file named *.desktop) is started through `gio launch`, or xdg-open
 // when gio is missing; any other executable regular file is started directly (a file with the
 // executable bit that is neither a program nor a script goes to xdg-open as a document);
 // anything else goes to xdg-open. Both helpers are taken from the absolute folders of PATH only.
+// A helper's answer (its status and message) is learned as for gio.
 // The child runs in workingFolder (when not empty and still there) in a session of its own, with
 // no blocked signals and no descriptor of ours but the standard three. Only the exec is waited
-// for, and for a desktop entry gio's own answer: with `later` that answer is left pending in it,
-// else it is waited for. Fails with the system's reason, in words about the file ("This is not a
-// program this computer can run", "Its interpreter /usr/bin/foo is not installed"), when a
-// helper is missing or the path holds a NUL byte; a dangling link is notFound.
+// for, and for a desktop entry or a document the helper's own answer: with `later` that answer is
+// left pending in it, else it is waited for. Fails with the system's reason, in words about the
+// file ("This is not a program this computer can run", "Its interpreter /usr/bin/foo is not
+// installed"), when a helper is missing or the path holds a NUL byte; a dangling link is notFound.
 LaunchOutcome launch(const std::string& path, const std::string& workingFolder,
                      std::optional<PendingLaunch>* later = nullptr);
 
@@ -109,6 +128,10 @@ public:
     FileStatus replaceFile(const std::string& path, std::string_view contents) override {
         return posix::replaceFile(path, contents);
     }
+    FileStatus updateFile(const std::string& path, const FileChange& change) override {
+        return posix::updateFile(path, change);
+    }
+    FileStamp stampOf(const std::string& path) const override { return posix::stampOf(path); }
     LaunchOutcome launch(const std::string& path, const std::string& workingFolder) override {
         std::optional<PendingLaunch> later;
         const LaunchOutcome outcome = posix::launch(path, workingFolder, watch_ ? &later : nullptr);

@@ -2,6 +2,7 @@
 
 #include "platform/scale.h"
 #include "platform/tick_grid.h"
+#include "platform/win32/win32_accessible.h"
 #include "platform/win32/win32_folder_claim.h"
 #include "platform/win32/win32_frame.h"
 #include "platform/win32/win32_resources.h"
@@ -25,6 +26,15 @@
 namespace dravix::win32 {
 
 namespace {
+
+// The key's virtual-key code; Tab with Shift held has a code of its own, 0x109, as the core tells
+// the two apart by code alone.
+int keyCodeOf(WPARAM key) {
+    constexpr int shiftTab = 0x100 | VK_TAB;
+    if (key == VK_TAB && GetKeyState(VK_SHIFT) < 0)
+        return shiftTab;
+    return static_cast<int>(key);
+}
 
 // The window class keeps the main window's class name, so that tools that look windows up by
 // class find it.
@@ -299,6 +309,8 @@ Win32Desktop::~Win32Desktop() {
 
 int Win32Desktop::run(WindowEvents& events) {
     events_ = &events;
+    screenReaders_ = std::make_unique<ScreenReaders>(window_, title_);
+    screenReaders_->attach(events.accessibleSource());
     // Showing activates the window. A shortcut set to start minimised or maximised would have
     // its way with this first ShowWindow; the strip is only ever shown at its own size.
     ShowWindow(window_, SW_SHOWNORMAL);
@@ -314,7 +326,32 @@ int Win32Desktop::run(WindowEvents& events) {
         DispatchMessageA(&message);
     }
     events_ = nullptr;
+    screenReaders_->attach(nullptr);
     return message.message == WM_QUIT ? static_cast<int>(message.wParam) : 0;
+}
+
+// A screen reader's press, as a click: not while a box or dialog disables the strip.
+void Win32Desktop::deliverAccessiblePress(int node) {
+    if (!IsWindowEnabled(window_))
+        return;
+    deliver([node](WindowEvents& events) {
+        if (AccessibleSource* source = events.accessibleSource())
+            source->accessiblePress(node);
+    });
+}
+
+// The screen readers' views of the window (the UI Automation root, the client area's
+// IAccessible); the default handling for the other objects.
+std::optional<LRESULT> Win32Desktop::accessibleObject(WPARAM wParam, LPARAM lParam) {
+    LRESULT answer = 0;
+    if (screenReaders_ && screenReaders_->answer(wParam, lParam, answer))
+        return answer;
+    return std::nullopt;
+}
+
+void Win32Desktop::accessibleChanged(const AccessibleEvent& event) {
+    if (screenReaders_)
+        screenReaders_->changed(event);
 }
 
 void Win32Desktop::deliverFirstActivation() {
@@ -324,23 +361,144 @@ void Win32Desktop::deliverFirstActivation() {
     events_->activate();
 }
 
+// Hands an event to the core. Only the message loop of run has one to hand it to: messages before
+// it (while the window is made and shown) and after it (while it is destroyed) reach nobody.
+template <typename Deliver> void Win32Desktop::deliver(Deliver&& call) {
+    if (events_ != nullptr)
+        call(*events_);
+}
+
 LRESULT Win32Desktop::handleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == launchAnsweredMessage()) {
         deliverLaunchAnswers();
         return 0;
     }
-    // A strip with a box up is disabled: the box came forward, and the strip waits for it.
-    if (message == anotherStartMessage()) {
-        if (events_ != nullptr && IsWindowEnabled(window))
-            events_->anotherStart();
+    if (message == ScreenReaders::pressMessage()) {
+        deliverAccessiblePress(static_cast<int>(wParam));
         return 0;
     }
+    if (message == ScreenReaders::lookMessage())
+        return ScreenReaders::answerLook(lParam);
+    // A strip with a box up is disabled: the box came forward, and the strip waits for it.
+    if (message == anotherStartMessage()) {
+        // The second start allowed this process the foreground before it posted the message.
+        SetForegroundWindow(GetLastActivePopup(window));
+        if (IsWindowEnabled(window))
+            deliver([](WindowEvents& events) { events.anotherStart(); });
+        return 0;
+    }
+    // Each part answers the messages it knows; nothing means the default handling.
+    std::optional<LRESULT> answer = pointerMessage(window, message, wParam, lParam);
+    if (!answer)
+        answer = keyMessage(message, wParam);
+    if (!answer)
+        answer = timerMessage(message, wParam);
+    if (!answer)
+        answer = otherMessage(window, message, wParam, lParam);
+    return answer ? *answer : DefWindowProcA(window, message, wParam, lParam);
+}
+
+// The pointer's place comes as client coordinates, which for a popup are window coordinates.
+// Windows works them out from the screen point when GetMessage takes the message, with the window
+// where it is then, after every SetWindowPos this thread made before. So they add up with
+// geometry() to the true screen point also while a drag moves the window under the pointer; the
+// move that Windows makes up when the window slides under a still pointer names that same screen
+// point.
+std::optional<LRESULT> Win32Desktop::pointerMessage(HWND window, UINT message, WPARAM wParam,
+                                                    LPARAM lParam) {
+    const int x = programPixel(GET_X_LPARAM(lParam), scale_);
+    const int y = programPixel(GET_Y_LPARAM(lParam), scale_);
+    switch (message) {
+    case WM_LBUTTONDOWN:
+    case WM_RBUTTONDOWN:
+    case WM_MBUTTONDOWN:
+        buttonDown(window, *buttonOfMessage(message), x, y);
+        return 0;
+    case WM_LBUTTONUP:
+    case WM_RBUTTONUP:
+    case WM_MBUTTONUP:
+        buttonUp(*buttonOfMessage(message), x, y);
+        return 0;
+    case WM_CAPTURECHANGED:
+        // Another window took the pointer while a button was held (a switch to another program, a
+        // box that came up): no release is due here any more, and a drag left running would make
+        // the strip follow the pointer whenever it crosses the window. The core ends the press
+        // and the drag; a release that still comes is dropped as one whose press was not seen,
+        // since the core would only swallow it. Our own ReleaseCapture comes here with every
+        // button already up.
+        if (reinterpret_cast<HWND>(lParam) != window && pressed_.loseCapture())
+            deliver([](WindowEvents& events) { events.captureLost(); });
+        return 0;
+    case WM_MOUSEMOVE:
+        if (!trackingLeave_) {
+            TRACKMOUSEEVENT leave{};
+            leave.cbSize = sizeof leave;
+            leave.dwFlags = TME_LEAVE;
+            leave.hwndTrack = window;
+            trackingLeave_ = TrackMouseEvent(&leave) != FALSE;
+        }
+        deliver([x, y](WindowEvents& events) { events.mouseMove(x, y); });
+        return 0;
+    case WM_MOUSELEAVE:
+        trackingLeave_ = false;
+        deliver([](WindowEvents& events) { events.pointerLeft(); });
+        return 0;
+    case WM_DROPFILES:
+        deliverDrop(reinterpret_cast<HDROP>(wParam));
+        return 0;
+    default:
+        return std::nullopt;
+    }
+}
+
+void Win32Desktop::buttonDown(HWND window, MouseButton button, int x, int y) {
+    pressed_.press(button);
+    // A captured pointer sends the moves and the release here, outside the window too.
+    if (pressed_.captures(button))
+        SetCapture(window);
+    deliver([&](WindowEvents& events) { events.mouseDown(x, y, button); });
+}
+
+void Win32Desktop::buttonUp(MouseButton button, int x, int y) {
+    const bool pressedHere = pressed_.release(button) == Release::held;
+    // The capture stays while the other capturing button is still held.
+    if (pressed_.captures(button) && !pressed_.capturing())
+        ReleaseCapture();
+    if (pressedHere)
+        deliver([&](WindowEvents& events) { events.mouseUp(x, y, button); });
+}
+
+std::optional<LRESULT> Win32Desktop::keyMessage(UINT message, WPARAM wParam) {
+    if (message != WM_KEYDOWN && message != WM_SYSKEYDOWN)
+        return std::nullopt;
+    deliver([wParam](WindowEvents& events) { events.keyDown(keyCodeOf(wParam)); });
+    // Alt combinations go on to the system, so that Alt+F4 still closes the window.
+    if (message == WM_KEYDOWN)
+        return 0;
+    return std::nullopt;
+}
+
+std::optional<LRESULT> Win32Desktop::timerMessage(UINT message, WPARAM wParam) {
+    if (message != WM_TIMER || wParam != tickTimer)
+        return std::nullopt;
+    // Set again first: a tick that opens a modal box must not hold up the ticks behind it.
+    if (ticking_)
+        armTick(true);
+    deliver([](WindowEvents& events) { events.tick(); });
+    return 0;
+}
+
+// Painting, activation, size limits, the system menu, the monitor's density and the end.
+std::optional<LRESULT> Win32Desktop::otherMessage(HWND window, UINT message, WPARAM wParam,
+                                                  LPARAM lParam) {
     switch (message) {
     case WM_PAINT:
         paint();
         return 0;
     case WM_ERASEBKGND:
         return 1; // WM_PAINT covers every pixel
+    case WM_GETOBJECT:
+        return accessibleObject(wParam, lParam);
     case WM_GETMINMAXINFO:
         reinterpret_cast<MINMAXINFO*>(lParam)->ptMinTrackSize = POINT{1, 1};
         return 0;
@@ -349,7 +507,7 @@ LRESULT Win32Desktop::handleMessage(HWND window, UINT message, WPARAM wParam, LP
         // window has another.
         if ((wParam & 0xFFF0) == SC_MINIMIZE || (wParam & 0xFFF0) == SC_MAXIMIZE)
             return 0;
-        break;
+        return std::nullopt;
     case WM_ACTIVATE: {
         // The default handler gives the window the keyboard focus, so it goes first.
         const LRESULT result = DefWindowProcA(window, message, wParam, lParam);
@@ -357,56 +515,6 @@ LRESULT Win32Desktop::handleMessage(HWND window, UINT message, WPARAM wParam, LP
             deliverFirstActivation();
         return result;
     }
-    // The pointer's place comes as client coordinates, which for a popup are window coordinates.
-    // Windows works them out from the screen point when GetMessage takes the message, with the
-    // window where it is then, after every SetWindowPos this thread made before. So they add up
-    // with geometry() to the true screen point also while a drag moves the window under the
-    // pointer; the move that Windows makes up when the window slides under a still pointer names
-    // that same screen point.
-    case WM_LBUTTONDOWN:
-    case WM_RBUTTONDOWN:
-    case WM_MBUTTONDOWN: {
-        const MouseButton button = *buttonOfMessage(message);
-        pressed_.press(button);
-        // A captured pointer sends the moves and the release here, outside the window too.
-        if (pressed_.captures(button))
-            SetCapture(window);
-        if (events_ != nullptr)
-            events_->mouseDown(programPixel(GET_X_LPARAM(lParam), scale_),
-                               programPixel(GET_Y_LPARAM(lParam), scale_), button);
-        return 0;
-    }
-    case WM_LBUTTONUP:
-    case WM_RBUTTONUP:
-    case WM_MBUTTONUP: {
-        const MouseButton button = *buttonOfMessage(message);
-        const bool pressedHere = pressed_.release(button) == Release::held;
-        // The capture stays while the other capturing button is still held.
-        if (pressed_.captures(button) && !pressed_.capturing())
-            ReleaseCapture();
-        if (!pressedHere)
-            return 0;
-        if (events_ != nullptr)
-            events_->mouseUp(programPixel(GET_X_LPARAM(lParam), scale_),
-                             programPixel(GET_Y_LPARAM(lParam), scale_), button);
-        return 0;
-    }
-    case WM_CAPTURECHANGED: {
-        // Another window took the pointer while a button was held (a switch to another program, a
-        // box that came up): no release is due here any more, and a drag left running would make
-        // the strip follow the pointer whenever it crosses the window. The core ends the press
-        // and the drag; a release that still comes is dropped as one whose press was not seen,
-        // since the core would only swallow it. Our own ReleaseCapture comes here with every
-        // button already up.
-        if (reinterpret_cast<HWND>(lParam) == window)
-            return 0;
-        if (pressed_.loseCapture() && events_ != nullptr)
-            events_->captureLost();
-        return 0;
-    }
-    case WM_DROPFILES:
-        deliverDrop(reinterpret_cast<HDROP>(wParam));
-        return 0;
     case WM_DPICHANGED: {
         // The window went to a monitor of another density, or its monitor's scale was changed.
         // Windows suggests the window scaled by the ratio of the two DPIs, which from 150 % to
@@ -417,41 +525,9 @@ LRESULT Win32Desktop::handleMessage(HWND window, UINT message, WPARAM wParam, LP
         followDpi(HIWORD(wParam), placing_.value_or(Place{suggested->left, suggested->top}));
         return 0;
     }
-    case WM_MOUSEMOVE:
-        if (!trackingLeave_) {
-            TRACKMOUSEEVENT leave{};
-            leave.cbSize = sizeof leave;
-            leave.dwFlags = TME_LEAVE;
-            leave.hwndTrack = window;
-            trackingLeave_ = TrackMouseEvent(&leave) != FALSE;
-        }
-        if (events_ != nullptr)
-            events_->mouseMove(programPixel(GET_X_LPARAM(lParam), scale_),
-                               programPixel(GET_Y_LPARAM(lParam), scale_));
-        return 0;
-    case WM_MOUSELEAVE:
-        trackingLeave_ = false;
-        if (events_ != nullptr)
-            events_->pointerLeft();
-        return 0;
-    case WM_KEYDOWN:
-    case WM_SYSKEYDOWN:
-        if (events_ != nullptr)
-            events_->keyDown(static_cast<int>(wParam));
-        // Alt combinations go on to the system, so that Alt+F4 still closes the window.
-        if (message == WM_KEYDOWN)
-            return 0;
-        break;
-    case WM_TIMER:
-        if (wParam != tickTimer)
-            break;
-        // Set again first: a tick that opens a modal box must not hold up the ticks behind it.
-        if (ticking_)
-            armTick(true);
-        if (events_ != nullptr)
-            events_->tick();
-        return 0;
     case WM_DESTROY:
+        if (screenReaders_)
+            screenReaders_->windowDestroyed();
         // Closed from outside while the loop runs: the loop ends. The destructor's own
         // DestroyWindow must not leave a quit message for a later loop of this thread.
         if (events_ != nullptr)
@@ -462,11 +538,10 @@ LRESULT Win32Desktop::handleMessage(HWND window, UINT message, WPARAM wParam, LP
         unmarkWindow(window);
         window_ = nullptr;
         tip_ = nullptr;
-        break;
+        return std::nullopt;
     default:
-        break;
+        return std::nullopt;
     }
-    return DefWindowProcA(window, message, wParam, lParam);
 }
 
 // The first file of the drop, at the drop point in client coordinates: for the popup those are
@@ -479,9 +554,11 @@ void Win32Desktop::deliverDrop(HDROP drop) {
     name.resize(DragQueryFileW(drop, 0, name.data(), length + 1));
     // Freed before the core runs: an error box it may show runs a modal loop of its own.
     DragFinish(drop);
-    if (!name.empty() && events_ != nullptr)
-        events_->fileDropped(programPixel(at.x, scale_), programPixel(at.y, scale_),
-                             utf8FromWide(name));
+    if (!name.empty())
+        deliver([&](WindowEvents& events) {
+            events.fileDropped(programPixel(at.x, scale_), programPixel(at.y, scale_),
+                               utf8FromWide(name));
+        });
 }
 
 void Win32Desktop::deliverLaunchAnswers() {
@@ -490,13 +567,13 @@ void Win32Desktop::deliverLaunchAnswers() {
         const std::lock_guard<std::mutex> hold(launchAnswers_->lock);
         failures.swap(launchAnswers_->failures);
     }
-    if (events_ == nullptr)
-        return;
     for (const std::optional<std::string>& failure : failures) {
-        if (failure)
-            events_->launchFailed(*failure);
-        else
-            events_->launchStarted();
+        deliver([&](WindowEvents& events) {
+            if (failure)
+                events.launchFailed(*failure);
+            else
+                events.launchStarted();
+        });
     }
 }
 

@@ -49,6 +49,10 @@
 //      works whatever the ANSI code page; the manifest also declares UTF-8 as the process's code
 //      page (heeded from Windows 10 version 1903 on)
 //  [X] files, launch, executable path and clock are the system port's: Win32System
+//  [X] screen readers: WM_GETOBJECT answers the UI Automation root with a fragment root of
+//      Button elements (Invoke; ExpandCollapse on the toggle), and OBJID_CLIENT with an MSAA
+//      IAccessible, both over the accessible model (win32_accessible.h), with focus, state, name
+//      and structure events; uiautomationcore.dll and oleacc.dll are loaded only when a client asks
 //  [X] closing from outside (Alt+F4, the taskbar) ends the message loop; exit at once with a
 //      status (ExitProcess)
 //  [ ] minimise and maximise: refused, so that the window's geometry is always its real one
@@ -74,6 +78,8 @@ struct HICON__;
 struct HWND__;
 
 namespace dravix::win32 {
+
+class ScreenReaders;
 
 class Win32Desktop final : public WindowPort {
 public:
@@ -111,13 +117,27 @@ public:
     // A window timer runs only while the program asks for the tick.
     void setTicking(bool ticking) override;
     [[noreturn]] void exitProcess(int status) override;
+    void accessibleChanged(const AccessibleEvent& event) override;
 
 private:
     struct Procedure;     // the window procedure, which calls handleMessage
     struct LaunchAnswers; // answers that launch threads leave for the window to deliver
     std::intptr_t handleMessage(HWND__* window, unsigned message, std::uintptr_t wParam,
                                 std::intptr_t lParam);
+    // The message handler's parts by concern; each answers the messages it knows and leaves the
+    // rest (nothing) to the next part or to the default handling.
+    std::optional<std::intptr_t> pointerMessage(HWND__* window, unsigned message,
+                                                std::uintptr_t wParam, std::intptr_t lParam);
+    std::optional<std::intptr_t> keyMessage(unsigned message, std::uintptr_t wParam);
+    std::optional<std::intptr_t> timerMessage(unsigned message, std::uintptr_t wParam);
+    std::optional<std::intptr_t> otherMessage(HWND__* window, unsigned message,
+                                              std::uintptr_t wParam, std::intptr_t lParam);
+    void buttonDown(HWND__* window, MouseButton button, int x, int y);
+    void buttonUp(MouseButton button, int x, int y);
+    template <typename Deliver> void deliver(Deliver&& call);
     void deliverFirstActivation();
+    void deliverAccessiblePress(int node);
+    std::optional<std::intptr_t> accessibleObject(std::uintptr_t wParam, std::intptr_t lParam);
     void deliverDrop(HDROP__* drop);
     void deliverLaunchAnswers();
     void paint();
@@ -131,6 +151,7 @@ private:
     HWND__* window_ = nullptr;
     HWND__* tip_ = nullptr; // made at the first showTip
     WindowEvents* events_ = nullptr;
+    std::unique_ptr<ScreenReaders> screenReaders_; // made by run
     bool activationDelivered_ = false;
     bool ticking_ = false;
     std::uint64_t startedAt_; // GetTickCount64 when the desktop was made: the tick grid's origin

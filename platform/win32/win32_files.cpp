@@ -243,7 +243,9 @@ FileStatus readFile(const std::string& path, std::string& contents) {
     return {};
 }
 
-FileStatus replaceFile(const std::string& path, std::string_view contents) {
+namespace {
+
+FileStatus replaceOrCreate(const std::string& path, std::string_view contents, bool onlyIfNew) {
     const std::wstring target = wideFromUtf8(path);
     // ReplaceFileW would replace a read-only file, and Wine even a folder; neither is the user's
     // to overwrite by a save.
@@ -268,6 +270,15 @@ FileStatus replaceFile(const std::string& path, std::string_view contents) {
         DeleteFileW(temporary.c_str());
         return statusFromWindowsError(error);
     }
+    if (onlyIfNew) {
+        // Without MOVEFILE_REPLACE_EXISTING the move fails when a file got there first.
+        error = MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH)
+                    ? 0
+                    : GetLastError();
+        if (error != 0)
+            DeleteFileW(temporary.c_str());
+        return statusFromWindowsError(error);
+    }
     error = moveIntoPlace(temporary, target);
     // When ReplaceFileW took the old file away and the new one could not follow it
     // (ERROR_UNABLE_TO_MOVE_REPLACEMENT every time), the new file is the only copy of the
@@ -277,6 +288,111 @@ FileStatus replaceFile(const std::string& path, std::string_view contents) {
     if (error != 0 && !oldFileGone)
         DeleteFileW(temporary.c_str());
     return statusFromWindowsError(error);
+}
+
+} // namespace
+
+FileStatus replaceFile(const std::string& path, std::string_view contents) {
+    return replaceOrCreate(path, contents, false);
+}
+
+namespace {
+
+// The one byte an update locks: far past the end of any stored file, so that the lock, which
+// Windows enforces on reads and writes of the range, stops nobody from reading the content.
+constexpr DWORD updateLockOffsetHigh = 0x7FFFFFFF;
+
+bool sameFile(const BY_HANDLE_FILE_INFORMATION& a, const BY_HANDLE_FILE_INFORMATION& b) {
+    return a.dwVolumeSerialNumber == b.dwVolumeSerialNumber &&
+           a.nFileIndexHigh == b.nFileIndexHigh && a.nFileIndexLow == b.nFileIndexLow;
+}
+
+// Whether the path still names the file the handle holds: another update's replace puts a new
+// file in its place.
+bool pathNamesFile(const std::wstring& path, const BY_HANDLE_FILE_INFORMATION& held) {
+    FileHandle now(CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
+                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    BY_HANDLE_FILE_INFORMATION info{};
+    return now.valid() && GetFileInformationByHandle(now.get(), &info) && sameFile(info, held);
+}
+
+DWORD lockForUpdate(HANDLE file) {
+    const ULONGLONG giveUp = GetTickCount64() + updateLockPatienceMs;
+    for (;;) {
+        OVERLAPPED at{};
+        at.Offset = 0;
+        at.OffsetHigh = updateLockOffsetHigh;
+        if (LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at))
+            return 0;
+        const DWORD error = GetLastError();
+        if (error != ERROR_LOCK_VIOLATION || GetTickCount64() >= giveUp)
+            return error;
+        Sleep(10);
+    }
+}
+
+} // namespace
+
+// The lock is a byte range of the file itself, held through a handle that lets every other
+// program read, write and delete it, so that the replace under the lock may put a new file in
+// its place. A lock won on a file that was replaced meanwhile is worth nothing: the update then
+// starts again on the new one.
+FileStatus updateFile(const std::string& path, const FileChange& change) {
+    const std::wstring target = wideFromUtf8(path);
+    constexpr int attempts = 100;
+    for (int attempt = 0; attempt < attempts; ++attempt) {
+        FileHandle file(CreateFileW(target.c_str(), GENERIC_READ,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!file.valid()) {
+            // A missing folder on the way is made with the file, as a first save makes it.
+            const DWORD error = GetLastError();
+            if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND)
+                return statusFromWindowsError(error);
+            const std::optional<std::string> made = change(std::nullopt);
+            if (!made)
+                return {};
+            const FileStatus status = replaceOrCreate(path, *made, true);
+            if (status.platformCode == ERROR_ALREADY_EXISTS ||
+                status.platformCode == ERROR_FILE_EXISTS)
+                continue; // another update made it meanwhile: this one starts from that
+            return status;
+        }
+        if (GetFileType(file.get()) != FILE_TYPE_DISK)
+            return statusFromWindowsError(ERROR_ACCESS_DENIED);
+        BY_HANDLE_FILE_INFORMATION held{};
+        if (!GetFileInformationByHandle(file.get(), &held))
+            return statusFromWindowsError(GetLastError());
+        if (const DWORD error = lockForUpdate(file.get()); error != 0)
+            return statusFromWindowsError(error == ERROR_LOCK_VIOLATION ? ERROR_SHARING_VIOLATION
+                                                                        : error);
+        if (!pathNamesFile(target, held))
+            continue;
+        std::string current;
+        if (const FileStatus read = readFile(path, current); !read.ok())
+            return read;
+        const std::optional<std::string> next = change(current);
+        if (!next)
+            return {};
+        // The lock goes with the handle, after the replace.
+        return replaceOrCreate(path, *next, false);
+    }
+    return statusFromWindowsError(ERROR_SHARING_VIOLATION);
+}
+
+FileStamp stampOf(const std::string& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!GetFileAttributesExW(wideFromUtf8(path).c_str(), GetFileExInfoStandard, &data) ||
+        (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+        return {};
+    const auto join = [](DWORD high, DWORD low) {
+        return (static_cast<std::uint64_t>(high) << 32) | low;
+    };
+    return {true, join(data.nFileSizeHigh, data.nFileSizeLow),
+            static_cast<std::int64_t>(
+                join(data.ftLastWriteTime.dwHighDateTime, data.ftLastWriteTime.dwLowDateTime)),
+            0};
 }
 
 bool exists(const std::string& path) {

@@ -54,12 +54,27 @@ std::uint64_t folderMark(const std::wstring& given) {
     while (folder.size() > 1 && (folder.back() == L'\\' || folder.back() == L'/') &&
            folder[folder.size() - 2] != L':')
         folder.pop_back();
+    // The long name exists only for a folder that exists: the nearest one on the way gives it,
+    // and the part not made yet follows as written, so the name is the same before and after the
+    // folder is made.
     std::wstring name = folder;
-    // The long name exists only for a folder that exists; otherwise the name stays as given.
+    std::wstring missing;
     std::wstring longName(longestPath, L'\0');
-    const DWORD length = GetLongPathNameW(folder.c_str(), longName.data(), longestPath);
-    if (length > 0 && length < longestPath)
-        name.assign(longName.data(), length);
+    for (std::wstring existing = folder; !existing.empty();) {
+        const DWORD length = GetLongPathNameW(existing.c_str(), longName.data(), longestPath);
+        if (length > 0 && length < longestPath) {
+            name.assign(longName.data(), length);
+            name += missing;
+            break;
+        }
+        const DWORD error = GetLastError();
+        const std::size_t cut = existing.find_last_of(L"\\/");
+        if (cut == std::wstring::npos || cut == 0 || existing[cut - 1] == L':' ||
+            (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND))
+            break;
+        missing = existing.substr(cut) + missing;
+        existing.resize(cut);
+    }
     // File names on Windows do not tell capitals apart.
     if (!name.empty())
         CharUpperBuffW(name.data(), static_cast<DWORD>(name.size()));
@@ -100,7 +115,13 @@ bool bringStripToFront(std::uint64_t mark, unsigned patienceMs) {
         Sleep(searchStepMs);
     }
     // A strip with a modal box up is disabled; the box is what the user can act on. This
-    // process was just started by the user, so Windows lets it hand on the foreground.
+    // process was just started by the user, so Windows lets it hand on the foreground: to the
+    // strip's process as well, which takes it itself once the message arrives, so that the keys
+    // reach the strip even where a window manager ignored the change made from here.
+    DWORD stripProcess = 0;
+    GetWindowThreadProcessId(search.found, &stripProcess);
+    if (stripProcess != 0)
+        AllowSetForegroundWindow(stripProcess);
     SetForegroundWindow(GetLastActivePopup(search.found));
     PostMessageW(search.found, anotherStartMessage(), 0, 0);
     return true;

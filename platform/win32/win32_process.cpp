@@ -125,6 +125,14 @@ FileStatus Win32System::replaceFile(const std::string& path, std::string_view co
     return win32::replaceFile(path, contents);
 }
 
+FileStatus Win32System::updateFile(const std::string& path, const FileChange& change) {
+    return win32::updateFile(path, change);
+}
+
+FileStamp Win32System::stampOf(const std::string& path) const {
+    return win32::stampOf(path);
+}
+
 int Win32System::millisecondOfDay() const {
     return win32::millisecondOfDay();
 }

@@ -26,6 +26,8 @@
 //      missing folders on the way are created; while another program holds the old file the
 //      save is tried again for half a second; a read-only file or a folder in the way is access
 //      denied and stays
+//  [X] an update reads and replaces a file under LockFileEx on the file itself, so two strips
+//      on one folder lose nothing; a file another program holds is refused, not written over
 //  [X] user settings folder %LOCALAPPDATA%\Dravix\ (SHGetKnownFolderPath, else the
 //      environment); a folder is writable when a probe file can be created in it
 //  [ ] a symbolic link at a stored file's path is not looked through: what ReplaceFileW makes of
@@ -50,6 +52,13 @@ FileStatus readFile(const std::string& path, std::string& contents);
 // file. A read-only file or a folder at path is accessDenied and stays. On any failure path
 // keeps its old content and the new file is removed.
 FileStatus replaceFile(const std::string& path, std::string_view contents);
+
+// Reads and replaces the file under LockFileEx on one byte of the file itself, far past its end
+// (SystemPort::updateFile). A missing file is moved into place only while the name is still free.
+FileStatus updateFile(const std::string& path, const FileChange& change);
+
+// Size and time of last write of the file (GetFileAttributesExW); no identity.
+FileStamp stampOf(const std::string& path);
 
 // Whether anything is at the path (GetFileAttributesW).
 bool exists(const std::string& path);
@@ -86,6 +95,8 @@ public:
     bool folderWritable(const std::string& folder) const override;
     FileStatus readFile(const std::string& path, std::string& contents) override;
     FileStatus replaceFile(const std::string& path, std::string_view contents) override;
+    FileStatus updateFile(const std::string& path, const FileChange& change) override;
+    FileStamp stampOf(const std::string& path) const override;
     // Pending, unless no thread can be started; the start goes on in the background, and its
     // answer (launchFailureText for a failure) goes to the report.
     LaunchOutcome launch(const std::string& path, const std::string& workingFolder) override;

@@ -381,6 +381,8 @@ TEST(OnePerFolder, EverySpellingOfAFolderHasOneMark) {
     EXPECT_EQ(folderMark(folder + L"\\"), folderMark(folder));
     // The settings folder is claimed before the first save makes it.
     EXPECT_EQ(folderMark(folder + L"\\Not Yet\\"), folderMark(folder + L"\\Not Yet"));
+    EXPECT_EQ(folderMark(std::wstring(shortName) + L"\\Not Yet"), folderMark(folder + L"\\Not Yet"))
+        << "a short name on the way to a folder not made yet";
     const std::wstring parent(temporary.path().begin(), temporary.path().end());
     EXPECT_NE(folderMark(parent), folderMark(folder));
 }

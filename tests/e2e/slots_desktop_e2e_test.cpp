@@ -4,10 +4,12 @@
 
 #include "tests/e2e/frames.h"
 #include "tests/e2e/harness.h"
+#include "tests/support/x11/private_x_server.h"
 #include "tests/support/x11/xdnd_source.h"
 
 #include <X11/keysym.h>
 
+#include <cstdlib>
 #include <thread>
 
 namespace dravix::e2e {
@@ -71,6 +73,47 @@ TEST_F(SlotsOnTheDesktop, AFileDroppedOnASlotIsAssignedToIt) {
     EXPECT_TRUE(outcome.fetched);
     EXPECT_TRUE(outcome.finished);
     EXPECT_TRUE(slotsBecome({{4, {dropped.string(), "odd %41 name"}}}));
+}
+
+// Two sessions of one user, on two displays, run a strip each on one folder. Each is given a slot
+// after both have read the list, and the file holds both slots.
+TEST_F(SlotsOnTheDesktop, TwoStripsOnOneFolderOnTwoDisplaysLoseNoSlot) {
+    const fs::path here = base / "here.txt";
+    const fs::path there = base / "there.txt";
+    writeTextFile(here, "1\n");
+    writeTextFile(there, "2\n");
+    ASSERT_NO_FATAL_FAILURE(startAndOpen({}));
+
+    const std::string ourDisplay = std::getenv("DISPLAY");
+    x11test::PrivateXServer server; // points DISPLAY at itself
+    std::optional<XConnection> other(std::in_place);
+    ::setenv("DISPLAY", ourDisplay.c_str(), 1);
+    // The same program in the same folder, as /proc/self/exe names it through the link.
+    DravixProcess secondSession;
+    fs::remove(secondSession.folder() / "dravix");
+    fs::create_symlink(base / "dravix", secondSession.folder() / "dravix");
+    secondSession.setEnvironment("DISPLAY", server.displayName());
+    secondSession.start();
+    std::optional<Window> strip;
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            const std::vector<Window> found = other->windowsTitled("Dravix", secondSession.pid());
+            strip = found.size() == 1 ? std::optional<Window>(found[0]) : std::nullopt;
+            return strip && other->geometry(*strip) == closedPlace;
+        },
+        windowTimeout))
+        << "no strip on the second display: " << secondSession.errorOutput();
+    other->click(closedPlace.left + toggleX, closedPlace.top + toggleY, Button::left);
+    ASSERT_TRUE(waitUntil([&] { return other->geometry(*strip) == openPlace; }, changeTimeout));
+
+    EXPECT_TRUE(x11test::dropOn(*other, *strip, openPlace.left + slotX, openPlace.top + slotY(6),
+                                "text/uri-list", "file://" + there.string() + "\r\n")
+                    .finished);
+    ASSERT_TRUE(slotsBecome({{6, {there.string(), "there"}}}));
+    EXPECT_TRUE(x11test::dropOn(x(), main, openPlace.left + slotX, openPlace.top + slotY(1),
+                                "text/uri-list", "file://" + here.string() + "\r\n")
+                    .finished);
+    EXPECT_TRUE(slotsBecome({{1, {here.string(), "here"}}, {6, {there.string(), "there"}}}));
 }
 
 TEST_F(SlotsOnTheDesktop, RestingOnAnAssignedSlotShowsATipBesideTheStripUntilThePointerMoves) {

@@ -175,5 +175,78 @@ TEST_F(PositionAndExit, TwoInstalledCopiesWithOneSettingsFolderGiveOneStrip) {
     EXPECT_EQ(readTextFile(settings / "dravix.ini"), "500\r\n400\r\n");
 }
 
+// A list the user may write but not read is never written over: its failure shows, the strip
+// still rests at its stored place, and an assignment is refused with the box, the file byte for
+// byte as it was.
+TEST_F(PositionAndExit, AListTheUserMayNotReadSurvivesAnAssignment) {
+    app.runAsOrdinaryUser();
+    app.setEnvironment("PATH", app.elsewhere().string()); // the program's own file dialog
+    const std::string list = slotList({{1, {"/opt/tools/kept.sh", "kept"}}});
+    app.writeFile("dravix.dat", list);
+    app.writeFile("dravix.ini", positionFile(500, 400));
+    const std::filesystem::path chosen = app.elsewhere() / "notes.txt";
+    writeTextFile(chosen, "a document\n");
+    // The user's own folder, which would take a new file in the list's place.
+    for (const char* name : {".", "dravix.dat", "dravix.ini"})
+        ASSERT_EQ(::chown((app.folder() / name).c_str(), 65534, 65534), 0);
+    std::filesystem::permissions(app.folder() / "dravix.dat", std::filesystem::perms::owner_write);
+    app.start();
+    ASSERT_TRUE(waitForMainWindow({400, 500, 26, 23})) << app.errorOutput();
+    std::optional<Window> box = waitForErrorBox();
+    ASSERT_TRUE(box) << "no error box; " << app.describeWindows();
+    dismissErrorBox(*box);
+    ASSERT_TRUE(waitUntil([&] { return app.windows().size() == 1; }, changeTimeout));
+
+    clickAt(toggleX, toggleY, Button::left);
+    ASSERT_TRUE(waitForGeometry({400, 200, 244, 323}, 2000ms));
+    clickAt(slotX, slotY(2), Button::right);
+    ASSERT_TRUE(enterIntoTheNextDialog(chosen.string()));
+    box = waitForErrorBox();
+    ASSERT_TRUE(box) << "the refused save said nothing; " << app.describeWindows();
+    dismissErrorBox(*box);
+    std::filesystem::permissions(app.folder() / "dravix.dat", std::filesystem::perms::owner_read,
+                                 std::filesystem::perm_options::add);
+    EXPECT_EQ(app.readFile("dravix.dat"), list);
+}
+
+// The settings folder named through a link before the first save makes it, and by its real path
+// after: one claim, so a later start gives way to the strip that runs.
+TEST_F(PositionAndExit, ASettingsPathThroughALinkGivesOneStrip) {
+    DravixProcess second;
+    std::filesystem::create_directories(app.elsewhere() / "real");
+    std::filesystem::create_directory_symlink("real", app.elsewhere() / "link");
+    const std::filesystem::path settings = app.elsewhere() / "real" / "dravix";
+    const std::filesystem::path chosen = app.elsewhere() / "notes.txt";
+    writeTextFile(chosen, "a document\n");
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(app.elsewhere()))
+        ASSERT_EQ(::lchown(entry.path().c_str(), 65534, 65534), 0);
+    ASSERT_EQ(::chown(app.elsewhere().c_str(), 65534, 65534), 0);
+    for (DravixProcess* copy : {&app, &second}) {
+        copy->runAsOrdinaryUser();
+        copy->setEnvironment("XDG_CONFIG_HOME", (app.elsewhere() / "link").string());
+        copy->setEnvironment("PATH", app.elsewhere().string()); // the program's own file dialog
+    }
+    app.start();
+    const std::optional<Window> box = waitForErrorBox();
+    ASSERT_TRUE(box) << "a first start says the files are not found; " << app.describeWindows();
+    dismissErrorBox(*box);
+    ASSERT_TRUE(waitUntil([&] { return app.windows().size() == 1; }, changeTimeout));
+    const std::optional<Geometry> closed = waitForMainWindowSized(26, 23);
+    ASSERT_TRUE(closed);
+    clickAt(toggleX, toggleY, Button::left);
+    ASSERT_TRUE(waitForMainWindowSized(244, 323));
+    clickAt(slotX, slotY(5), Button::right);
+    ASSERT_TRUE(enterIntoTheNextDialog(chosen.string()));
+    ASSERT_TRUE(
+        waitUntil([&] { return readTextFile(settings / "dravix.dat").has_value(); }, changeTimeout))
+        << "the first save made no settings folder";
+
+    second.start();
+    const std::optional<int> status = second.waitForExit(windowTimeout);
+    ASSERT_TRUE(status) << "the second copy runs on beside the first";
+    EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0) << describeWaitStatus(*status);
+    EXPECT_EQ(app.windows().size(), 1u);
+}
+
 } // namespace
 } // namespace dravix::e2e

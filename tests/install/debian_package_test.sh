@@ -50,12 +50,21 @@ for package in libc6 libx11-6 libfltk1.3 libstdc++6; do
         fail "Depends has no $package: $depends"
 done
 
+# The screen-reader module loads the AT-SPI bridge itself: recommended, not a dependency.
+[[ "$(field Recommends)" == *libatk-bridge2.0-0* ]] || fail "Recommends: $(field Recommends)"
+[[ "$depends" != *libatk-bridge* ]] || fail "Depends has the bridge: $depends"
+
 # --- The files ---------------------------------------------------------------------------------
 root="$work/root"
 dpkg-deb -x "$deb" "$root"
 listed="$(cd "$root" && find . -type f | LC_ALL=C sort)"
+# The README's links resolve in the installed copy: every page and picture of docs/ is there.
+source_docs="$(dirname "$0")/../../docs"
+doc_pages="$(cd "$source_docs" && printf './usr/share/doc/dravix/docs/%s\n' *.md *.png)"
 expected="$(LC_ALL=C sort <<EOF
+$doc_pages
 ./usr/bin/dravix
+./usr/lib/dravix/modules/dravix-atspi.so
 ./usr/share/applications/dravix.desktop
 ./usr/share/doc/dravix/CHANGELOG.md
 ./usr/share/doc/dravix/README.md

@@ -3,9 +3,9 @@
 // captures and failing disks, with the invariants checked after every event. DRAVIX_SOAK_EVENTS
 // sets the length of the run and DRAVIX_SOAK_SEED its seed.
 
+#include "app/core_fixture.h"
 #include "platform/window_port.h"
 #include "scene/scene.h"
-#include "tests/support/core_fixture.h"
 
 #include <gtest/gtest.h>
 

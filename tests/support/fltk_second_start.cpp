@@ -9,11 +9,11 @@ int main() {
     dravix::fltk::FltkDesktop desktop("Dravix");
     const std::string executable = dravix::posix::executablePath();
     switch (desktop.claimFolder(executable.substr(0, executable.find_last_of('/') + 1))) {
-    case dravix::fltk::FltkDesktop::Claim::gaveWay:
+    case dravix::ClaimOutcome::gaveWay:
         return 0;
-    case dravix::fltk::FltkDesktop::Claim::held:
+    case dravix::ClaimOutcome::held:
         return 1;
-    case dravix::fltk::FltkDesktop::Claim::foreign:
+    case dravix::ClaimOutcome::foreign:
         return 2;
     }
     return 3;

@@ -46,6 +46,7 @@ enum class Promise {
     fifoRefused,
     settingsFolder,
     launchReportsFailure,
+    updateUnderLock,
 };
 
 template <typename Bench> class SystemPortContract : public ::testing::Test {
@@ -121,6 +122,15 @@ template <typename Bench> void expectRefusedAndKept(Bench& bench, const std::str
     EXPECT_EQ(read.failure, FileFailure::accessDenied) << "code " << read.platformCode;
     const FileStatus replaced = bench.guarded([&] { return bench.port().replaceFile(path, "x"); });
     EXPECT_EQ(replaced.failure, FileFailure::accessDenied) << "code " << replaced.platformCode;
+    // Not guarded, so that the flag is seen: the update looks before it opens anything.
+    bool changed = false;
+    const FileStatus updated =
+        bench.port().updateFile(path, [&](const std::optional<std::string>&) {
+            changed = true;
+            return std::optional<std::string>("x");
+        });
+    EXPECT_EQ(updated.failure, FileFailure::accessDenied) << "code " << updated.platformCode;
+    EXPECT_FALSE(changed) << "an update asked for the new content of what it could not read";
     EXPECT_TRUE(bench.port().exists(path));
     EXPECT_EQ(bench.port().readFile(path, contents).failure, FileFailure::accessDenied)
         << "it was replaced by a file";
@@ -161,11 +171,49 @@ TYPED_TEST_P(SystemPortContract, AFileThatCannotStartIsReportedByLaunch) {
     }
 }
 
+// An update starts from what is on disk; a missing file is made; an update of a file another
+// update holds waits and then gives inUse, the holder's change landing whole.
+TYPED_TEST_P(SystemPortContract, AnUpdateChangesWhatIsOnDiskUnderALock) {
+    DRAVIX_UNLESS_EXEMPT(Promise::updateUnderLock);
+    SystemPort& port = this->bench.port();
+    const std::string path = this->bench.at("dravix.dat");
+    const auto append = [](const char* text) {
+        return [text](const std::optional<std::string>& current) {
+            return std::optional<std::string>(current.value_or("(missing)") + text);
+        };
+    };
+    ASSERT_TRUE(port.updateFile(path, append("a")).ok());
+    EXPECT_EQ(this->contentOf(path), "(missing)a");
+    const FileStamp before = port.stampOf(path);
+    EXPECT_TRUE(before.exists);
+    EXPECT_EQ(before.size, 10u);
+    ASSERT_TRUE(port.updateFile(path,
+                                [](const std::optional<std::string>&) {
+                                    return std::optional<std::string>();
+                                })
+                    .ok());
+    EXPECT_EQ(port.stampOf(path), before) << "an update that changes nothing writes nothing";
+
+    FileStatus inner;
+    ASSERT_TRUE(port.updateFile(path,
+                                [&](const std::optional<std::string>& current) {
+                                    inner = this->bench.guarded(
+                                        [&] { return port.updateFile(path, append("c")); });
+                                    return std::optional<std::string>(*current + "b");
+                                })
+                    .ok());
+    EXPECT_EQ(inner.failure, FileFailure::inUse) << "code " << inner.platformCode;
+    EXPECT_EQ(this->contentOf(path), "(missing)ab");
+    EXPECT_NE(port.stampOf(path), before);
+    EXPECT_FALSE(port.stampOf(this->bench.at("missing.dat")).exists);
+}
+
 REGISTER_TYPED_TEST_SUITE_P(SystemPortContract, AFailedReplaceLeavesTheOldContent,
                             AReadOnlyFileIsRefusedAndUntouched, ASymbolicLinkIsSavedThroughAndStays,
                             OneMebibyteIsTheLimit, AFolderIsRefusedWithoutBlocking,
                             AFifoIsRefusedWithoutBlocking, TheSettingsFolderEndsInASeparator,
-                            AFileThatCannotStartIsReportedByLaunch);
+                            AFileThatCannotStartIsReportedByLaunch,
+                            AnUpdateChangesWhatIsOnDiskUnderALock);
 
 #undef DRAVIX_UNLESS_EXEMPT
 

@@ -371,17 +371,77 @@ TEST_F(Slots, AFileDroppedOnASlotIsAssignedToIt) {
         << "dravix.dat holds: " << app.readFile("dravix.dat").value_or("(nothing)");
 }
 
-// A right click on a slot while the strip closes: the open-file dialog comes up, and under it the
-// timer keeps the slide going to its end. The name typed into the dialog becomes the slot's.
+// Another program holds the list at the start: its failure shows, the strip still rests at its
+// stored place, and an assignment while the list is held is refused, the list byte for byte as it
+// was. Once the other program lets go, the next assignment keeps the slot the list had.
+TEST_F(Slots, AListHeldByAnotherProgramAtTheStartSurvivesTheNextAssignment) {
+    const char* holder = std::getenv("DRAVIX_HOLD_FILE");
+    ASSERT_TRUE(holder != nullptr) << "DRAVIX_HOLD_FILE names no program that holds a file";
+    const std::filesystem::path dropped = app.folder() / "dropped.txt";
+    writeTextFile(dropped, "x");
+    const std::string list = slotList({{1, {"C:\\Tools\\kept.exe", "kept"}}});
+    app.writeFile("dravix.dat", list);
+    app.writeFile("dravix.ini", positionFile(closedAtStoredPlace.top, closedAtStoredPlace.left));
+    int release[2];
+    ASSERT_EQ(::pipe(release), 0);
+    x11test::ProcessOptions options;
+    options.argv = {"wine", holder, windowsPath(app.folder() / "dravix.dat")};
+    options.input.descriptor = release[0];
+    options.output.path = (app.folder() / "hold.txt").string();
+    x11test::ChildProcess hold(options);
+    ::close(release[0]);
+    ASSERT_TRUE(waitUntil(
+        [&] { return readTextFile(app.folder() / "hold.txt").value_or("").find("held") == 0; },
+        std::chrono::seconds(30)))
+        << readTextFile(app.folder() / "hold.txt").value_or("(nothing)");
+
+    app.start();
+    ASSERT_TRUE(waitForMainWindow(closedAtStoredPlace));
+    std::optional<Window> box = waitForErrorBox();
+    ASSERT_TRUE(box) << "the held list said nothing; " << app.describeWindows();
+    dismissErrorBox(*box);
+    ASSERT_TRUE(waitUntil([&] { return app.windows().size() == 1; }, changeTimeout));
+    ASSERT_TRUE(openStrip());
+    const auto dropOnSlot4 = [&] {
+        const std::string uri = "file://" + dropped.string() + "\r\n";
+        return x11test::dropOn(x(), main, closedAtStoredPlace.left + slotButtonLeft + 10,
+                               closedAtStoredPlace.top - 300 + slotButtonTops[4] + 6,
+                               "text/uri-list", uri)
+            .finished;
+    };
+    EXPECT_TRUE(dropOnSlot4());
+    box = waitForErrorBox();
+    ASSERT_TRUE(box) << "the refused save said nothing; " << app.describeWindows();
+    dismissErrorBox(*box);
+    ASSERT_TRUE(waitUntil([&] { return app.windows().size() == 1; }, changeTimeout));
+    ::close(release[1]);
+    ASSERT_TRUE(hold.waitForExit(windowTimeout));
+    EXPECT_EQ(app.readFile("dravix.dat"), list);
+
+    EXPECT_TRUE(dropOnSlot4());
+    const std::string both =
+        slotList({{1, {"C:\\Tools\\kept.exe", "kept"}}, {4, {windowsPath(dropped), "dropped"}}});
+    EXPECT_TRUE(waitUntil([&] { return app.readFile("dravix.dat") == both; }, changeTimeout))
+        << "dravix.dat holds: " << app.readFile("dravix.dat").value_or("(nothing)");
+}
+
+// A right click on a slot while the strip still opens: the open-file dialog comes up, and under it
+// the timer keeps the slide going to its end. The name typed into the dialog becomes the slot's.
+// (Once the close began, a slot takes no press at all.)
 TEST_F(Slots, TheFileDialogLetsTheSlideGoOnAndItsChoiceIsSaved) {
     writeTextFile(app.elsewhere() / "notes.txt", "x");
     startWith(positionFile(closedAtStoredPlace.top, closedAtStoredPlace.left), emptySlotList());
     ASSERT_TRUE(waitForMainWindow(closedAtStoredPlace));
-    ASSERT_TRUE(openStrip());
 
-    // The close narrows the window for three ticks before the slot panel moves, so slot 0 is
-    // still in place for the right click that follows at once.
-    clickAt(toggleX, openToggleTop + toggleY, Button::left);
+    // The slots are in place once the window begins to widen, three ticks before the slide ends:
+    // the right click follows at once.
+    clickAt(toggleX, toggleY, Button::left);
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            const std::optional<Geometry> now = mainGeometry();
+            return now && now->height == 323 && now->width > 26;
+        },
+        windowTimeout));
     clickSlot(0, Button::right);
     std::optional<Window> dialog;
     ASSERT_TRUE(waitUntil(
@@ -394,7 +454,8 @@ TEST_F(Slots, TheFileDialogLetsTheSlideGoOnAndItsChoiceIsSaved) {
         windowTimeout))
         << "no file dialog; " << app.describeWindows();
     EXPECT_EQ(ownerOf(*dialog), main);
-    EXPECT_TRUE(waitForGeometry(closedAtStoredPlace)) << "the slide stopped under the dialog";
+    const Geometry open{closedAtStoredPlace.left, closedAtStoredPlace.top - 300, 244, 323};
+    EXPECT_TRUE(waitForGeometry(open)) << "the slide stopped under the dialog";
     EXPECT_TRUE(x().geometry(*dialog)) << "the dialog closed before the slide ended";
 
     // The dialog starts in the program's working folder, where notes.txt lies.

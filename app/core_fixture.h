@@ -1,6 +1,8 @@
 #pragma once
 
-// Drives the whole core through the fake desktop, as the tests of every room need it.
+// Test code: drives the whole core through the fake desktop, as the tests of every room need it.
+// It lives with the program it drives; the shared test support in tests/support includes no part
+// of the core.
 
 #include "app/main_window.h"
 #include "assets/picture_store.h"

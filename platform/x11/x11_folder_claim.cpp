@@ -1,8 +1,8 @@
-#include "platform/fltk/x11_folder_claim.h"
+#include "platform/x11/x11_folder_claim.h"
 
 #include <X11/Xatom.h>
 
-namespace dravix::fltk {
+namespace dravix::x11 {
 
 namespace {
 
@@ -42,8 +42,12 @@ bool claimsFolder(Display* display, Window window, Atom property, const std::str
 
 } // namespace
 
+std::string FolderClaim::selectionNameFor(const std::string& folder) {
+    return selectionPrefix + folder;
+}
+
 FolderClaim::FolderClaim(Display* display, const std::string& folder)
-    : display_(display), selectionName_(selectionPrefix + folder) {
+    : display_(display), selectionName_(selectionNameFor(folder)) {
     char* names[] = {const_cast<char*>(selectionName_.c_str()), const_cast<char*>(frontMessageName),
                      const_cast<char*>(claimPropertyName)};
     Atom atoms[3];
@@ -61,30 +65,32 @@ FolderClaim::FolderClaim(Display* display, const std::string& folder)
     XChangeProperty(display, owner_, claimProperty, XA_STRING, 8, PropModeReplace,
                     reinterpret_cast<const unsigned char*>(folder.data()),
                     static_cast<int>(folder.size()));
-    const Time now = serverTime(display, owner_, frontMessage_);
 
     // Under the grab no other copy can take the selection between the look and the claim, so two
     // copies started at once cannot both believe they hold the folder; nor can the holder go
-    // between the look and the reading of its property.
+    // between the look and the reading of its property. A free folder is claimed in this one
+    // round trip: the selection is taken at CurrentTime, which always succeeds (a time of the
+    // server's own could lie before the last change of a selection whose owner has gone), and
+    // nobody can have taken it under the grab.
     XGrabServer(display);
     holder_ = XGetSelectionOwner(display, selection);
     if (holder_ == None) {
-        XSetSelectionOwner(display, selection, owner_, now);
-        holder_ = XGetSelectionOwner(display, selection);
-    }
-    const bool strip = holder_ != None && holder_ != owner_ &&
-                       claimsFolder(display, holder_, claimProperty, folder);
-    XUngrabServer(display);
-    if (holder_ == owner_) {
+        XSetSelectionOwner(display, selection, owner_, CurrentTime);
+        XUngrabServer(display);
+        holder_ = owner_;
         outcome_ = Outcome::held;
         XFlush(display);
         return;
     }
+    const bool strip = holder_ != owner_ && claimsFolder(display, holder_, claimProperty, folder);
+    XUngrabServer(display);
     if (!strip) {
         outcome_ = Outcome::foreign;
         XFlush(display);
         return;
     }
+    // The running strip's window manager weighs the request to come forward by its time.
+    const Time now = serverTime(display, owner_, frontMessage_);
     outcome_ = Outcome::gaveWay;
 
     XEvent request{};
@@ -110,4 +116,4 @@ std::optional<Time> FolderClaim::frontRequest(const XEvent& event) const {
     return static_cast<Time>(event.xclient.data.l[0]);
 }
 
-} // namespace dravix::fltk
+} // namespace dravix::x11

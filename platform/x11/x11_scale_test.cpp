@@ -1,4 +1,4 @@
-#include "platform/fltk/x11_scale.h"
+#include "platform/x11/x11_scale.h"
 
 #include "platform/scale.h"
 
@@ -6,7 +6,7 @@
 
 namespace {
 
-using dravix::fltk::scaleFromResources;
+using dravix::x11::scaleFromResources;
 
 // The resources as desktops write them; the factor is rounded half up, at least 1 and at most
 // maxScale, and a value that is no number counts as none.

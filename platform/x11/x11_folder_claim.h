@@ -13,7 +13,7 @@
 #include <optional>
 #include <string>
 
-namespace dravix::fltk {
+namespace dravix::x11 {
 
 class FolderClaim {
 public:
@@ -22,6 +22,10 @@ public:
         gaveWay, // a running strip holds it and was asked to come to the front
         foreign, // something that is no strip for this folder owns the selection
     };
+
+    // The name of the selection that stands for the folder: an atom the caller may have asked
+    // for ahead, together with others, so that the claim finds it in Xlib's cache.
+    static std::string selectionNameFor(const std::string& folder);
 
     // Claims the folder for this process, or, when another copy holds it, asks that copy to come
     // to the front (it gets the message even when it is busy: it reads it when it is next idle).
@@ -51,4 +55,4 @@ private:
     Outcome outcome_ = Outcome::foreign;
 };
 
-} // namespace dravix::fltk
+} // namespace dravix::x11

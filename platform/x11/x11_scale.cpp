@@ -1,4 +1,4 @@
-#include "platform/fltk/x11_scale.h"
+#include "platform/x11/x11_scale.h"
 
 #include "platform/scale.h"
 
@@ -9,7 +9,7 @@
 #include <optional>
 #include <string_view>
 
-namespace dravix::fltk {
+namespace dravix::x11 {
 
 namespace {
 
@@ -45,4 +45,4 @@ int scaleFromResources(const char* resources) {
     return dpi ? scaleForDpi(*dpi) : 1;
 }
 
-} // namespace dravix::fltk
+} // namespace dravix::x11
