@@ -1,8 +1,6 @@
 #include "platform/fltk/fltk_input.h"
-#include "platform/fltk/fltk_settings.h"
 
 #include <FL/Enumerations.H>
-#include <FL/Fl.H>
 #include <gtest/gtest.h>
 
 #include <iterator>
@@ -96,22 +94,6 @@ TEST(DroppedFiles, TheFirstLocalFileOfTheListIsDecodedOnce) {
         EXPECT_EQ(firstDroppedFile(drop.list), drop.path) << drop.list;
     // Some senders end the list with a NUL, which is no part of the path.
     EXPECT_EQ(firstDroppedFile(std::string_view("file:///nul\0", 12)), "/nul");
-}
-
-// The toolkit's options, settled without reading or writing its preference files, are FLTK's
-// own defaults.
-TEST(ToolkitSettings, AreFltksOwnDefaults) {
-    dravix::fltk::keepToolkitSettingsInMemory();
-    const struct {
-        Fl::Fl_Option option;
-        bool on;
-    } options[] = {
-        {Fl::OPTION_ARROW_FOCUS, false},  {Fl::OPTION_VISIBLE_FOCUS, true},
-        {Fl::OPTION_DND_TEXT, true},      {Fl::OPTION_SHOW_TOOLTIPS, true},
-        {Fl::OPTION_FNFC_USES_GTK, true},
-    };
-    for (const auto& row : options)
-        EXPECT_EQ(Fl::option(row.option), row.on) << "option " << row.option;
 }
 
 } // namespace
