@@ -113,6 +113,7 @@ TEST_F(GlyphCells, SpellTheFirstSixCharactersOfTheHoveredSlot) {
 
 TEST_F(GlyphCells, KeyedBySlotNotByNameAndNeverCleared) {
     startWithNames({"Ab", "", "", "", "", "", "", "", "", "Ab"});
+    EXPECT_EQ(form->glyphs().shownSlot(), 0) << "none before the first hover";
     hover("kn0");
     EXPECT_EQ(form->glyphs().shownSlot(), 1);
     const int frames = desktop.frameCount();

@@ -4,7 +4,15 @@
 # tests, puts the line back, and prints what the tests noticed, by folder.
 #
 #   scripts/mutate.sh [-j jobs] [-n] [selection ...]
+#   scripts/mutate.sh -g count [-s seed] [-j jobs] [-n] [folder ...]
 #
+# -g draws the faults from the product code instead of the list: scripts/generate_faults.py
+# finds every flipped, strict or loose comparison, every integer constant moved by one or
+# doubled, every dropped call statement and every negated condition, and draws count of them
+# with the seed (1 unless -s gives one), each folder its share. Each is judged by the whole suite
+# of the tests that see its folder and by the end-to-end tests. The faults that change nothing
+# are named once with their reason in tests/mutation/equivalent.txt; a generated fault that does
+# not compile does not count and does not fail the run.
 # -n only checks that every chosen fault still finds its text, without building anything.
 # A selection is a folder as the table names it (strip, platform/posix, scripts ...), a fault
 # number or a range of them (12, 40-55); without one every fault runs. The scratch copy and its
@@ -29,20 +37,31 @@ list="${DRAVIX_MUTATE_LIST:-$root/tests/mutation/faults.txt}"
 timeout="${DRAVIX_MUTATE_TIMEOUT:-120}"
 jobs=2
 check_only=""
+generated=""
+seed=1
 
 usage() {
-    echo "usage: $0 [-j jobs] [-n] [folder | fault number | first-last ...]" >&2
+    echo "usage: $0 [-j jobs] [-n] [-g count [-s seed]] [folder | fault number | first-last ...]" >&2
     exit 2
 }
-while getopts "j:nh" option; do
+while getopts "j:ng:s:h" option; do
     case "$option" in
     j) jobs="$OPTARG" ;;
     n) check_only=1 ;;
+    g) generated="$OPTARG" ;;
+    s) seed="$OPTARG" ;;
     *) usage ;;
     esac
 done
 shift $((OPTIND - 1))
-[[ "$jobs" =~ ^[1-9][0-9]*$ && "$timeout" =~ ^[1-9][0-9]*$ ]] || usage
+[[ "$jobs" =~ ^[1-9][0-9]*$ && "$timeout" =~ ^[1-9][0-9]*$ && "$seed" =~ ^[0-9]+$ ]] || usage
+if [[ -n "$generated" ]]; then
+    [[ "$generated" =~ ^[1-9][0-9]*$ ]] || usage
+    mkdir -p "$work"
+    list="$work/generated.txt"
+    python3 "$root/scripts/generate_faults.py" "$root" "$generated" "$seed" \
+        "$root/tests/mutation/equivalent.txt" >"$list"
+fi
 [[ -f "$list" ]] || { echo "no fault list at $list" >&2; exit 2; }
 for word in "$@"; do
     [[ "$word" =~ ^[0-9]+(-[0-9]+)?$ || "$word" =~ ^[a-z][a-z0-9_/.]*$ ]] || usage
@@ -51,7 +70,10 @@ done
 # The folder a path counts for in the table: the backends' folders apart, the rest by their top.
 folder_of() {
     case "$1" in
-    platform/posix/* | platform/x11/* | platform/fltk/* | platform/win32/* | platform/fake/*) dirname "$1" ;;
+    platform/posix/* | platform/fltk/* | platform/x11/* | platform/atspi/* | platform/win32/* | \
+        platform/fake/*)
+        dirname "$1"
+        ;;
     */*) echo "${1%%/*}" ;;
     *) echo . ;;
     esac
@@ -74,9 +96,34 @@ default_tests() {
     scene | state | strip | slots | glyphs | keyboard | app) echo "$core_tests" ;;
     platform) echo '^(held_buttons_test|x11_scale_test|app_test)$' ;;
     platform/posix) echo '^posix_services_test$' ;;
-    platform/x11) echo '^x11_scale_test$' ;;
+    platform/x11) echo '^(x11_scale_test|x11_properties_test)$' ;;
     platform/fltk) echo '^fltk_input_test$' ;;
     scripts) echo '^per_user_install$' ;;
+    *) echo '^$' ;;
+    esac
+}
+# The tests that judge a generated fault: every test program that links the folder's code, and
+# the end-to-end tests on Xvfb without a window manager (those under real window managers take
+# minutes each and run in scripts/test.sh).
+suite_tests() {
+    local core='scene_test|state_test|strip_test|slots_test|glyphs_test|keyboard_test|app_test'
+    core+='|access_test'
+    local fltk='fltk_input_test|lazy_math_test|fltk_desktop_test|fltk_window_manager_test'
+    case "$1" in
+    assets) echo "^($core|assets_test|draw_assets_reproduces_assets|soak_test|dravix_e2e)\$" ;;
+    scene | state | strip | slots | glyphs | keyboard | access)
+        echo "^($core|soak_test|dravix_e2e)\$"
+        ;;
+    app) echo "^($core|command_line_test|soak_test|dravix_e2e)\$" ;;
+    platform) # its interfaces are those of every backend
+        echo "^($core|held_buttons_test|tick_grid_test|posix_services_test|\
+fake_system_contract_test|$fltk|x11_properties_test|x11_scale_test|command_line_test|soak_test|\
+dravix_e2e)\$"
+        ;;
+    platform/posix) echo '^(posix_services_test|dravix_e2e)$' ;;
+    platform/fltk) echo "^($fltk|dravix_e2e)\$" ;;
+    platform/x11) echo "^(x11_properties_test|x11_scale_test|$fltk|dravix_e2e)\$" ;;
+    platform/atspi) echo '^(session_bus_test|dravix_screen_reader_e2e)$' ;;
     *) echo '^$' ;;
     esac
 }
@@ -116,7 +163,11 @@ while IFS= read -r line || [[ -n "$line" ]]; do
             f_tests[count]="$field"
         fi
     done
-    [[ -n "${f_tests[count]}" ]] || f_tests[count]="$(default_tests "$(folder_of "${f_path[count]}")")"
+    if [[ -n "$generated" ]]; then
+        f_tests[count]="$(suite_tests "$(folder_of "${f_path[count]}")")"
+    elif [[ -z "${f_tests[count]}" ]]; then
+        f_tests[count]="$(default_tests "$(folder_of "${f_path[count]}")")"
+    fi
 done <"$list"
 
 selected() {
@@ -178,8 +229,10 @@ if [[ -n "$check_only" ]]; then
     exit $((stale_count > 0))
 fi
 # Configured every run, so that test programs added since the last one are known.
+launcher=()
+command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 nice cmake -S "$src" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DDRAVIX_TESTS=ON \
-    >"$work/configure.log" || { cat "$work/configure.log" >&2; exit 1; }
+    -DDRAVIX_TOOLS=ON "${launcher[@]}" >"$work/configure.log" || { cat "$work/configure.log" >&2; exit 1; }
 mapfile -t ninja_targets < <(ninja -C "$build" -t targets all | sed -n 's/^\([A-Za-z0-9_]*\): phony$/\1/p')
 
 # The build targets of the tests a regex selects: a test program is named as its test.
@@ -189,6 +242,7 @@ targets_for() {
     for name in "${names[@]}"; do
         case "$name" in
         per_user_install) printf '%s\n' dravix dravix_icons ;;
+        draw_assets_reproduces_assets) echo draw_assets ;;
         *e2e*) printf '%s\n' dravix dravix_e2e ;;
         *)
             for target in "${ninja_targets[@]}"; do
@@ -198,15 +252,42 @@ targets_for() {
         esac
     done | sort -u
 }
-build_and_test() { # regex log
+run_tests() { # regex log [timeout]
     local targets
     mapfile -t targets < <(targets_for "$1")
     if [[ ${#targets[@]} -gt 0 ]] &&
         ! nice cmake --build "$build" -j "$jobs" --target "${targets[@]}" >>"$2" 2>&1; then
         return 2
     fi
-    nice ctest --test-dir "$build" -R "$1" -j "$jobs" --timeout "$timeout" --output-on-failure \
-        >>"$2" 2>&1 || return 1
+    # A test's own TIMEOUT outranks --timeout, and a process a fault leaves running (a relay that
+    # never ends) holds CTest's pipe open after the test: the outer limit ends either.
+    local limit="${3:-$timeout}" status=0
+    timeout -k 10 $((limit * 2)) nice ctest --test-dir "$build" -R "$1" -j "$jobs" \
+        --timeout "$limit" --output-on-failure >>"$2" 2>&1 || status=1
+    end_leftovers
+    return "$status"
+}
+# Ends, by their ids, the processes of the scratch build that are still running.
+end_leftovers() {
+    local exe
+    for exe in /proc/[0-9]*/exe; do
+        if [[ "$(readlink "$exe" 2>/dev/null)" == "$build"/* ]]; then
+            exe="${exe#/proc/}"
+            kill -KILL "${exe%/exe}" 2>/dev/null || true
+        fi
+    done
+}
+# The end-to-end tests take most of a minute, so they run only when the faster tests all pass;
+# these take seconds, so one that hangs on a fault is ended after half a minute (the whole run of
+# them after a minute).
+build_and_test() { # regex log
+    local quick="${1//|dravix_e2e)/)}"
+    if [[ "$quick" == "$1" ]]; then
+        run_tests "$1" "$2"
+        return
+    fi
+    run_tests "$quick" "$2" $((timeout < 30 ? timeout : 30)) || return
+    run_tests '^dravix_e2e$' "$2"
 }
 
 # Every test the chosen faults use passes on the unmutated tree, or no figure means anything.
@@ -228,6 +309,33 @@ if ! build_and_test "$baseline" "$logs/baseline"; then
     exit 1
 fi
 
+# --- The table -----------------------------------------------------------------------------------
+rate() { # killed survived
+    if [[ $(($1 + $2)) -eq 0 ]]; then echo "-"; else echo "$((100 * $1 / ($1 + $2))) %"; fi
+}
+# Prints the figures by folder and overall; fails below 90 % anywhere, or when the list no longer
+# fits the code. A generated fault that does not compile is only named.
+report() {
+    local folder k s total_k=0 total_s=0 total_e=0 total_st=0 total_u=0 below=0 label
+    echo
+    printf '%-16s %7s %9s %11s %6s %8s %7s\n' folder killed survived equivalent stale unbuilt rate
+    for folder in $(printf '%s\n' "${!killed[@]}" | sort); do
+        k=${killed[$folder]} s=${survived[$folder]}
+        printf '%-16s %7d %9d %11d %6d %8d %7s\n' "$folder" "$k" "$s" "${equivalent[$folder]}" \
+            "${stale[$folder]}" "${unbuilt[$folder]}" "$(rate "$k" "$s")"
+        total_k=$((total_k + k)) total_s=$((total_s + s)) total_e=$((total_e + equivalent[$folder]))
+        total_st=$((total_st + stale[$folder])) total_u=$((total_u + unbuilt[$folder]))
+        ((k + s == 0 || 10 * k >= 9 * (k + s))) || below=1
+    done
+    printf '%-16s %7d %9d %11d %6d %8d %7s\n' overall "$total_k" "$total_s" "$total_e" "$total_st" \
+        "$total_u" "$(rate "$total_k" "$total_s")"
+    echo "$(( (SECONDS - started) / 60 )) min $(( (SECONDS - started) % 60 )) s for $judged of ${#chosen[@]} faults"
+    for label in "${survivors[@]}"; do echo "survived: $label"; done
+    for label in "${stales[@]}"; do echo "stale: $label"; done
+    for label in "${unbuilts[@]}"; do echo "breaks the build: $label"; done
+    ((below == 0 && ${#stales[@]} == 0)) && [[ ${#unbuilts[@]} -eq 0 || -n "$generated" ]]
+}
+
 # --- The faults ----------------------------------------------------------------------------------
 
 current=""
@@ -238,13 +346,15 @@ restore() {
     fi
 }
 trap restore EXIT
-trap 'restore; exit 130' INT TERM
+# An interrupted run still prints the figures of the faults it judged.
+trap 'restore; report; exit 130' INT TERM
 
 declare -A killed survived equivalent stale unbuilt
 survivors=()
 stales=()
 unbuilts=()
 started=$SECONDS
+judged=0
 for n in "${chosen[@]}"; do
     path="${f_path[n]}"
     folder="$(folder_of "$path")"
@@ -282,31 +392,8 @@ for n in "${chosen[@]}"; do
     stale) stale[$folder]=$((stale[$folder] + 1)); stales+=("$label") ;;
     unbuilt) unbuilt[$folder]=$((unbuilt[$folder] + 1)); unbuilts+=("$label") ;;
     esac
+    judged=$((judged + 1))
     printf '%-10s %s\n' "$result" "$label"
 done
 # The last fault's file is put back; its objects are rebuilt by the next run's first build.
-
-# --- The table -----------------------------------------------------------------------------------
-rate() { # killed survived
-    if [[ $(($1 + $2)) -eq 0 ]]; then echo "-"; else echo "$((100 * $1 / ($1 + $2))) %"; fi
-}
-echo
-printf '%-16s %7s %9s %11s %6s %8s %7s\n' folder killed survived equivalent stale unbuilt rate
-total_k=0 total_s=0 total_e=0 total_st=0 total_u=0
-below=0
-for folder in $(printf '%s\n' "${!killed[@]}" | sort); do
-    k=${killed[$folder]} s=${survived[$folder]}
-    printf '%-16s %7d %9d %11d %6d %8d %7s\n' "$folder" "$k" "$s" "${equivalent[$folder]}" \
-        "${stale[$folder]}" "${unbuilt[$folder]}" "$(rate "$k" "$s")"
-    total_k=$((total_k + k)) total_s=$((total_s + s)) total_e=$((total_e + equivalent[$folder]))
-    total_st=$((total_st + stale[$folder])) total_u=$((total_u + unbuilt[$folder]))
-    ((k + s == 0 || 10 * k >= 9 * (k + s))) || below=1
-done
-printf '%-16s %7d %9d %11d %6d %8d %7s\n' overall "$total_k" "$total_s" "$total_e" "$total_st" \
-    "$total_u" "$(rate "$total_k" "$total_s")"
-echo "$(( (SECONDS - started) / 60 )) min $(( (SECONDS - started) % 60 )) s for ${#chosen[@]} faults"
-for label in "${survivors[@]}"; do echo "survived: $label"; done
-for label in "${stales[@]}"; do echo "stale: $label"; done
-for label in "${unbuilts[@]}"; do echo "breaks the build: $label"; done
-# Below 90 % anywhere, or a list that no longer fits the code, fails the run.
-((below == 0 && ${#stales[@]} == 0 && ${#unbuilts[@]} == 0))
+report

@@ -1,5 +1,6 @@
 #include "slots/slot_buttons.h"
 #include "slots/slot_paths.h"
+#include "slots/slot_tip.h"
 
 #include "app/core_fixture.h"
 
@@ -488,6 +489,43 @@ TEST_F(SlotButtonsTest, TheTipIsWholeOnTheWorkAreaBesideTheStripAndGoesWhenItSho
         desktop.setWhileModal({});
         EXPECT_FALSE(tipUnderModal);
         EXPECT_FALSE(desktop.tip());
+    }
+}
+
+// The tip on its own numbers: 4 pixels from the strip, cut to its side's room, on the left only
+// when the right is too narrow, over the strip when the roomier side has less than a third of the
+// work area, held on the work area at its top and bottom. A 10-pixel font, the work area from
+// (100, 30) to (1304, 800).
+TEST(TipLayout, KeepsItsGapCutsToItsRoomAndIsHeldOnTheWorkArea) {
+    const ScreenRect workArea{100, 30, 1204, 770};
+    const auto measure = [](const std::string& text) {
+        return PixelSize{10 * static_cast<int>(text.size()), 20};
+    };
+    const auto path = [](int characters) {
+        return std::string("/").append(characters - 7, 'd').append("/n.txt");
+    };
+    const struct {
+        const char* what;
+        int stripLeft, stripWidth, characters, rowTop;
+        Place at;
+        int kept; // characters shown
+    } cases[] = {
+        {"fits the right exactly, held at the bottom", 404, 246, 65, 781, {654, 780}, 65},
+        {"one more is cut on the right, at the bottom", 404, 246, 66, 780, {654, 780}, 65},
+        {"fits the left exactly, held at the top", 1004, 246, 90, 10, {100, 30}, 90},
+        {"one more is cut on the left, at the top", 1004, 246, 91, 30, {100, 30}, 90},
+        {"a third of the work area on the roomier side", 505, 394, 100, 779, {903, 779}, 40},
+        {"a pixel less: over the strip", 504, 396, 100, 31, {100, 31}, 100},
+    };
+    for (const auto& row : cases) {
+        SCOPED_TRACE(row.what);
+        const TipLayout tip =
+            layOutTip(path(row.characters), '/', {row.stripLeft, 300, row.stripWidth, 323},
+                      row.rowTop, workArea, measure);
+        EXPECT_EQ(tip.at, row.at);
+        EXPECT_EQ(static_cast<int>(tip.text.size()), row.kept) << tip.text;
+        EXPECT_TRUE(tip.text.ends_with("/n.txt")) << tip.text;
+        EXPECT_EQ(tip.text.find("...") != std::string::npos, row.kept < row.characters);
     }
 }
 

@@ -78,6 +78,10 @@ TEST_F(Placement, AStripLeftOnAMonitorThatWentAwayComesToTheNearestOne) {
     // Half on each: the first listed wins.
     desktop.setMonitors(sideBySide);
     EXPECT_EQ(restartAt("500", "1267"), (Place{1036, 500}));
+    // One pixel shared wins over a monitor listed first that only touches the toggle's corner.
+    const ScreenRect corner{1305, 1046, 1920, 1080};
+    desktop.setMonitors({{corner, corner}, sideBySide.front()});
+    EXPECT_EQ(restartAt("1023", "1279"), (Place{1036, 1001}));
 }
 
 TEST_F(Placement, ArrowKeysDoNotCarryTheStripAcrossAMonitorsEdge) {
@@ -212,6 +216,21 @@ TEST(NearestWholePlace, KeepsTheOpenStripOrAtLeastTheToggleInsideAtEveryScale) {
         Place whole;
     } rows[] = {
         {"whole already", {500, 500}, screen, 1, {500, 500}},
+        {"at the top edge", {500, 300}, screen, 1, {500, 300}},
+        {"a pixel above the top edge", {500, 299}, screen, 1, {500, 300}},
+        {"at the right and bottom edges", {1036, 1001}, screen, 1, {1036, 1001}},
+        {"a pixel past the right and bottom edges", {1037, 1002}, screen, 1, {1036, 1001}},
+        {"a work area with panels at its top and left",
+         {10, 320},
+         {60, 30, 1220, 994},
+         1,
+         {60, 330}},
+        {"a work area just as tall and wide as the open strip",
+         {9, 9},
+         {0, 0, 244, 323},
+         1,
+         {0, 300}},
+        {"a pixel shorter", {9, 9}, {0, 0, 244, 322}, 1, {0, 299}},
         {"at the bottom edge", {500, 1020}, screen, 1, {500, 1001}},
         {"at the right edge", {1100, 500}, screen, 1, {1036, 500}},
         {"scale 2 near the bottom edge", {100, 1000}, screen, 2, {100, 978}},

@@ -2,6 +2,7 @@
 
 #include "platform/fltk/desktop_file_chooser.h"
 #include "platform/fltk/fltk_input.h"
+#include "platform/fltk/fltk_settings.h"
 
 // GoogleTest comes before Xlib, whose macros (None, Bool) would break its templates.
 #include "tests/support/scripted_window.h"
@@ -696,6 +697,22 @@ TEST(FltkDesktop, MenuKeysInTheFileDialogDoNotCrashIt) {
     EXPECT_EQ(play(desktop, window), 0);
     EXPECT_TRUE(window.finished());
     EXPECT_EQ(result, std::nullopt);
+}
+
+// The toolkit's options, settled without reading or writing its preference files, are FLTK's
+// own defaults.
+TEST(ToolkitSettings, AreFltksOwnDefaults) {
+    dravix::fltk::keepToolkitSettingsInMemory();
+    const struct {
+        Fl::Fl_Option option;
+        bool on;
+    } options[] = {
+        {Fl::OPTION_ARROW_FOCUS, false},  {Fl::OPTION_VISIBLE_FOCUS, true},
+        {Fl::OPTION_DND_TEXT, true},      {Fl::OPTION_SHOW_TOOLTIPS, true},
+        {Fl::OPTION_FNFC_USES_GTK, true},
+    };
+    for (const auto& row : options)
+        EXPECT_EQ(Fl::option(row.option), row.on) << "option " << row.option;
 }
 
 } // namespace

@@ -612,17 +612,19 @@ TEST(WorkAreas, EachMonitorLosesOnlyTheBandsThatReachIntoIt) {
     EXPECT_EQ(monitors[1].workArea, (ScreenRect{1280, 5, 1230, 733}));
 
     // A band that ends before it starts keeps nothing; one whose last pixel is a monitor's first
-    // reaches into it; one at the bottom edge is as long as its ends say and as deep as its width.
+    // reaches into it; one at the bottom edge is as long as its ends say and as deep as its width;
+    // one a pixel wide takes its pixel.
     const Strut edges[] = {
         {0, 0, 30, 0, 0, 0, 0, 0, 600, 599, 0, 0},
         {0, 0, 10, 0, 0, 0, 0, 0, 1000, 1280, 0, 0},
         {0, 0, 0, 400, 0, 0, 0, 0, 0, 0, 1200, 1279},
+        {0, 1, 0, 0, 0, 0, 0, 1023, 0, 0, 0, 0},
     };
     const std::vector<dravix::Monitor> edged =
         dravix::fltk::monitorsLessStruts(bounds, 2560, 1024, edges);
     ASSERT_EQ(edged.size(), 2u);
     EXPECT_EQ(edged[0].workArea, (ScreenRect{0, 10, 1280, 614}));
-    EXPECT_EQ(edged[1].workArea, (ScreenRect{1280, 10, 1280, 758}));
+    EXPECT_EQ(edged[1].workArea, (ScreenRect{1280, 10, 1279, 758}));
 
     // Bands that cross leave an empty area, never a negative one.
     const Strut crossing[] = {dravix::fltk::strutAlongWholeEdges({2000, 1000, 0, 0}, 2560, 1024)};

@@ -9,6 +9,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <map>
 #include <optional>
 #include <poll.h>
@@ -454,7 +455,8 @@ TEST_F(PosixLaunch, DesktopEntriesThatGioCannotStartSayWhy) {
 }
 
 // gio hands its error output to the application it starts and ends; what the application writes
-// there later must reach a reader, or the write would end it.
+// there later must reach a reader, or the write would end it, and it reaches our own error output
+// (here a file).
 TEST_F(PosixLaunch, AnApplicationFromAnEntryKeepsAWorkingErrorOutputAfterGioEnds) {
     const std::optional<fs::path> gio = realGio();
     if (!gio)
@@ -470,12 +472,25 @@ TEST_F(PosixLaunch, AnApplicationFromAnEntryKeepsAWorkingErrorOutputAfterGioEnds
               "[Desktop Entry]\nType=Application\nName=T\nExec=\"" + script.string() + "\"\n",
               document);
 
-    EXPECT_EQ(launch(entry.string(), folderWithSlash(work_)), std::nullopt);
+    const fs::path errors = work_ / "errors";
+    const int ours = ::dup(STDERR_FILENO);
+    const int file = ::open(errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    ASSERT_GE(file, 0);
+    ::dup2(file, STDERR_FILENO);
+    ::close(file);
+    const std::optional<std::string> reason = launch(entry.string(), folderWithSlash(work_));
+    ::dup2(ours, STDERR_FILENO);
+    ::close(ours);
+    EXPECT_EQ(reason, std::nullopt);
 
+    const std::string said = "talker\ntalker\ntalker\n";
     const auto deadline = std::chrono::steady_clock::now() + 10s;
-    while (!fs::exists(done) && std::chrono::steady_clock::now() < deadline)
+    while ((!fs::exists(done) || fs::file_size(errors) < said.size()) &&
+           std::chrono::steady_clock::now() < deadline)
         std::this_thread::sleep_for(20ms);
     EXPECT_TRUE(fs::exists(done)) << "the application was ended by its error output";
+    std::ifstream relayed(errors);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(relayed), {}), said);
 }
 
 } // namespace

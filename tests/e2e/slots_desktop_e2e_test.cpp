@@ -133,7 +133,8 @@ TEST_F(SlotsOnTheDesktop, RestingOnAnAssignedSlotShowsATipBesideTheStripUntilThe
     EXPECT_TRUE(x().overrideRedirect(*tip)) << "a window manager would frame the tip";
     const std::optional<Geometry> place = x().geometry(*tip);
     ASSERT_TRUE(place);
-    EXPECT_GE(place->left, openPlace.left + openPlace.width) << describe(*place);
+    EXPECT_EQ(place->left, openPlace.left + openPlace.width + 4)
+        << "4 pixels from the strip: " << describe(*place);
 
     hoverAt(100, 100); // the picture panel
     EXPECT_TRUE(waitUntil([&] { return otherWindows().empty(); }, changeTimeout))

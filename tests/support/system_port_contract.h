@@ -102,13 +102,14 @@ TYPED_TEST_P(SystemPortContract, ASymbolicLinkIsSavedThroughAndStays) {
 
 TYPED_TEST_P(SystemPortContract, OneMebibyteIsTheLimit) {
     DRAVIX_UNLESS_EXEMPT(Promise::sizeLimit);
+    constexpr std::size_t mebibyte = 1024 * 1024;
     const std::string path = this->bench.at("dravix.dat");
-    ASSERT_TRUE(this->bench.port().replaceFile(path, std::string(maxStoredFileSize, 'x')).ok());
+    ASSERT_TRUE(this->bench.port().replaceFile(path, std::string(mebibyte, 'x')).ok());
     std::string contents;
     EXPECT_TRUE(this->bench.port().readFile(path, contents).ok());
-    EXPECT_EQ(contents.size(), maxStoredFileSize);
+    EXPECT_EQ(contents.size(), mebibyte);
 
-    ASSERT_TRUE(this->bench.port().replaceFile(path, std::string(maxStoredFileSize + 1, 'x')).ok());
+    ASSERT_TRUE(this->bench.port().replaceFile(path, std::string(mebibyte + 1, 'x')).ok());
     contents = "left over";
     EXPECT_EQ(this->bench.port().readFile(path, contents).failure, FileFailure::tooLarge);
     EXPECT_EQ(contents, "");
