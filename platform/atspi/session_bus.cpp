@@ -194,21 +194,8 @@ public:
             skip(inner);
             return;
         }
-        case 'a': {
-            const std::uint32_t length = u32();
-            const std::string_view element = type;
-            std::string_view rest = type;
-            skipType(rest);
-            type = rest;
-            if (!align(alignmentOf(element.front())) || !need(length))
-                return;
-            const std::size_t end = at_ + length;
-            while (at_ < end && !failed_) {
-                std::string_view again = element;
-                skip(again);
-            }
-            return;
-        }
+        case 'a':
+            return skipArray(type);
         case '(':
         case '{':
             align(8);
@@ -220,6 +207,20 @@ public:
             return;
         default:
             return fail();
+        }
+    }
+
+    // Skips an array's length and elements; type starts with the element's type.
+    void skipArray(std::string_view& type) {
+        const std::uint32_t length = u32();
+        const std::string_view element = type;
+        skipType(type);
+        if (element.empty() || failed_ || !align(alignmentOf(element.front())) || !need(length))
+            return;
+        const std::size_t end = at_ + length;
+        while (at_ < end && !failed_) {
+            std::string_view again = element;
+            skip(again);
         }
     }
 

@@ -319,6 +319,102 @@ Bool noteQueuedEvent(Display*, XEvent* event, XPointer reader) {
     return False;
 }
 
+struct ScreenQuestions {
+    std::optional<xcb_xinerama_is_active_cookie_t> active;
+    std::optional<xcb_xinerama_query_screens_cookie_t> screens;
+};
+
+// The Xinerama extension's number is known before the first step (XCB keeps it once asked, and
+// the display's opening asks for it with the atoms; see prefetchScreenExtension), so that the
+// screens come with the first step too.
+ScreenQuestions askScreens(xcb_connection_t* connection) {
+    const xcb_query_extension_reply_t* const xinerama =
+        xcb_get_extension_data(connection, &xcb_xinerama_id);
+    if (xinerama == nullptr || !xinerama->present)
+        return {};
+    return {xcb_xinerama_is_active(connection), xcb_xinerama_query_screens(connection)};
+}
+
+// The screens Xinerama reports, or the whole root when it is off or absent.
+std::vector<ScreenRect> screensOf(xcb_connection_t* connection, const ScreenQuestions& asked,
+                                  int rootWidth, int rootHeight) {
+    std::vector<ScreenRect> bounds;
+    if (asked.active && asked.screens) {
+        const auto active = answerTo(connection, *asked.active, xcb_xinerama_is_active_reply);
+        const auto screens = answerTo(connection, *asked.screens, xcb_xinerama_query_screens_reply);
+        if (active && active->state != 0 && screens) {
+            const xcb_xinerama_screen_info_t* each =
+                xcb_xinerama_query_screens_screen_info(screens.get());
+            for (int i = 0; i < xcb_xinerama_query_screens_screen_info_length(screens.get()); ++i)
+                bounds.push_back({each[i].x_org, each[i].y_org, each[i].width, each[i].height});
+        }
+    }
+    if (bounds.empty())
+        bounds.push_back({0, 0, rootWidth, rootHeight});
+    return bounds;
+}
+
+// The program's own windows keep nothing for a panel; on an empty desktop they are all there
+// is, and the reading ends with its first step.
+void dropOwnWindows(xcb_connection_t* connection, std::vector<xcb_window_t>& windows) {
+    const xcb_setup_t* const setup = xcb_get_setup(connection);
+    std::erase_if(windows, [&](xcb_window_t window) {
+        return (window & ~setup->resource_id_mask) == setup->resource_id_base;
+    });
+}
+
+// The manager's listed windows that are not top-level windows, each once.
+std::vector<xcb_window_t> listedOnlyOf(std::vector<xcb_window_t> topLevel,
+                                       const std::vector<xcb_window_t>& listed) {
+    std::sort(topLevel.begin(), topLevel.end());
+    std::vector<xcb_window_t> listedOnly;
+    for (const xcb_window_t window : listed) {
+        if (!std::binary_search(topLevel.begin(), topLevel.end(), window))
+            listedOnly.push_back(window);
+    }
+    std::sort(listedOnly.begin(), listedOnly.end());
+    listedOnly.erase(std::unique(listedOnly.begin(), listedOnly.end()), listedOnly.end());
+    return listedOnly;
+}
+
+// The answers about the top-level and listed windows; what lies inside the mapped top-level
+// ones is the next level to ask about.
+std::vector<xcb_window_t>
+hearTopLevel(DesktopReading& reading, const std::vector<xcb_window_t>& topLevel,
+             const std::vector<xcb_window_t>& listed,
+             const std::vector<xcb_get_window_attributes_cookie_t>& attributesAsked,
+             const std::vector<WindowQuestions>& asked) {
+    std::vector<xcb_window_t> inside;
+    for (std::size_t i = 0; i < asked.size(); ++i) {
+        bool counts = true;
+        if (i < attributesAsked.size()) {
+            const auto attributes =
+                answerTo(reading.connection(), attributesAsked[i], xcb_get_window_attributes_reply);
+            counts = attributes && attributes->map_state != XCB_MAP_STATE_UNMAPPED;
+        }
+        const bool listedToo = i < topLevel.size() &&
+                               std::find(listed.begin(), listed.end(), topLevel[i]) != listed.end();
+        std::vector<xcb_window_t> children = reading.hear(asked[i], counts || listedToo);
+        if (counts)
+            inside.insert(inside.end(), children.begin(), children.end());
+    }
+    return inside;
+}
+
+// The levels inside the mapped top-level windows, a level a step.
+void hearInnerLevels(DesktopReading& reading, std::vector<xcb_window_t> inside) {
+    for (int level = 1; level <= innerLevels && !inside.empty(); ++level) {
+        std::vector<WindowQuestions> asked;
+        for (const xcb_window_t window : inside)
+            asked.push_back(reading.ask(window, level < innerLevels));
+        inside.clear();
+        for (const WindowQuestions& questions : asked) {
+            std::vector<xcb_window_t> children = reading.hear(questions, true);
+            inside.insert(inside.end(), children.begin(), children.end());
+        }
+    }
+}
+
 } // namespace
 
 void prefetchScreenExtension(Display* display) {
@@ -339,6 +435,23 @@ std::vector<Monitor> MonitorReader::read(Display* display, bool mayRefresh) {
     return *monitors_;
 }
 
+namespace {
+
+// From now on a panel's changes are heard of; watched holds, sorted, those already asked for.
+void watchPanels(xcb_connection_t* connection, std::vector<xcb_window_t> panels,
+                 std::vector<unsigned long>& watched) {
+    std::sort(panels.begin(), panels.end());
+    panels.erase(std::unique(panels.begin(), panels.end()), panels.end());
+    for (const xcb_window_t panel : panels) {
+        if (!std::binary_search(watched.begin(), watched.end(), panel))
+            watch(connection, panel, panelEvents);
+    }
+    watched.assign(panels.begin(), panels.end());
+    xcb_flush(connection);
+}
+
+} // namespace
+
 std::vector<Monitor> MonitorReader::readFromServer(Display* display) {
     static_assert(std::tuple_size_v<decltype(atoms_)> == propertyAtomCount);
     if (atoms_[0] == None)
@@ -356,17 +469,7 @@ std::vector<Monitor> MonitorReader::readFromServer(Display* display) {
     }
 
     // The root window: its size, its children, the manager's list and work areas, the screens.
-    // The Xinerama extension's number is known before the first step (XCB keeps it once asked,
-    // and the display's opening asks for it with the atoms; see prefetchScreenExtension), so
-    // that the screens come with the first step too.
-    const xcb_query_extension_reply_t* const xinerama =
-        xcb_get_extension_data(connection, &xcb_xinerama_id);
-    std::optional<xcb_xinerama_is_active_cookie_t> activeAsked;
-    std::optional<xcb_xinerama_query_screens_cookie_t> screensAsked;
-    if (xinerama != nullptr && xinerama->present) {
-        activeAsked = xcb_xinerama_is_active(connection);
-        screensAsked = xcb_xinerama_query_screens(connection);
-    }
+    const ScreenQuestions screensAsked = askScreens(connection);
     const auto geometryAsked = xcb_get_geometry(connection, root);
     const auto treeAsked = xcb_query_tree(connection, root);
     const auto clientsAsked = askProperty(connection, root, atoms_[clientListAtom], clientLimit);
@@ -379,9 +482,9 @@ std::vector<Monitor> MonitorReader::readFromServer(Display* display) {
         geometry ? geometry->height : DisplayHeight(display, DefaultScreen(display));
     std::vector<xcb_window_t> topLevel =
         childrenIn(answerTo(connection, treeAsked, xcb_query_tree_reply));
-    std::vector<xcb_window_t> listed;
-    for (const long client : longsOf(answerTo(connection, clientsAsked, xcb_get_property_reply)))
-        listed.push_back(static_cast<xcb_window_t>(client));
+    const std::vector<long> clients =
+        longsOf(answerTo(connection, clientsAsked, xcb_get_property_reply));
+    const std::vector<xcb_window_t> listed(clients.begin(), clients.end());
     const std::optional<ScreenRect> desktopArea =
         desktopAreaIn(longsOf(answerTo(connection, currentAsked, xcb_get_property_reply)),
                       longsOf(answerTo(connection, areasAsked, xcb_get_property_reply)));
@@ -389,77 +492,17 @@ std::vector<Monitor> MonitorReader::readFromServer(Display* display) {
     // Every window at the top and every listed one; whether a top-level window is mapped.
     std::vector<xcb_get_window_attributes_cookie_t> attributesAsked;
     std::vector<WindowQuestions> asked;
-    // The program's own windows keep nothing for a panel; on an empty desktop they are all there
-    // is, and the reading ends with its first step.
-    const xcb_setup_t* const setup = xcb_get_setup(connection);
-    std::erase_if(topLevel, [&](xcb_window_t window) {
-        return (window & ~setup->resource_id_mask) == setup->resource_id_base;
-    });
+    dropOwnWindows(connection, topLevel);
     for (const xcb_window_t window : topLevel) {
         attributesAsked.push_back(xcb_get_window_attributes(connection, window));
         asked.push_back(reading.ask(window, innerLevels > 0));
     }
-    std::vector<xcb_window_t> listedOnly;
-    std::vector<xcb_window_t> sortedTop = topLevel;
-    std::sort(sortedTop.begin(), sortedTop.end());
-    for (const xcb_window_t window : listed) {
-        if (!std::binary_search(sortedTop.begin(), sortedTop.end(), window))
-            listedOnly.push_back(window);
-    }
-    std::sort(listedOnly.begin(), listedOnly.end());
-    listedOnly.erase(std::unique(listedOnly.begin(), listedOnly.end()), listedOnly.end());
-    for (const xcb_window_t window : listedOnly)
+    for (const xcb_window_t window : listedOnlyOf(topLevel, listed))
         asked.push_back(reading.ask(window, false));
-    std::vector<ScreenRect> bounds;
-    if (activeAsked) {
-        const auto active = answerTo(connection, *activeAsked, xcb_xinerama_is_active_reply);
-        const auto screens = answerTo(connection, *screensAsked, xcb_xinerama_query_screens_reply);
-        if (active && active->state != 0 && screens) {
-            const xcb_xinerama_screen_info_t* each =
-                xcb_xinerama_query_screens_screen_info(screens.get());
-            for (int i = 0; i < xcb_xinerama_query_screens_screen_info_length(screens.get()); ++i)
-                bounds.push_back({each[i].x_org, each[i].y_org, each[i].width, each[i].height});
-        }
-    }
-    if (bounds.empty())
-        bounds.push_back({0, 0, reading.rootWidth, reading.rootHeight});
-
-    // The levels inside the mapped top-level windows, a level a step.
-    std::vector<xcb_window_t> inside;
-    for (std::size_t i = 0; i < asked.size(); ++i) {
-        bool counts = true;
-        if (i < attributesAsked.size()) {
-            const auto attributes =
-                answerTo(connection, attributesAsked[i], xcb_get_window_attributes_reply);
-            counts = attributes && attributes->map_state != XCB_MAP_STATE_UNMAPPED;
-        }
-        const bool listedToo = i < topLevel.size() &&
-                               std::find(listed.begin(), listed.end(), topLevel[i]) != listed.end();
-        std::vector<xcb_window_t> children = reading.hear(asked[i], counts || listedToo);
-        if (counts)
-            inside.insert(inside.end(), children.begin(), children.end());
-    }
-    for (int level = 1; level <= innerLevels && !inside.empty(); ++level) {
-        asked.clear();
-        for (const xcb_window_t window : inside)
-            asked.push_back(reading.ask(window, level < innerLevels));
-        inside.clear();
-        for (const WindowQuestions& questions : asked) {
-            std::vector<xcb_window_t> children = reading.hear(questions, true);
-            inside.insert(inside.end(), children.begin(), children.end());
-        }
-    }
-
-    // From now on a panel's changes are heard of.
-    std::sort(reading.panels.begin(), reading.panels.end());
-    reading.panels.erase(std::unique(reading.panels.begin(), reading.panels.end()),
-                         reading.panels.end());
-    for (const xcb_window_t panel : reading.panels) {
-        if (!std::binary_search(watched_.begin(), watched_.end(), panel))
-            watch(connection, panel, panelEvents);
-    }
-    watched_.assign(reading.panels.begin(), reading.panels.end());
-    xcb_flush(connection);
+    const std::vector<ScreenRect> bounds =
+        screensOf(connection, screensAsked, reading.rootWidth, reading.rootHeight);
+    hearInnerLevels(reading, hearTopLevel(reading, topLevel, listed, attributesAsked, asked));
+    watchPanels(connection, reading.panels, watched_);
 
     std::vector<Monitor> monitors =
         monitorsLessStruts(bounds, reading.rootWidth, reading.rootHeight, reading.struts);
