@@ -455,6 +455,9 @@ void DravixTest::dismissErrorBox(Window box) {
         x().click(geometry->left + geometry->width - 40, geometry->top + geometry->height - 23,
                   Button::left);
     }
+    // The box's window goes before its modal loop returns, and until then the strip takes no
+    // input; on a loaded machine that moment stretches, so a click sent at once could be lost.
+    std::this_thread::sleep_for(300ms);
 }
 
 std::string positionFile(int top, int left) {
