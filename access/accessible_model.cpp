@@ -1,5 +1,7 @@
 #include "access/accessible_model.h"
 
+#include "state/utf8.h"
+
 #include <cassert>
 #include <utility>
 
@@ -8,35 +10,10 @@ namespace {
 
 constexpr std::string_view replacementCharacter = "\xEF\xBF\xBD";
 
-// The length of the valid UTF-8 sequence at the start of the text, or 0: no overlong forms, no
-// surrogates, nothing above U+10FFFF.
+// The length of the valid UTF-8 sequence at the start of the text, or 0; a NUL byte, which the
+// accessibility buses refuse, counts as invalid too.
 std::size_t validSequenceLength(std::string_view text) {
-    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
-    const unsigned char lead = byte(0);
-    if (lead >= 0x01 && lead < 0x80)
-        return 1;
-    std::size_t length = 0;
-    unsigned char low = 0x80, high = 0xBF; // the range of the second byte
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3;
-        low = lead == 0xE0 ? 0xA0 : 0x80;
-        high = lead == 0xED ? 0x9F : 0xBF;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4;
-        low = lead == 0xF0 ? 0x90 : 0x80;
-        high = lead == 0xF4 ? 0x8F : 0xBF;
-    } else {
-        return 0;
-    }
-    if (text.size() < length || byte(1) < low || byte(1) > high)
-        return 0;
-    for (std::size_t i = 2; i < length; ++i) {
-        if (byte(i) < 0x80 || byte(i) > 0xBF)
-            return 0;
-    }
-    return length;
+    return text.front() == '\0' ? 0 : utf8SequenceLength(text);
 }
 
 } // namespace

@@ -1,5 +1,7 @@
 #include "app/command_line.h"
 
+#include "state/utf8.h"
+
 #include <cerrno>
 #include <cstring>
 
@@ -26,37 +28,6 @@ constexpr int misuseStatus = 2;
 // The exit status when the answer could not be written.
 constexpr int unwrittenStatus = 1;
 
-// The length of the UTF-8 sequence that starts text, or 0 when it starts with no valid one
-// (a stray continuation byte, an overlong form, a surrogate, a cut-off sequence).
-std::size_t utf8Length(std::string_view text) {
-    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
-    const unsigned char lead = byte(0);
-    std::size_t length = 0;
-    unsigned low = 0x80, high = 0xBF; // the range of the second byte
-    if (lead < 0x80)
-        return 1;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3;
-        low = lead == 0xE0 ? 0xA0 : 0x80;
-        high = lead == 0xED ? 0x9F : 0xBF;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4;
-        low = lead == 0xF0 ? 0x90 : 0x80;
-        high = lead == 0xF4 ? 0x8F : 0xBF;
-    } else {
-        return 0;
-    }
-    if (text.size() < length || byte(1) < low || byte(1) > high)
-        return 0;
-    for (std::size_t i = 2; i < length; ++i) {
-        if (byte(i) < 0x80 || byte(i) > 0xBF)
-            return 0;
-    }
-    return length;
-}
-
 // The argument as it can be shown on a terminal: C0 controls and DEL as \n, \t, \r or \xHH, the
 // C1 controls as \u0080 to \u009f, a byte that starts no UTF-8 character as \xHH; the rest as is.
 std::string escapedForTerminal(std::string_view argument) {
@@ -64,7 +35,7 @@ std::string escapedForTerminal(std::string_view argument) {
     std::string shown;
     while (!argument.empty()) {
         const auto first = static_cast<unsigned char>(argument.front());
-        const std::size_t length = utf8Length(argument);
+        const std::size_t length = utf8SequenceLength(argument);
         const bool c1Control =
             length == 2 && first == 0xC2 && static_cast<unsigned char>(argument[1]) <= 0x9F;
         if (first == '\n') {

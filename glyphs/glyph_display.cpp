@@ -1,5 +1,7 @@
 #include "glyphs/glyph_display.h"
 
+#include "state/utf8.h"
+
 #include <cassert>
 
 namespace dravix {
@@ -15,40 +17,11 @@ constexpr std::string_view digitGlyphs[10] = {
 };
 // clang-format on
 
-bool isContinuation(unsigned char byte) {
-    return (byte & 0xC0) == 0x80;
-}
-
-// The length of the valid UTF-8 sequence at the start of text, or 1 for a byte that does not
-// start one (so a stray byte still takes one cell).
+// The length of the UTF-8 sequence at the start of text, or 1 for a byte that does not start a
+// valid one, so that a stray byte still takes one cell.
 std::size_t sequenceLength(std::string_view text) {
-    const auto lead = static_cast<unsigned char>(text[0]);
-    std::size_t length = 1;
-    unsigned char low = 0x80;
-    unsigned char high = 0xBF;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3;
-        low = lead == 0xE0 ? 0xA0 : 0x80;  // no overlong forms
-        high = lead == 0xED ? 0x9F : 0xBF; // no surrogates
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4;
-        low = lead == 0xF0 ? 0x90 : 0x80;
-        high = lead == 0xF4 ? 0x8F : 0xBF;
-    } else {
-        return 1;
-    }
-    if (text.size() < length)
-        return 1;
-    const auto second = static_cast<unsigned char>(text[1]);
-    if (second < low || second > high)
-        return 1;
-    for (std::size_t i = 2; i < length; ++i) {
-        if (!isContinuation(static_cast<unsigned char>(text[i])))
-            return 1;
-    }
-    return length;
+    const std::size_t length = utf8SequenceLength(text);
+    return length == 0 ? 1 : length;
 }
 
 } // namespace
