@@ -62,7 +62,8 @@ public:
         body_ += text + '\0';
         return *this;
     }
-    // An a{sv} of booleans and, where the value is no boolean, strings, or the struct "(atu)".
+    // An a{sv} of booleans and, where the value is no boolean, strings, or the structs "(atu)" and
+    // "(a(yy)u)", whose empty arrays take the same bytes.
     Message& properties(const std::vector<std::pair<std::string, std::string>>& entries) {
         align(body_, 4);
         const std::size_t lengthAt = body_.size();
@@ -73,9 +74,10 @@ public:
             align(body_, 8);
             string(key);
             const bool boolean = value == "true" || value == "false";
-            if (value == "(atu)") {
-                // A struct of an empty array of 64-bit numbers, padded to 8 all the same, and 7.
-                body_ += std::string(1, '\5') + value + '\0';
+            if (value == "(atu)" || value == "(a(yy)u)") {
+                // A struct of an empty array of 64-bit numbers or of structs, padded to 8 all the
+                // same, and 7.
+                body_ += std::string(1, static_cast<char>(value.size())) + value + '\0';
                 align(body_, 8);
                 u32(body_, 0);
                 align(body_, 8);
@@ -255,6 +257,8 @@ TEST_F(PrivateBus, AnswersAndChangesSayWhetherAccessibilityIsWanted) {
     EXPECT_EQ(say(changed("org.a11y.Status", {{"ScreenReaderEnabled", "false"}})), false);
     EXPECT_EQ(say(changed("org.a11y.Status", {{"Other", "text"}, {"IsEnabled", "true"}})), true);
     EXPECT_EQ(say(changed("org.a11y.Status", {{"Other", "(atu)"}, {"IsEnabled", "false"}})), false);
+    EXPECT_EQ(say(changed("org.a11y.Status", {{"Other", "(a(yy)u)"}, {"IsEnabled", "true"}})),
+              true);
     EXPECT_FALSE(watch_->closed());
 }
 

@@ -412,6 +412,18 @@ TEST(FltkDesktop, ErrorBoxIsModalAndTheTickGoesOn) {
             EXPECT_NE(findVisibleLabel(box, "OK"), nullptr);
             EXPECT_NE(findVisibleLabel(box, "!"), nullptr) << "not the error icon";
             EXPECT_EQ(findVisibleLabel(box, "Cancel"), nullptr);
+            // fl_alert's layout for a line of text: the icon's height sets the box's.
+            const auto place = [&](const char* label) {
+                const Fl_Widget* widget = findVisibleLabel(box, label);
+                return widget == nullptr
+                           ? dravix::ScreenRect{}
+                           : dravix::ScreenRect{widget->x(), widget->y(), widget->w(), widget->h()};
+            };
+            EXPECT_EQ((dravix::ScreenRect{0, 0, box->w(), box->h()}),
+                      (dravix::ScreenRect{0, 0, 410, 103}));
+            EXPECT_EQ(place("!"), (dravix::ScreenRect{10, 10, 50, 50}));
+            EXPECT_EQ(place("File not found."), (dravix::ScreenRect{60, 25, 340, 30}));
+            EXPECT_EQ(place("OK"), (dravix::ScreenRect{310, 70, 90, 23}));
             // The main window takes no input while the box is up.
             x.click(110, 110, Button::left);
             x.tapKey(XK_Down);

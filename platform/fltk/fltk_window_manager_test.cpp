@@ -481,7 +481,8 @@ TEST(FltkWindowManager, WorkAreaLeavesOutTheStrutsOfThePanelsTheManagerLists) {
 // Panels that no window manager lists still keep their band: a bar the manager drew itself at
 // the top of the tree (fluxbox's toolbar), one inside a manager's frame (i3bar) and one two levels
 // down (icewm's taskbar). The manager's _NET_WORKAREA of the current desktop bounds the area too;
-// an unmapped panel and a window past those levels keep nothing.
+// an unmapped panel and a window past those levels keep nothing. Until a manager runs, what lies
+// inside a top-level window is an application's own and is not looked at.
 TEST(FltkWindowManager, WorkAreaTakesEveryPanelOnTheScreenAndTheCurrentDesktopsArea) {
     Display* const x = probe();
     const Window root = DefaultRootWindow(x);
@@ -506,6 +507,9 @@ TEST(FltkWindowManager, WorkAreaTakesEveryPanelOnTheScreenAndTheCurrentDesktopsA
     const Window hidden = make(root, false);
     setLongs(hidden, "_NET_WM_STRUT", XA_CARDINAL, {200, 0, 0, 0});
     desktopSees();
+    EXPECT_EQ(desktop.workAreaNear(toggle), (ScreenRect{0, 0, 1280, 1000})) << "no manager";
+    setLongs(root, "_NET_SUPPORTING_WM_CHECK", XA_WINDOW, {static_cast<long>(toolbar)});
+    desktopSees();
     EXPECT_EQ(desktop.workAreaNear(toggle), (ScreenRect{0, 20, 1245, 980}));
 
     struct Case {
@@ -525,6 +529,15 @@ TEST(FltkWindowManager, WorkAreaTakesEveryPanelOnTheScreenAndTheCurrentDesktopsA
                   {10, 30, 1235, 900}},
              Case{
                  "a desktop past the list: the first", {10, 30, 1270, 900}, 3, {10, 30, 1235, 900}},
+             Case{"a second desktop cut short: the first",
+                  {10, 30, 1270, 900, 50, 0, 1000},
+                  1,
+                  {10, 30, 1235, 900}},
+             Case{"a desktop that is no number: the first",
+                  {10, 30, 1270, 900, 50, 0, 1000, 1000},
+                  -1,
+                  {10, 30, 1235, 900}},
+             Case{"a list cut short", {10, 30, 1270}, 0, {0, 20, 1245, 980}},
              Case{"an area off the monitor", {5000, 5000, 100, 100}, 0, {0, 20, 1245, 980}},
              Case{"an empty area", {0, 0, 0, 0}, 0, {0, 20, 1245, 980}},
          }) {
@@ -537,6 +550,7 @@ TEST(FltkWindowManager, WorkAreaTakesEveryPanelOnTheScreenAndTheCurrentDesktopsA
 
     XDeleteProperty(x, root, atom("_NET_WORKAREA"));
     XDeleteProperty(x, root, atom("_NET_CURRENT_DESKTOP"));
+    XDeleteProperty(x, root, atom("_NET_SUPPORTING_WM_CHECK"));
     for (const Window window : {toolbar, frame, deepFrame, hidden})
         XDestroyWindow(x, window);
     XSync(x, False);
@@ -544,8 +558,8 @@ TEST(FltkWindowManager, WorkAreaTakesEveryPanelOnTheScreenAndTheCurrentDesktopsA
 
 // The reading asks about every window of a step at once: a desktop of a hundred applications'
 // windows, each with a child as toolkits make them, costs the round trips of a desktop of two,
-// counted through a proxy between the reader and the server. The answer is then kept until a
-// panel's strut changes.
+// counted through a proxy between the reader and the server, and each window that is no panel
+// one answer. The answer is then kept until a panel's strut changes.
 TEST(FltkWindowManager, WorkAreaReadTakesAsManyRoundTripsForAHundredWindowsAsForTwo) {
     Display* const x = probe();
     const Window root = DefaultRootWindow(x);
@@ -556,7 +570,11 @@ TEST(FltkWindowManager, WorkAreaReadTakesAsManyRoundTripsForAHundredWindowsAsFor
     setLongs(panel, "_NET_WM_STRUT", XA_CARDINAL, {0, 0, 30, 0});
     XMapWindow(x, panel);
     std::vector<long> listed{static_cast<long>(panel)};
-    const auto roundTripsWith = [&](std::size_t applications) {
+    struct Cost {
+        int roundTrips;
+        int replies;
+    };
+    const auto costWith = [&](std::size_t applications) {
         while (listed.size() < applications + 1) {
             const Window window = XCreateSimpleWindow(x, root, 0, 0, 100, 100, 0, 0, 0);
             XMapWindow(x, XCreateSimpleWindow(x, window, 0, 0, 100, 100, 0, 0, 0));
@@ -568,13 +586,14 @@ TEST(FltkWindowManager, WorkAreaReadTakesAsManyRoundTripsForAHundredWindowsAsFor
         dravix::fltk::MonitorReader monitors;
         proxy.reset();
         EXPECT_EQ(monitors.read(reader).front().workArea, (ScreenRect{0, 30, 1280, 994}));
-        return proxy.roundTrips();
+        return Cost{proxy.roundTrips(), proxy.replies()};
     };
-    roundTripsWith(0); // the atoms, which the program asks for with the rest at the start
-    const int two = roundTripsWith(2);
-    const int hundred = roundTripsWith(100);
-    EXPECT_LE(two, 4);
-    EXPECT_EQ(hundred, two) << "round trips with two windows: " << two;
+    costWith(0); // the atoms, which the program asks for with the rest at the start
+    const Cost two = costWith(2);
+    const Cost hundred = costWith(100);
+    EXPECT_LE(two.roundTrips, 4);
+    EXPECT_EQ(hundred.roundTrips, two.roundTrips) << "round trips with two windows";
+    EXPECT_EQ(hundred.replies - two.replies, 98) << "replies with two windows: " << two.replies;
 
     dravix::fltk::MonitorReader monitors;
     monitors.read(reader);

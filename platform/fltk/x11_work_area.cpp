@@ -209,21 +209,12 @@ std::vector<xcb_window_t> childrenIn(const Answer<xcb_query_tree_reply_t>& tree)
     return {children, children + xcb_query_tree_children_length(tree.get())};
 }
 
-// Asks the server about a window, without waiting for the answer: the window's struts, its type
-// and, when wanted, its children.
-struct WindowQuestions {
-    xcb_window_t window;
-    xcb_get_property_cookie_t partial;
-    xcb_get_property_cookie_t plain;
-    xcb_get_property_cookie_t type;
-    std::optional<xcb_query_tree_cookie_t> children;
-};
-
 // The properties a reading looks at, in one batch of atoms (from Xlib's cache after the start).
 enum PropertyAtom {
     clientListAtom,
     currentDesktopAtom,
     workAreaAtom,
+    managerCheckAtom,
     strutPartialAtom,
     strutAtom,
     windowTypeAtom,
@@ -232,13 +223,45 @@ enum PropertyAtom {
 };
 using PropertyAtoms = std::array<unsigned long, propertyAtomCount>;
 const char* const propertyNames[propertyAtomCount] = {
-    "_NET_CLIENT_LIST",         "_NET_CURRENT_DESKTOP", "_NET_WORKAREA",
-    "_NET_WM_STRUT_PARTIAL",    "_NET_WM_STRUT",        "_NET_WM_WINDOW_TYPE",
-    "_NET_WM_WINDOW_TYPE_DOCK",
+    "_NET_CLIENT_LIST",         "_NET_CURRENT_DESKTOP",     "_NET_WORKAREA",
+    "_NET_SUPPORTING_WM_CHECK", "_NET_WM_STRUT_PARTIAL",    "_NET_WM_STRUT",
+    "_NET_WM_WINDOW_TYPE",      "_NET_WM_WINDOW_TYPE_DOCK",
+};
+
+// A window the reading has found, and what it asked about it without waiting: the names of its
+// properties and, when the reading looks inside it, its children (and, at the top of the tree,
+// whether it is mapped).
+struct Sighting {
+    xcb_window_t window;
+    bool mustBeMapped; // a top-level window the manager does not list keeps nothing unmapped
+    xcb_list_properties_cookie_t names;
+    std::optional<xcb_query_tree_cookie_t> children;
+    std::optional<xcb_get_window_attributes_cookie_t> attributes;
+};
+
+// What the answers about a sighted window said: which of the panel properties it holds, whether it
+// is still to be seen mapped, and the windows inside it.
+struct Heard {
+    xcb_window_t window = 0;
+    bool mustBeMapped = false;
+    bool partial = false;
+    bool plain = false;
+    bool type = false;
+    std::vector<xcb_window_t> inside;
+};
+
+// The panel properties a window holds, asked for in the step after it was sighted.
+struct PanelQuestions {
+    xcb_window_t window = 0;
+    std::optional<xcb_get_property_cookie_t> partial;
+    std::optional<xcb_get_property_cookie_t> plain;
+    std::optional<xcb_get_property_cookie_t> type;
+    std::optional<xcb_get_window_attributes_cookie_t> attributes;
 };
 
 // One reading of the desktop, a step at a time: each step sends every question it has before it
-// waits for the first answer.
+// waits for the first answer. A window is first asked only for the names of its properties, so
+// that the many windows that are no panel cost one small request each.
 class DesktopReading {
 public:
     DesktopReading(Display* display, const PropertyAtoms& atoms)
@@ -246,39 +269,74 @@ public:
 
     xcb_connection_t* connection() const { return connection_; }
 
-    WindowQuestions ask(xcb_window_t window, bool children) {
-        WindowQuestions questions{
-            window, askProperty(connection_, window, atoms_[strutPartialAtom], 12),
-            askProperty(connection_, window, atoms_[strutAtom], 4),
-            askProperty(connection_, window, atoms_[windowTypeAtom], 32), std::nullopt};
-        if (children)
-            questions.children = xcb_query_tree(connection_, window);
+    Sighting sight(xcb_window_t window, bool mustBeMapped, bool looksInside) {
+        Sighting sighting{window, mustBeMapped, xcb_list_properties(connection_, window),
+                          std::nullopt, std::nullopt};
+        if (looksInside) {
+            sighting.children = xcb_query_tree(connection_, window);
+            if (mustBeMapped)
+                sighting.attributes = xcb_get_window_attributes(connection_, window);
+        }
+        return sighting;
+    }
+
+    // Every answer is collected, so that none is left with XCB, before what they say is used.
+    Heard hear(const Sighting& sighting) {
+        const auto names = answerTo(connection_, sighting.names, xcb_list_properties_reply);
+        std::vector<xcb_window_t> inside;
+        if (sighting.children)
+            inside = childrenIn(answerTo(connection_, *sighting.children, xcb_query_tree_reply));
+        if (sighting.attributes && !mapped(*sighting.attributes))
+            return {};
+        Heard heard;
+        heard.window = sighting.window;
+        heard.mustBeMapped = sighting.mustBeMapped && !sighting.attributes;
+        heard.inside = std::move(inside);
+        if (names) {
+            const xcb_atom_t* const held = xcb_list_properties_atoms(names.get());
+            const xcb_atom_t* const end = held + xcb_list_properties_atoms_length(names.get());
+            const auto holds = [&](PropertyAtom property) {
+                return std::find(held, end, static_cast<xcb_atom_t>(atoms_[property])) != end;
+            };
+            heard.partial = holds(strutPartialAtom);
+            heard.plain = holds(strutAtom);
+            heard.type = holds(windowTypeAtom);
+        }
+        return heard;
+    }
+
+    // The properties a window was heard to hold; nothing when it holds none of them.
+    std::optional<PanelQuestions> askPanel(const Heard& heard) {
+        if (!heard.partial && !heard.plain && !heard.type)
+            return std::nullopt;
+        PanelQuestions questions;
+        questions.window = heard.window;
+        if (heard.partial)
+            questions.partial =
+                askProperty(connection_, heard.window, atoms_[strutPartialAtom], 12);
+        if (heard.plain)
+            questions.plain = askProperty(connection_, heard.window, atoms_[strutAtom], 4);
+        if (heard.type)
+            questions.type = askProperty(connection_, heard.window, atoms_[windowTypeAtom], 32);
+        if (heard.mustBeMapped)
+            questions.attributes = xcb_get_window_attributes(connection_, heard.window);
         return questions;
     }
 
-    // The answers to ask(): the window's children, and the window itself once it proves a panel.
-    std::vector<xcb_window_t> hear(const WindowQuestions& questions, bool counts) {
-        const auto partial = answerTo(connection_, questions.partial, xcb_get_property_reply);
-        const auto plain = answerTo(connection_, questions.plain, xcb_get_property_reply);
-        const auto type = answerTo(connection_, questions.type, xcb_get_property_reply);
-        std::vector<xcb_window_t> children;
-        if (questions.children)
-            children = childrenIn(answerTo(connection_, *questions.children, xcb_query_tree_reply));
-        if (!counts)
-            return children;
-        const std::vector<long> partialStrut = longsOf(partial);
-        const std::vector<long> plainStrut = longsOf(plain);
-        const std::vector<long> types = longsOf(type);
+    // A window with a strut keeps its band; it and a window of the dock type are panels.
+    void hearPanel(const PanelQuestions& questions) {
+        const std::vector<long> partial = longsAnswering(questions.partial);
+        const std::vector<long> plain = longsAnswering(questions.plain);
+        const std::vector<long> types = longsAnswering(questions.type);
+        if (questions.attributes && !mapped(*questions.attributes))
+            return;
         const bool dock = std::find(types.begin(), types.end(),
                                     static_cast<long>(atoms_[dockTypeAtom])) != types.end();
-        if (const std::optional<Strut> strut =
-                panelStrut(partialStrut, plainStrut, rootWidth, rootHeight)) {
+        if (const std::optional<Strut> strut = panelStrut(partial, plain, rootWidth, rootHeight))
             struts.push_back(*strut);
-        } else if (!dock) {
-            return children;
-        }
+        else if (!dock)
+            return;
         panels.push_back(questions.window);
-        return children;
     }
 
     int rootWidth = 0;
@@ -287,18 +345,32 @@ public:
     std::vector<xcb_window_t> panels; // the windows with a strut or of the dock type
 
 private:
+    bool mapped(xcb_get_window_attributes_cookie_t asked) {
+        const auto attributes = answerTo(connection_, asked, xcb_get_window_attributes_reply);
+        return attributes && attributes->map_state != XCB_MAP_STATE_UNMAPPED;
+    }
+
+    std::vector<long> longsAnswering(const std::optional<xcb_get_property_cookie_t>& asked) {
+        if (!asked)
+            return {};
+        return longsOf(answerTo(connection_, *asked, xcb_get_property_reply));
+    }
+
     xcb_connection_t* connection_;
     const PropertyAtoms& atoms_;
 };
 
+// The current desktop's area among the root window's four numbers a desktop; a desktop past the
+// list, or a number that is none, takes the first desktop's.
 std::optional<ScreenRect> desktopAreaIn(const std::vector<long>& current,
                                         const std::vector<long>& areas) {
-    const long desktop =
-        current.empty() || current[0] < 0 || current[0] >= desktopLimit ? 0 : current[0];
-    const std::size_t at = areas.size() >= 4 * static_cast<std::size_t>(desktop + 1)
-                               ? 4 * static_cast<std::size_t>(desktop)
-                               : 0;
-    if (areas.size() < at + 4 || areas[at + 2] <= 0 || areas[at + 3] <= 0)
+    const std::size_t desktops = areas.size() / 4;
+    if (desktops == 0)
+        return std::nullopt;
+    const long desktop = current.empty() ? 0 : current[0];
+    const std::size_t at =
+        desktop > 0 && static_cast<std::size_t>(desktop) < desktops ? 4 * desktop : 0;
+    if (areas[at + 2] <= 0 || areas[at + 3] <= 0)
         return std::nullopt;
     const auto coordinate = [](long value) {
         return static_cast<int>(std::clamp<long>(value, -(1L << 30), 1L << 30));
@@ -372,45 +444,49 @@ std::vector<xcb_window_t> listedOnlyOf(std::vector<xcb_window_t> topLevel,
         if (!std::binary_search(topLevel.begin(), topLevel.end(), window))
             listedOnly.push_back(window);
     }
-    std::sort(listedOnly.begin(), listedOnly.end());
-    listedOnly.erase(std::unique(listedOnly.begin(), listedOnly.end()), listedOnly.end());
     return listedOnly;
 }
 
-// The answers about the top-level and listed windows; what lies inside the mapped top-level
-// ones is the next level to ask about.
-std::vector<xcb_window_t>
-hearTopLevel(DesktopReading& reading, const std::vector<xcb_window_t>& topLevel,
-             const std::vector<xcb_window_t>& listed,
-             const std::vector<xcb_get_window_attributes_cookie_t>& attributesAsked,
-             const std::vector<WindowQuestions>& asked) {
-    std::vector<xcb_window_t> inside;
-    for (std::size_t i = 0; i < asked.size(); ++i) {
-        bool counts = true;
-        if (i < attributesAsked.size()) {
-            const auto attributes =
-                answerTo(reading.connection(), attributesAsked[i], xcb_get_window_attributes_reply);
-            counts = attributes && attributes->map_state != XCB_MAP_STATE_UNMAPPED;
-        }
-        const bool listedToo = i < topLevel.size() &&
-                               std::find(listed.begin(), listed.end(), topLevel[i]) != listed.end();
-        std::vector<xcb_window_t> children = reading.hear(asked[i], counts || listedToo);
-        if (counts)
-            inside.insert(inside.end(), children.begin(), children.end());
+// Asks about every window at the top of the tree and every one the manager lists (listed holds
+// them sorted, each once). Panels lie inside a window only where a manager put them, in its frames
+// or in a window of its own: with no manager running, and in a window the manager lists (a
+// client's own window), what lies inside is the application's and is not asked about.
+std::vector<Sighting> sightTopLevel(DesktopReading& reading,
+                                    const std::vector<xcb_window_t>& topLevel,
+                                    const std::vector<xcb_window_t>& listed, bool managerRuns) {
+    std::vector<Sighting> sightings;
+    for (const xcb_window_t window : topLevel) {
+        const bool isListed = std::binary_search(listed.begin(), listed.end(), window);
+        sightings.push_back(
+            reading.sight(window, !isListed, managerRuns && !isListed && innerLevels > 0));
     }
-    return inside;
+    for (const xcb_window_t window : listedOnlyOf(topLevel, listed))
+        sightings.push_back(reading.sight(window, false, false));
+    return sightings;
 }
 
-// The levels inside the mapped top-level windows, a level a step.
-void hearInnerLevels(DesktopReading& reading, std::vector<xcb_window_t> inside) {
-    for (int level = 1; level <= innerLevels && !inside.empty(); ++level) {
-        std::vector<WindowQuestions> asked;
-        for (const xcb_window_t window : inside)
-            asked.push_back(reading.ask(window, level < innerLevels));
-        inside.clear();
-        for (const WindowQuestions& questions : asked) {
-            std::vector<xcb_window_t> children = reading.hear(questions, true);
-            inside.insert(inside.end(), children.begin(), children.end());
+// The tree a level a step: the answers about one level ask for the panel properties its windows
+// hold and about the level inside it, all sent before the next step waits; the last step hears
+// only properties.
+void readLevels(DesktopReading& reading, std::vector<Sighting> level,
+                const std::vector<xcb_window_t>& listed) {
+    std::vector<PanelQuestions> panelsAsked;
+    for (int depth = 1; !level.empty() || !panelsAsked.empty(); ++depth) {
+        std::vector<Heard> heard;
+        for (const Sighting& sighting : level)
+            heard.push_back(reading.hear(sighting));
+        for (const PanelQuestions& questions : panelsAsked)
+            reading.hearPanel(questions);
+        level.clear();
+        panelsAsked.clear();
+        for (const Heard& window : heard) {
+            if (std::optional<PanelQuestions> questions = reading.askPanel(window))
+                panelsAsked.push_back(*questions);
+            for (const xcb_window_t inner : window.inside) {
+                // A listed window was asked about at the top already.
+                if (!std::binary_search(listed.begin(), listed.end(), inner))
+                    level.push_back(reading.sight(inner, false, depth < innerLevels));
+            }
         }
     }
 }
@@ -476,6 +552,7 @@ std::vector<Monitor> MonitorReader::readFromServer(Display* display) {
     const auto currentAsked = askProperty(connection, root, atoms_[currentDesktopAtom], 1);
     const auto areasAsked = askProperty(connection, root, atoms_[workAreaAtom],
                                         4 * static_cast<std::uint32_t>(desktopLimit));
+    const auto managerAsked = askProperty(connection, root, atoms_[managerCheckAtom], 1);
     const auto geometry = answerTo(connection, geometryAsked, xcb_get_geometry_reply);
     reading.rootWidth = geometry ? geometry->width : DisplayWidth(display, DefaultScreen(display));
     reading.rootHeight =
@@ -484,24 +561,22 @@ std::vector<Monitor> MonitorReader::readFromServer(Display* display) {
         childrenIn(answerTo(connection, treeAsked, xcb_query_tree_reply));
     const std::vector<long> clients =
         longsOf(answerTo(connection, clientsAsked, xcb_get_property_reply));
-    const std::vector<xcb_window_t> listed(clients.begin(), clients.end());
+    std::vector<xcb_window_t> listed(clients.begin(), clients.end());
+    std::sort(listed.begin(), listed.end());
+    listed.erase(std::unique(listed.begin(), listed.end()), listed.end());
     const std::optional<ScreenRect> desktopArea =
         desktopAreaIn(longsOf(answerTo(connection, currentAsked, xcb_get_property_reply)),
                       longsOf(answerTo(connection, areasAsked, xcb_get_property_reply)));
+    const bool managerRuns =
+        !listed.empty() ||
+        !longsOf(answerTo(connection, managerAsked, xcb_get_property_reply)).empty();
 
-    // Every window at the top and every listed one; whether a top-level window is mapped.
-    std::vector<xcb_get_window_attributes_cookie_t> attributesAsked;
-    std::vector<WindowQuestions> asked;
+    // The windows, a level of the tree a step; the screens' answer came with the first step.
     dropOwnWindows(connection, topLevel);
-    for (const xcb_window_t window : topLevel) {
-        attributesAsked.push_back(xcb_get_window_attributes(connection, window));
-        asked.push_back(reading.ask(window, innerLevels > 0));
-    }
-    for (const xcb_window_t window : listedOnlyOf(topLevel, listed))
-        asked.push_back(reading.ask(window, false));
+    std::vector<Sighting> topSightings = sightTopLevel(reading, topLevel, listed, managerRuns);
     const std::vector<ScreenRect> bounds =
         screensOf(connection, screensAsked, reading.rootWidth, reading.rootHeight);
-    hearInnerLevels(reading, hearTopLevel(reading, topLevel, listed, attributesAsked, asked));
+    readLevels(reading, std::move(topSightings), listed);
     watchPanels(connection, reading.panels, watched_);
 
     std::vector<Monitor> monitors =
@@ -520,7 +595,7 @@ bool MonitorReader::changes(const XEvent& event) const {
         const Atom property = event.xproperty.atom;
         if (event.type == PropertyNotify)
             return property == atoms_[clientListAtom] || property == atoms_[currentDesktopAtom] ||
-                   property == atoms_[workAreaAtom];
+                   property == atoms_[workAreaAtom] || property == atoms_[managerCheckAtom];
         return event.type == ConfigureNotify;
     }
     if (!std::binary_search(watched_.begin(), watched_.end(), window))

@@ -54,17 +54,19 @@ void prefetchScreenExtension(_XDisplay* display);
 
 // The monitors (the Xinerama screens, or the whole root window) with their work areas: less the
 // struts of the panels the window manager lists in _NET_CLIENT_LIST and of those on the screen it
-// may not list (the mapped children of the root window and the windows up to two levels inside
-// them: a reparenting manager's frames hold the panels it manages), and within the window
-// manager's _NET_WORKAREA of the current desktop; with no window manager and no panel, the
-// bounds.
+// may not list (the children of the root window, mapped, and, once a manager runs, the windows up
+// to two levels inside those it does not list: a reparenting manager's frames hold the panels it
+// manages), and within the window manager's _NET_WORKAREA of the current desktop; with no window
+// manager and no panel, the bounds.
 //
 // Each step of the reading sends every request it has for all the windows it knows of before it
-// waits for any answer, so that it takes at most four round trips whether the desktop holds two
+// waits for any answer, so that it takes at most five round trips whether the desktop holds two
 // windows or a hundred, and one on a desktop with no other window (a first reading on a
-// connection that has not asked for the Xinerama extension yet takes one more). The answer is
-// kept until the desktop says it has changed: the root window's _NET_WORKAREA, _NET_CLIENT_LIST
-// or _NET_CURRENT_DESKTOP, its size, or a panel's strut, place or presence (the reader asks for
+// connection that has not asked for the Xinerama extension yet takes one more). A window is asked
+// first only for the names of its properties, and for a panel's properties when it holds them, so
+// that a window that is no panel costs one small answer. The answer is kept until the desktop says
+// it has changed: the root window's _NET_WORKAREA, _NET_CLIENT_LIST, _NET_CURRENT_DESKTOP or
+// _NET_SUPPORTING_WM_CHECK, its size, or a panel's strut, place or presence (the reader asks for
 // the property and structure events of every window with a strut or of the dock type). A panel that
 // no window manager lists and that appears later without any of these counts once the kept answer
 // is older than refreshAfter, and only at a read that allows it (none during a drag).
@@ -94,7 +96,7 @@ private:
     unsigned long root_ = 0;
     bool rootWatched_ = false;
     std::vector<unsigned long> watched_;   // sorted: the panels whose events the reader asked for
-    std::array<unsigned long, 7> atoms_{}; // the properties read, and those that say they changed
+    std::array<unsigned long, 8> atoms_{}; // the properties read, and those that say they changed
 };
 
 } // namespace dravix::fltk

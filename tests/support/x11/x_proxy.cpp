@@ -190,6 +190,7 @@ XProxy::~XProxy() {
 void XProxy::reset() {
     const std::lock_guard lock(mutex_);
     roundTrips_ = 0;
+    replies_ = 0;
 }
 
 void XProxy::noteRequests(Connection& connection, const std::uint8_t* data) {
@@ -204,6 +205,8 @@ void XProxy::noteAnswers(Connection& connection, const std::uint8_t* data, std::
     connection.answers.take(data, size, [&](const std::uint8_t* answer, bool setUpDone) {
         const std::uint8_t type = answer[0] & 0x7f;
         const bool awaited = !setUpDone || type == replyType || type == errorType;
+        if (setUpDone && type == replyType)
+            ++replies_;
         if (awaited && connection.sentSinceRoundTrip) {
             connection.sentSinceRoundTrip = false;
             ++roundTrips_;

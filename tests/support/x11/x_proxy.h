@@ -35,7 +35,9 @@ public:
 
     // Round trips of all connections so far.
     int roundTrips() const { return roundTrips_.load(); }
-    // Starts the count again (the connections that are open stay).
+    // Replies of all connections so far: one for each request that has an answer.
+    int replies() const { return replies_.load(); }
+    // Starts the counts again (the connections that are open stay).
     void reset();
 
 private:
@@ -50,6 +52,7 @@ private:
     int wake_[2] = {-1, -1}; // the destructor's word to the thread
     std::thread thread_;
     std::atomic<int> roundTrips_{0};
+    std::atomic<int> replies_{0};
     std::mutex mutex_;
 };
 
