@@ -44,8 +44,26 @@ def main():
     if toggle.getRole() != pyatspi.ROLE_PUSH_BUTTON or toggle.name != "Dravix":
         sys.exit(f"FAILED: the toggle is {toggle.getRoleName()} {toggle.name!r}")
 
+    extents = lambda node, kind: tuple(node.queryComponent().getExtents(kind))
+    # The stored place, Left 100 and Top 500, with no window manager to move it.
+    for kind, expected in ((pyatspi.DESKTOP_COORDS, (100, 500, 26, 23)),
+                           (pyatspi.WINDOW_COORDS, (0, 0, 26, 23))):
+        if extents(toggle, kind) != expected or extents(frame, kind) != expected:
+            sys.exit(f"FAILED: the closed strip lies at {extents(frame, kind)}, "
+                     f"its toggle at {extents(toggle, kind)}, not {expected}")
+
     toggle.queryAction().doAction(0)
     wait_for("ten slot buttons after the toggle's press", lambda: frame.childCount == 11)
+    # Once the slide ends, the window has risen 300 pixels and widened; each slot lies inside it,
+    # where its place against the window says.
+    wait_for("the slide's end", lambda: extents(frame, pyatspi.DESKTOP_COORDS)[2:] == (244, 323))
+    left, top = extents(frame, pyatspi.DESKTOP_COORDS)[:2]
+    for slot in range(10):
+        x, y, width, height = extents(frame[slot + 1], pyatspi.WINDOW_COORDS)
+        on_screen = extents(frame[slot + 1], pyatspi.DESKTOP_COORDS)
+        if (on_screen != (left + x, top + y, width, height) or x < 0 or y < 0 or width <= 0 or
+                height <= 0 or x + width > 244 or y + height > 323):
+            sys.exit(f"FAILED: slot {slot} lies at {on_screen}, in the window at {(x, y)}")
     if not toggle.getState().contains(pyatspi.STATE_EXPANDED):
         sys.exit("FAILED: the open strip's toggle is not expanded")
     for slot in range(10):
@@ -67,10 +85,14 @@ def main():
         wait_for(f"the focus on {expected!r} after {keys}", lambda: focused() == [expected])
 
     started = next(slot for slot in range(10) if paths[slot])
+    kept = frame[started + 1]
     frame[started + 1].queryAction().doAction(0)
     wait_for("the slot's file started", lambda: open(launch_log).read().count("started") >= 1)
     wait_for("the strip closed after the start", lambda: frame.childCount == 1)
     time.sleep(0.5)
+    # A screen reader that kept a slot hears that it has no place now.
+    if extents(kept, pyatspi.DESKTOP_COORDS) != (-1, -1, -1, -1):
+        sys.exit(f"FAILED: the closed strip's slot lies at {extents(kept, pyatspi.DESKTOP_COORDS)}")
     count = open(launch_log).read().count("started")
     if count != 1:
         sys.exit(f"FAILED: the slot's file started {count} times")
