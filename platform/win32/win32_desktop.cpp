@@ -623,7 +623,7 @@ void Win32Desktop::followDpi(unsigned dpi, Place at) {
     SetWindowPos(window_, nullptr, at.left, at.top, width_ * scale_, height_ * scale_,
                  SWP_NOZORDER | SWP_NOACTIVATE);
     setIcons();
-    if (frame_.width > 0)
+    if (!frame_.rgb.empty()) // a frame was presented
         showFrame();
 }
 
