@@ -224,10 +224,11 @@ void TForm1::launchStarted() {
     });
 }
 
+// The box presents what changed before it opens; a handler that runs while it is up presents its
+// own change.
 void TForm1::launchFailed(const std::string& reason) {
     slots_.launchAnswered();
     showErrorBox(reason);
-    presentIfChanged();
 }
 
 // A second start is the desktop's shortcut to the strip: it does what a left press on the toggle

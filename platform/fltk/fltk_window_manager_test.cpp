@@ -652,6 +652,14 @@ TEST(WorkAreas, EachMonitorLosesOnlyTheBandsThatReachIntoIt) {
     ASSERT_EQ(crossed.size(), 2u);
     EXPECT_EQ(crossed[0].workArea, (ScreenRect{1280, 0, 0, 1024}));
     EXPECT_EQ(crossed[1].workArea, (ScreenRect{2000, 0, 0, 768}));
+
+    // A width past any screen, as a broken panel may give, covers every monitor along its edge.
+    const Strut huge[] = {dravix::fltk::strutAlongWholeEdges({0, 0, 0, 1L << 40}, 2560, 1024)};
+    const std::vector<dravix::Monitor> covered =
+        dravix::fltk::monitorsLessStruts(bounds, 2560, 1024, huge);
+    ASSERT_EQ(covered.size(), 2u);
+    EXPECT_EQ(covered[0].workArea, (ScreenRect{0, 0, 1280, 0}));
+    EXPECT_EQ(covered[1].workArea, (ScreenRect{1280, 0, 1280, 0}));
 }
 
 // A panel's strut comes from the newer property when it is whole, else from the older one along

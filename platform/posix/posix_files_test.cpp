@@ -14,6 +14,8 @@
 #include <filesystem>
 #include <functional>
 #include <grp.h>
+#include <linux/filter.h>
+#include <linux/seccomp.h>
 #include <optional>
 #include <pwd.h>
 #include <random>
@@ -21,8 +23,10 @@
 #include <set>
 #include <sys/inotify.h>
 #include <sys/mount.h>
+#include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <sys/xattr.h>
 #include <unistd.h>
@@ -91,6 +95,24 @@ protected:
 
     std::string folder_;
 };
+
+// For the rest of a child's life, an unnamed file (O_TMPFILE) fails as on a file system that has
+// none (NFS, FUSE ones), so that saves take their named temporary; false when it cannot be done.
+bool refuseUnnamedFiles() {
+    constexpr unsigned unnamedBit = O_TMPFILE & ~O_DIRECTORY;
+    sock_filter filter[] = {
+        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_openat, 0, 3),
+        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, args[2])), // the flags
+        BPF_JUMP(BPF_JMP | BPF_JSET | BPF_K, unnamedBit, 0, 1),
+        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | EOPNOTSUPP),
+        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+    };
+    const sock_fprog program{static_cast<unsigned short>(std::size(filter)), filter};
+    return ::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) == 0 &&
+           ::prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program) == 0 &&
+           ::open("/var/tmp", O_TMPFILE | O_WRONLY, 0600) < 0 && errno == EOPNOTSUPP;
+}
 
 long peakMemoryKiB() {
     rusage usage{};
@@ -232,6 +254,20 @@ TEST_F(PosixFiles, ReplaceCreatesFoldersThenReplacesKeepingPermissions) {
         EXPECT_EQ(contentOf("dravix.dat"), "");
         EXPECT_EQ(modeOf("dravix.dat"), mode);
     }
+
+    // Without unnamed files, a new file's mode comes from the umask all the same.
+    ASSERT_TRUE(replaceFile(at("new.dat"), "").ok());
+    const mode_t unnamedMode = modeOf("new.dat");
+    ASSERT_EQ(::unlink(at("new.dat").c_str()), 0);
+    const FileStatus named = statusFromChild([&] {
+        if (!refuseUnnamedFiles())
+            return FileStatus{FileFailure::other, -3};
+        return replaceFile(at("new.dat"), data);
+    });
+    ASSERT_TRUE(named.ok()) << named.platformCode;
+    EXPECT_EQ(contentOf("new.dat"), data);
+    EXPECT_EQ(modeOf("new.dat"), unnamedMode);
+    ASSERT_EQ(::unlink(at("new.dat").c_str()), 0);
 
     // The first save into a settings folder that does not exist yet makes it for the user alone.
     ASSERT_TRUE(replaceFile(at("config/dravix/dravix.ini"), "1").ok());
@@ -494,21 +530,27 @@ TEST_F(PosixFiles, AFileInTheRootFolderIsSavedThere) {
     EXPECT_EQ(listing(), std::set<std::string>{"root"}) << "the save went to the working folder";
 }
 
+// With an unnamed temporary and, where the file system has none, with a named one.
 TEST_F(PosixFiles, WriteFailingPartWayLeavesOldFileAndNoLeftovers) {
     const std::string old = "the old content\r\n";
     ASSERT_TRUE(replaceFile(at("dravix.dat"), old).ok());
-    const FileStatus status = statusFromChild([&] {
-        // Files may grow to 10 bytes only; the write of 100 stops there with EFBIG.
-        std::signal(SIGXFSZ, SIG_IGN);
-        const rlimit limit{10, 10};
-        if (::setrlimit(RLIMIT_FSIZE, &limit) != 0)
-            return FileStatus{FileFailure::other, -3};
-        return replaceFile(at("dravix.dat"), std::string(100, 'n'));
-    });
-    EXPECT_EQ(status.failure, FileFailure::other);
-    EXPECT_EQ(status.platformCode, EFBIG);
-    EXPECT_EQ(contentOf("dravix.dat"), old);
-    EXPECT_EQ(listing(), std::set<std::string>{"dravix.dat"});
+    for (const bool unnamed : {true, false}) {
+        SCOPED_TRACE(unnamed ? "unnamed" : "named");
+        const FileStatus status = statusFromChild([&] {
+            if (!unnamed && !refuseUnnamedFiles())
+                return FileStatus{FileFailure::other, -4};
+            // Files may grow to 10 bytes only; the write of 100 stops there with EFBIG.
+            std::signal(SIGXFSZ, SIG_IGN);
+            const rlimit limit{10, 10};
+            if (::setrlimit(RLIMIT_FSIZE, &limit) != 0)
+                return FileStatus{FileFailure::other, -3};
+            return replaceFile(at("dravix.dat"), std::string(100, 'n'));
+        });
+        EXPECT_EQ(status.failure, FileFailure::other);
+        EXPECT_EQ(status.platformCode, EFBIG);
+        EXPECT_EQ(contentOf("dravix.dat"), old);
+        EXPECT_EQ(listing(), std::set<std::string>{"dravix.dat"});
+    }
 }
 
 TEST_F(PosixFiles, SavesKilledPartWayLeaveAWholeFileAndNoTemporaries) {

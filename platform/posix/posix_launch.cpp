@@ -120,13 +120,12 @@ bool isDesktopEntry(const std::string& path) {
 std::string absoluteFrom(const std::string& path) {
     if (path.front() == '/')
         return path;
-    std::vector<char> buffer(4096);
-    while (::getcwd(buffer.data(), buffer.size()) == nullptr) {
-        if (errno != ERANGE)
-            return path;
-        buffer.resize(buffer.size() * 2);
-    }
-    std::string folder(buffer.data());
+    // Given no buffer, getcwd makes one as long as the folder's name needs.
+    char* const current = ::getcwd(nullptr, 0);
+    if (current == nullptr)
+        return path;
+    std::string folder(current);
+    std::free(current);
     if (folder.back() != '/')
         folder += '/';
     return folder + path;
