@@ -66,6 +66,14 @@ TEST(SceneComposition, SettledStatesNeverShowTheBlackSurface) {
             }
         }
     }
+    // Only a window that a manager makes larger than the strip shows it, below and beside.
+    Frame larger;
+    scene.compose(larger, 250, 360);
+    for (const std::size_t pixel : {std::size_t{250 * 359 + 10}, std::size_t{250 * 100 + 247}})
+        EXPECT_EQ(std::vector<std::uint8_t>(larger.rgb.begin() + 3 * pixel,
+                                            larger.rgb.begin() + 3 * pixel + 3),
+                  (std::vector<std::uint8_t>{0, 0, 0}))
+            << pixel;
 }
 
 TEST(SceneComposition, FirstOpeningShowsBackdropBetweenRaisedPanelAndToggle) {
