@@ -21,6 +21,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <optional>
 #include <sys/wait.h>
@@ -502,7 +503,7 @@ TEST(FltkWindowManager, WorkAreaTakesEveryPanelOnTheScreenAndTheCurrentDesktopsA
     const Window deepFrame = make(root, true);
     const Window taskbar = make(make(deepFrame, true), true);
     setLongs(taskbar, "_NET_WM_STRUT", XA_CARDINAL, {0, 35, 0, 0});
-    const Window tooDeep = make(make(taskbar, true), true);
+    const Window tooDeep = make(taskbar, true);
     setLongs(tooDeep, "_NET_WM_STRUT", XA_CARDINAL, {0, 300, 0, 0});
     const Window hidden = make(root, false);
     setLongs(hidden, "_NET_WM_STRUT", XA_CARDINAL, {200, 0, 0, 0});
@@ -595,15 +596,39 @@ TEST(FltkWindowManager, WorkAreaReadTakesAsManyRoundTripsForAHundredWindowsAsFor
     EXPECT_EQ(hundred.roundTrips, two.roundTrips) << "round trips with two windows";
     EXPECT_EQ(hundred.replies - two.replies, 98) << "replies with two windows: " << two.replies;
 
-    dravix::fltk::MonitorReader monitors;
-    monitors.read(reader);
-    proxy.reset();
-    monitors.read(reader);
-    EXPECT_EQ(proxy.roundTrips(), 0) << "nothing changed, nothing is read again";
-    setLongs(panel, "_NET_WM_STRUT", XA_CARDINAL, {0, 0, 45, 0});
+    // A dock without a strut is heard of, so that the strut it sets later counts at once; an
+    // application's window of the normal type is no panel, and its moves cost nothing.
+    const auto typed = [&](Window window, const char* type) {
+        setLongs(window, "_NET_WM_WINDOW_TYPE", XA_ATOM, {static_cast<long>(atom(type))});
+        return window;
+    };
+    const Window dock =
+        typed(XCreateSimpleWindow(x, root, 0, 0, 1280, 20, 0, 0, 0), "_NET_WM_WINDOW_TYPE_DOCK");
+    XMapWindow(x, dock);
+    const Window application = typed(static_cast<Window>(listed[1]), "_NET_WM_WINDOW_TYPE_NORMAL");
     XSync(x, False);
-    XSync(reader, False);
-    EXPECT_EQ(monitors.read(reader).front().workArea, (ScreenRect{0, 45, 1280, 979}));
+    dravix::fltk::MonitorReader monitors;
+    const auto readsAgainAfter = [&](const std::function<void()>& change) {
+        change();
+        XSync(x, False);
+        XSync(reader, False);
+        proxy.reset();
+        const ScreenRect area = monitors.read(reader).front().workArea;
+        return std::pair{area, proxy.roundTrips()};
+    };
+    monitors.read(reader);
+    EXPECT_EQ(readsAgainAfter([] {}).second, 0) << "nothing changed, nothing is read again";
+    EXPECT_EQ(readsAgainAfter([&] { XMoveWindow(x, application, 50, 50); }).second, 0)
+        << "an application's window moved";
+    EXPECT_EQ(readsAgainAfter([&] {
+                  setLongs(panel, "_NET_WM_STRUT", XA_CARDINAL, {0, 0, 45, 0});
+              }).first,
+              (ScreenRect{0, 45, 1280, 979}));
+    EXPECT_EQ(readsAgainAfter([&] {
+                  setLongs(dock, "_NET_WM_STRUT", XA_CARDINAL, {0, 0, 60, 0});
+              }).first,
+              (ScreenRect{0, 60, 1280, 964}));
+    XDestroyWindow(x, dock);
 
     XCloseDisplay(reader);
     XDeleteProperty(x, root, atom("_NET_CLIENT_LIST"));
