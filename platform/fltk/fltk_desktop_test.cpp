@@ -19,6 +19,7 @@
 #include <FL/Fl_Menu_Button.H>
 #include <FL/Fl_Window.H>
 #include <FL/fl_ask.H>
+#include <FL/fl_draw.H>
 #include <FL/x.H>
 #include <X11/keysym.h>
 
@@ -442,6 +443,44 @@ TEST(FltkDesktop, ErrorBoxIsModalAndTheTickGoesOn) {
     EXPECT_GT(tenTicks, std::chrono::milliseconds(800));
     EXPECT_LT(tenTicks, std::chrono::milliseconds(2500));
     EXPECT_EQ(window.withoutMoves(), std::vector<std::string>{"activate"});
+}
+
+// A message is text: an @ in a path is drawn as itself, not taken for the start of one of FLTK's
+// symbols, and the box is as wide as the text.
+TEST(FltkDesktop, ErrorBoxShowsAnAtSignAsText) {
+    FltkDesktop desktop("Dravix");
+    desktop.setGeometry({100, 100, 26, 23});
+    const std::string text = "/home/ann/Pictures/photo@2x.png cannot be started.";
+    struct Seen {
+        int drawnWidth = -1;
+        int boxWidth = -1;
+    } seen;
+    Fl::add_timeout(
+        0.2,
+        [](void* data) {
+            Fl_Window* box = Fl::modal();
+            if (box == nullptr)
+                return;
+            auto& seen = *static_cast<Seen*>(data);
+            const auto* message = findWidget<Fl_Widget>(box, [](Fl_Widget& widget) {
+                return widget.label() != nullptr && std::strstr(widget.label(), "photo") != nullptr;
+            });
+            if (message != nullptr) {
+                fl_font(message->labelfont(), message->labelsize());
+                int height = 0;
+                seen.drawnWidth = 0;
+                fl_measure(message->label(), seen.drawnWidth, height); // as labels are drawn
+            }
+            seen.boxWidth = box->w();
+            box->hide();
+        },
+        &seen);
+    desktop.showError(text);
+    fl_font(FL_HELVETICA, FL_NORMAL_SIZE);
+    int textWidth = 0, textHeight = 0;
+    fl_measure(text.c_str(), textWidth, textHeight, 0);
+    EXPECT_EQ(seen.drawnWidth, textWidth);
+    EXPECT_EQ(seen.boxWidth, 60 + textWidth + 10 + 10);
 }
 
 // Told that nothing moves, the backend arms no timer: the step after the sleep runs only once

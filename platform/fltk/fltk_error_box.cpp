@@ -33,14 +33,27 @@ void closeBox(Fl_Widget* widget, void*) {
         box->hide();
 }
 
+// FLTK draws @-sequences in a label as its symbols; a message (a path in it, say) is text, so each
+// @ is doubled, which FLTK draws as one.
+std::string labelOf(const std::string& text) {
+    std::string label;
+    for (const char character : text) {
+        label += character;
+        if (character == '@')
+            label += '@';
+    }
+    return label;
+}
+
 } // namespace
 
 void showErrorBox(const std::string& caption, const std::string& text, Place centre,
                   const ScreenRect& area) {
     Fl_Group::current(nullptr);
     fl_font(FL_HELVETICA, FL_NORMAL_SIZE);
+    const std::string label = labelOf(text);
     int textWidth = 0, textHeight = 0;
-    fl_measure(text.c_str(), textWidth, textHeight, 0);
+    fl_measure(label.c_str(), textWidth, textHeight); // as the label is drawn, symbols and all
     textWidth = std::max(textWidth + 10, minTextWidth);
     textHeight = std::max(textHeight + 10, minTextHeight);
     const int width = textLeft + textWidth + margin;
@@ -58,7 +71,7 @@ void showErrorBox(const std::string& caption, const std::string& text, Place cen
     icon.labelcolor(FL_BLUE);
     Fl_Box message(textLeft, textTop, textWidth, textHeight);
     message.align(FL_ALIGN_LEFT | FL_ALIGN_INSIDE | FL_ALIGN_WRAP);
-    message.copy_label(text.c_str());
+    message.copy_label(label.c_str());
     Fl_Return_Button ok(width - margin - buttonWidth, height - margin - buttonHeight, buttonWidth,
                         buttonHeight, fl_close);
     ok.callback(closeBox);
