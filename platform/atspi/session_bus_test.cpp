@@ -234,6 +234,20 @@ TEST_F(PrivateBus, AsksOnceWithoutStartingTheLauncherAndWatchesItsOwner) {
     EXPECT_EQ(messages[3][2] & 0x2, 0x2) << "NO_AUTO_START: the launcher is not started for it";
 }
 
+// A program started with its standard input closed gets its socket as descriptor 0.
+TEST_F(PrivateBus, ASocketOnDescriptorZeroIsAWatchLikeAnyOther) {
+    const int input = ::dup(0);
+    ASSERT_GE(input, 0);
+    ::close(0);
+    std::unique_ptr<AccessibilityWatch> watch =
+        AccessibilityWatch::connect("unix:abstract=" + name_ + ",guid=1");
+    const bool onZero = watch && watch->descriptor() == 0;
+    watch.reset();
+    ASSERT_EQ(::dup2(input, 0), 0);
+    ::close(input);
+    EXPECT_TRUE(onZero);
+}
+
 TEST_F(PrivateBus, AnswersAndChangesSayWhetherAccessibilityIsWanted) {
     sent();
     const auto reply = [](bool little, std::vector<std::pair<std::string, std::string>> values) {
