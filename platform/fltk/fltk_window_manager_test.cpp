@@ -519,7 +519,18 @@ TEST(FltkWindowManager, WorkAreaTakesEveryPanelOnTheScreenAndTheCurrentDesktopsA
         long current;
         ScreenRect expected;
     };
+    // The first desktops' areas are the whole screen; the last one's is another.
+    const auto desktops = [](std::size_t count) {
+        std::vector<long> areas;
+        for (std::size_t desktop = 0; desktop + 1 < count; ++desktop)
+            areas.insert(areas.end(), {0, 0, 1280, 1024});
+        areas.insert(areas.end(), {50, 0, 1000, 1000});
+        return areas;
+    };
     for (const Case& each : {
+             // A manager may have as many as 1024 desktops; past that, the list is broken.
+             Case{"the last of 1024 desktops", desktops(1024), 1023, {50, 20, 1000, 980}},
+             Case{"the last of 1025 desktops: the first", desktops(1025), 1024, {0, 20, 1245, 980}},
              Case{"the second desktop's",
                   {0, 0, 1280, 1024, 50, 0, 1000, 1000},
                   1,
