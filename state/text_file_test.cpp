@@ -28,6 +28,8 @@ using Lines = std::vector<std::string>;
 TEST(LineReader, LineEndsAndLoneCarriageReturns) {
     EXPECT_EQ(readLines("a\nb\r\nc\rd\n\r\nlast", 6), (Lines{"a", "b", "cd", "", "last", ""}));
     EXPECT_EQ(readLines("x\r", 2), (Lines{"x", ""}));
+    // A CR that ends the bytes ends there, whatever lies beyond them.
+    EXPECT_EQ(readLines(std::string_view("x\r\nbeyond", 2), 2), (Lines{"x", ""}));
     EXPECT_EQ(readLines("\r\r\r\n\n", 3), (Lines{"", "", ""}));
 }
 
