@@ -601,6 +601,20 @@ TEST(FltkWindowManager, WorkAreaReadTakesAsManyRoundTripsForAHundredWindowsAsFor
         return Cost{proxy.roundTrips(), proxy.replies()};
     };
     costWith(0); // the atoms, which the program asks for with the rest at the start
+    // The reader's own windows, a strip and its tip, are never asked about.
+    const Cost alone = costWith(0);
+    for (const int width : {26, 300}) {
+        const Window own =
+            XCreateSimpleWindow(reader, DefaultRootWindow(reader), 0, 500, width, 23, 0, 0, 0);
+        const long normal = static_cast<long>(XInternAtom(reader, "_NET_WM_WINDOW_TYPE_NORMAL", 0));
+        XChangeProperty(reader, own, XInternAtom(reader, "_NET_WM_WINDOW_TYPE", False), XA_ATOM, 32,
+                        PropModeReplace, reinterpret_cast<const unsigned char*>(&normal), 1);
+        XMapWindow(reader, own);
+    }
+    XSync(reader, False);
+    const Cost withOwn = costWith(0);
+    EXPECT_EQ(withOwn.roundTrips, alone.roundTrips);
+    EXPECT_EQ(withOwn.replies, alone.replies);
     const Cost two = costWith(2);
     const Cost hundred = costWith(100);
     EXPECT_LE(two.roundTrips, 4);
