@@ -17,6 +17,7 @@
 #include <FL/Fl_File_Input.H>
 #include <FL/Fl_Group.H>
 #include <FL/Fl_Menu_Button.H>
+#include <FL/Fl_Tooltip.H>
 #include <FL/Fl_Window.H>
 #include <FL/fl_ask.H>
 #include <FL/fl_draw.H>
@@ -25,6 +26,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -228,6 +230,10 @@ TEST(FltkDesktop, MeasuresATipOfAnyLength) {
     const int all = desktop.tipSize(path).width;
     EXPECT_GT(one, 0);
     EXPECT_GT(all, 1000 * one);
+    // A tooltip's look: the text with 4 pixels beside it and 2 above and below.
+    fl_font(Fl_Tooltip::font(), Fl_Tooltip::size());
+    EXPECT_EQ(one, static_cast<int>(std::ceil(fl_width(piece.c_str()))) + 8);
+    EXPECT_EQ(desktop.tipSize(piece).height, fl_height() + 4);
 }
 
 TEST(FltkDesktop, DeliversMouseAndKeysInWindowCoordinates) {
