@@ -527,6 +527,18 @@ TEST(TipLayout, KeepsItsGapCutsToItsRoomAndIsHeldOnTheWorkArea) {
         EXPECT_TRUE(tip.text.ends_with("/n.txt")) << tip.text;
         EXPECT_EQ(tip.text.find("...") != std::string::npos, row.kept < row.characters);
     }
+
+    // A character wider than the ellipsis is taken alone when that is enough: 660 pixels of path,
+    // a 50-pixel W in the middle of its folders, 650 of room.
+    const auto wideW = [](const std::string& text) {
+        const auto wide = std::count(text.begin(), text.end(), 'W');
+        return PixelSize{static_cast<int>(10 * text.size() + 40 * wide), 20};
+    };
+    const std::string half(27, 'd');
+    EXPECT_EQ(layOutTip("/" + half + "W" + half + "/n.txt", '/', {404, 300, 246, 323}, 400,
+                        workArea, wideW)
+                  .text,
+              "/" + half + "..." + half + "/n.txt");
 }
 
 } // namespace

@@ -283,8 +283,10 @@ TEST_F(PosixFiles, ReplaceKeepsOwnerAndExtendedAttributesOnANewFile) {
     if (::geteuid() == 0) {
         ASSERT_EQ(::chown(path.c_str(), ordinaryUser, ordinaryUser), 0);
     }
-    // A user attribute stands for them all; the POSIX ACL is one more, copied the same way.
-    const bool attributes = ::setxattr(path.c_str(), "user.dravix", "kept", 4, 0) == 0;
+    // A user attribute stands for them all; the POSIX ACL is one more, copied the same way. One
+    // that holds nothing but is there is kept too.
+    const bool attributes = ::setxattr(path.c_str(), "user.dravix", "kept", 4, 0) == 0 &&
+                            ::setxattr(path.c_str(), "user.empty", "", 0, 0) == 0;
     if (!attributes) {
         EXPECT_EQ(errno, ENOTSUP);
     }
@@ -301,6 +303,7 @@ TEST_F(PosixFiles, ReplaceKeepsOwnerAndExtendedAttributesOnANewFile) {
     std::array<char, 8> kept{};
     EXPECT_EQ(::getxattr(path.c_str(), "user.dravix", kept.data(), kept.size()), 4);
     EXPECT_STREQ(kept.data(), "kept");
+    EXPECT_EQ(::getxattr(path.c_str(), "user.empty", kept.data(), kept.size()), 0);
 }
 
 // A user who may write another user's file cannot give a new file its owner, so the file is
