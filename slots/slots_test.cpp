@@ -539,6 +539,10 @@ TEST(TipLayout, KeepsItsGapCutsToItsRoomAndIsHeldOnTheWorkArea) {
                         workArea, wideW)
                   .text,
               "/" + half + "..." + half + "/n.txt");
+    // Where cutting the folders is not enough, the whole path is cut in its middle.
+    const std::string longName = std::string("/d/").append(80, 'n');
+    const std::string cut = std::string("/d/").append(28, 'n').append("...").append(31, 'n');
+    EXPECT_EQ(layOutTip(longName, '/', {404, 300, 246, 323}, 400, workArea, measure).text, cut);
 }
 
 } // namespace

@@ -468,14 +468,21 @@ TEST(FltkWindowManager, WorkAreaLeavesOutTheStrutsOfThePanelsTheManagerLists) {
     setLongs(left, "_NET_WM_STRUT_PARTIAL", XA_CARDINAL, {99, 0, 0, 0});
     const Window gone = XCreateSimpleWindow(x, root, 0, 0, 1, 1, 0, 0, 0);
     XDestroyWindow(x, gone);
+    // A panel the manager has put in a frame of its own.
+    const Window frame = XCreateSimpleWindow(x, root, 0, 0, 1280, 25, 0, 0, 0);
+    const Window top = XCreateSimpleWindow(x, frame, 0, 0, 1280, 25, 0, 0, 0);
+    setLongs(top, "_NET_WM_STRUT", XA_CARDINAL, {0, 0, 25, 0});
+    XMapWindow(x, top);
+    XMapWindow(x, frame);
     setLongs(root, "_NET_CLIENT_LIST", XA_WINDOW,
-             {static_cast<long>(gone), static_cast<long>(bottom), static_cast<long>(left)});
+             {static_cast<long>(gone), static_cast<long>(bottom), static_cast<long>(left),
+              static_cast<long>(top)});
     desktopSees();
-    EXPECT_EQ(desktop.workAreaNear(toggle), (ScreenRect{30, 0, 1250, 984}));
+    EXPECT_EQ(desktop.workAreaNear(toggle), (ScreenRect{30, 25, 1250, 959}));
 
     XDeleteProperty(x, root, atom("_NET_CLIENT_LIST"));
-    XDestroyWindow(x, bottom);
-    XDestroyWindow(x, left);
+    for (const Window window : {bottom, left, frame})
+        XDestroyWindow(x, window);
     XSync(x, False);
 }
 
