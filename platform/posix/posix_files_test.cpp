@@ -223,6 +223,13 @@ TEST_F(PosixFiles, ADeviceOrAHugeFileIsRefusedWithoutReadingIt) {
     if (exists("/proc/kallsyms")) {
         EXPECT_EQ(readFile("/proc/kallsyms", contents).failure, FileFailure::tooLarge);
     }
+    // Another says it holds a page and holds a line: the read is the line.
+    const char* const shorter = "/sys/devices/system/cpu/online";
+    if (exists(shorter)) {
+        ASSERT_TRUE(readFile(shorter, contents).ok());
+        EXPECT_TRUE(!contents.empty() && contents.size() < 100 && contents.back() == '\n')
+            << contents.size();
+    }
 }
 
 // A look before the open: a FIFO or a device is never opened, which for some devices does
