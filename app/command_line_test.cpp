@@ -61,9 +61,9 @@ TEST(CommandLine, AnswersHelpAndVersionOnStandardOutputOrNamesTheArgumentItDoesN
          "",
          "dravix: unknown argument '\\u009b2J\\x9b\\xff'\n",
          2},
-        {{"caf\xc3\xa9 \xe2\x82\xac"},
+        {{"caf\xc3\xa9 \xc2\xa9 \xe2\x82\xac"},
          "",
-         "dravix: unknown argument 'caf\xc3\xa9 \xe2\x82\xac'\n",
+         "dravix: unknown argument 'caf\xc3\xa9 \xc2\xa9 \xe2\x82\xac'\n",
          2},
         {{"\xe2\x82"}, "", "dravix: unknown argument '\\xe2\\x82'\n", 2},
         {{"\xc0\x9b"}, "", "dravix: unknown argument '\\xc0\\x9b'\n", 2}, // overlong
@@ -83,6 +83,15 @@ TEST(CommandLine, AnswersHelpAndVersionOnStandardOutputOrNamesTheArgumentItDoesN
         EXPECT_EQ(answer.standardError.substr(0, c.error.size()), c.error) << name;
         // Exactly one of the two streams speaks.
         EXPECT_NE(answer.standardOutput.empty(), answer.standardError.empty()) << name;
+        // Written where it can be, the answer is all there and its status stands.
+        std::FILE* const written = std::tmpfile();
+        ASSERT_NE(written, nullptr);
+        EXPECT_EQ(writeAnswer(answer, written, errors), c.exitStatus) << name;
+        std::rewind(written);
+        std::string out(answer.standardOutput.size() + 1, '\0');
+        out.resize(std::fread(out.data(), 1, out.size(), written));
+        std::fclose(written);
+        EXPECT_EQ(out, answer.standardOutput) << name;
         // An answer that cannot be written to standard output is a failure, and says so.
         std::rewind(errors);
         const int status = writeAnswer(answer, unwritable, errors);
