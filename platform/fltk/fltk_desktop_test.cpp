@@ -176,6 +176,10 @@ TEST(FltkDesktop, PlacesTheWindowExactlyShowsFramesOneToOneAndClosesOnRequest) {
     const Frame open = patternFrame(244, 323, 2);
     const WindowGeometry closedPlace{196, 132, 26, 23};
     const WindowGeometry openPlace{300, 150, 244, 323};
+    const WindowGeometry largerPlace{300, 150, 260, 340};
+    Frame largerShown{260, 340, std::vector<std::uint8_t>(260 * 340 * 3, 0)};
+    for (int y = 0; y < 323; ++y)
+        std::copy_n(open.rgb.begin() + y * 244 * 3, 244 * 3, largerShown.rgb.begin() + y * 260 * 3);
     ScriptedWindow window({
         [&] {
             const std::vector<Window> found = x.windowsTitled("Dravix");
@@ -198,7 +202,13 @@ TEST(FltkDesktop, PlacesTheWindowExactlyShowsFramesOneToOneAndClosesOnRequest) {
                 return true;
             EXPECT_EQ(x.geometry(found[0]), onScreen(openPlace));
             EXPECT_TRUE(screenShows(openPlace, open, "open"));
-            for (Window each : found)
+            desktop.setGeometry(largerPlace);
+            return true;
+        },
+        [&] {
+            // Until the next frame, what the last one does not cover is black.
+            EXPECT_TRUE(screenShows(largerPlace, largerShown, "larger"));
+            for (Window each : x.windowsTitled("Dravix"))
                 requestClose(x.display(), each);
             return true;
         },
