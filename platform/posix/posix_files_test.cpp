@@ -305,6 +305,17 @@ TEST_F(PosixFiles, ReplaceKeepsOwnerAndExtendedAttributesOnANewFile) {
     EXPECT_EQ(after.st_mode, before.st_mode);
     EXPECT_EQ(after.st_uid, before.st_uid);
     EXPECT_EQ(after.st_gid, before.st_gid);
+    // Another's owner alone, or another's group alone, is kept too.
+    if (::geteuid() == 0) {
+        for (const auto& [owner, group] :
+             {std::pair{static_cast<uid_t>(ordinaryUser), ::getegid()},
+              std::pair{::geteuid(), static_cast<gid_t>(ordinaryUser)}}) {
+            ASSERT_EQ(::chown(path.c_str(), owner, group), 0);
+            ASSERT_TRUE(replaceFile(path, "new").ok());
+            EXPECT_EQ(statOf("dravix.dat").st_uid, owner);
+            EXPECT_EQ(statOf("dravix.dat").st_gid, group);
+        }
+    }
     if (!attributes)
         GTEST_SKIP() << "this file system keeps no user attributes";
     std::array<char, 8> kept{};
