@@ -147,10 +147,13 @@ void syncFolder(const std::string& folder) {
 // Replaces path by the final target of its symbolic links, so that a save goes through a link to
 // wherever the user keeps the file. A dangling link gives the path the file is to be made at.
 int followLinks(std::string& path) {
-    for (int hop = 0; hop < maxLinkHops; ++hop) {
+    // Up to maxLinkHops links are read; what the last one names is looked at once more.
+    for (int hop = 0; hop <= maxLinkHops; ++hop) {
         struct stat info {};
         if (::lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode))
             return 0; // whatever is wrong with the path shows in the steps that follow
+        if (hop == maxLinkHops)
+            break;
         std::array<char, 4096> link{};
         const ssize_t length = ::readlink(path.c_str(), link.data(), link.size());
         if (length < 0)

@@ -377,6 +377,18 @@ TEST_F(PosixFiles, ASaveGoesThroughSymbolicLinksToTheirTarget) {
         EXPECT_EQ(contentOf(c.saved), c.link);
     }
     EXPECT_EQ(listing("store"), (std::set<std::string>{"kept.dat", "new.dat"}));
+
+    // As many links in a row as Linux follows (40) lead to the file; one more is a loop.
+    std::string next = "store/kept.dat";
+    for (int hop = 1; hop <= 41; ++hop) {
+        const std::string name = "hop" + std::to_string(hop);
+        ASSERT_EQ(::symlink(next.c_str(), at(name).c_str()), 0);
+        next = name;
+    }
+    EXPECT_TRUE(replaceFile(at("hop40"), "forty").ok());
+    EXPECT_EQ(contentOf("store/kept.dat"), "forty");
+    EXPECT_EQ(replaceFile(at("hop41"), "41").platformCode, ELOOP);
+    EXPECT_EQ(contentOf("store/kept.dat"), "forty");
 }
 
 TEST_F(PosixFiles, AnOrdinaryUserSavesOnlyWhatTheyMayWrite) {
