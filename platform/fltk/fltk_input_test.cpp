@@ -81,7 +81,9 @@ TEST(DroppedFiles, TheFirstLocalFileOfTheListIsDecodedOnce) {
         {"FILE://localhost/srv/x\n", "/srv/x"},
         {"file:/one/slash", "/one/slash"},
         {"file://server/share/x\r\nfile:///mine\r\n", "/mine"},
-        {"file:///bad%2\r\nfile:///bad%zz\r\nfile:///nul%00\r\nfile:///good", "/good"},
+        {"file:///bad%2\r\nfile:///bad%zz\r\nfile:///bad%z1\r\nfile:///bad%1z\r\nfile:///"
+         "nul%00\r\nfile:///good",
+         "/good"},
         {std::string("file:///raw\0nul\r\nfile:///after", 30), "/after"},
         {std::string("file:///raw\0nul", 15), std::nullopt},
         {"file://server/share/x", std::nullopt},
