@@ -41,7 +41,8 @@ def main():
     if frame.getRole() != pyatspi.ROLE_FRAME or frame.childCount != 1:
         sys.exit(f"FAILED: the closed strip is {frame.getRoleName()} with {frame.childCount} nodes")
     toggle = frame[0]
-    if toggle.getRole() != pyatspi.ROLE_PUSH_BUTTON or toggle.name != "Dravix":
+    if (toggle.getRole() != pyatspi.ROLE_PUSH_BUTTON or toggle.name != "Dravix" or
+            toggle.getIndexInParent() != 0):
         sys.exit(f"FAILED: the toggle is {toggle.getRoleName()} {toggle.name!r}")
 
     extents = lambda node, kind: tuple(node.queryComponent().getExtents(kind))
@@ -71,7 +72,8 @@ def main():
         expected = names[slot] or paths[slot] or f"Empty slot {slot}"
         seen = (button.getRoleName(), button.name, button.description,
                 button.queryAction().getKeyBinding(0))
-        if seen != ("push button", expected, paths[slot], str(slot)):
+        seen += (button.getIndexInParent(),)
+        if seen != ("push button", expected, paths[slot], str(slot), slot + 1):
             sys.exit(f"FAILED: slot {slot} reads {seen}")
 
     # The keys go to the strip's window, as a second start leaves it focused.
