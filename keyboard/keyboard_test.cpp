@@ -4,10 +4,22 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
+
 namespace dravix {
 namespace {
 
 using testing::CoreFixture;
+
+// The keys come from every backend as Windows' virtual-key codes: Win32 hands over its own, and
+// the others turn their keys into these numbers.
+TEST(VirtualKeys, AreWindowsOwnCodes) {
+    const std::pair<int, int> keys[] = {
+        {vkTab, 0x09}, {vkReturn, 0x0D}, {vkEscape, 0x1B}, {vkSpace, 0x20},  {vkLeft, 0x25},
+        {vkUp, 0x26},  {vkRight, 0x27},  {vkDown, 0x28},   {vkDigit0, 0x30}, {vkNumpad0, 0x60}};
+    for (const auto& [key, windowsCode] : keys)
+        EXPECT_EQ(key, windowsCode);
+}
 
 class ArrowKeys : public CoreFixture {};
 
