@@ -111,11 +111,8 @@ suite_tests() {
     local fltk='fltk_input_test|lazy_math_test|fltk_desktop_test|fltk_window_manager_test'
     case "$1" in
     assets) echo "^($core|assets_test|draw_assets_reproduces_assets|soak_test|dravix_e2e)\$" ;;
-    scene | state | strip | slots | glyphs | access)
+    scene | state | strip | slots | glyphs | keyboard | access)
         echo "^($core|soak_test|dravix_e2e)\$"
-        ;;
-    keyboard) # its key numbers are also the ones the toolkit's keys become
-        echo "^($core|fltk_input_test|soak_test|dravix_e2e)\$"
         ;;
     app) echo "^($core|command_line_test|soak_test|dravix_e2e)\$" ;;
     platform) # its interfaces are those of every backend
