@@ -6,18 +6,23 @@
 
 namespace dravix::posix {
 
-std::string executablePath() {
+std::string linkTarget(const char* link) {
     // readlink does not say how long the target is, so the buffer grows until the whole path
-    // fits with room to spare. An empty result leaves the stored files in the working folder.
+    // fits with room to spare.
     std::vector<char> buffer(256);
     for (;;) {
-        const ssize_t length = ::readlink("/proc/self/exe", buffer.data(), buffer.size());
+        const ssize_t length = ::readlink(link, buffer.data(), buffer.size());
         if (length < 0)
             return {};
         if (static_cast<std::size_t>(length) < buffer.size())
             return std::string(buffer.data(), static_cast<std::size_t>(length));
         buffer.resize(buffer.size() * 2);
     }
+}
+
+// An empty result leaves the stored files in the working folder.
+std::string executablePath() {
+    return linkTarget("/proc/self/exe");
 }
 
 int millisecondOfDay() {

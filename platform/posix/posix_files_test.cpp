@@ -389,6 +389,15 @@ TEST_F(PosixFiles, ASaveGoesThroughSymbolicLinksToTheirTarget) {
     EXPECT_EQ(contentOf("store/kept.dat"), "forty");
     EXPECT_EQ(replaceFile(at("hop41"), "41").platformCode, ELOOP);
     EXPECT_EQ(contentOf("store/kept.dat"), "forty");
+
+    // What a link names is read whole, however long: the running program's path is read so.
+    for (const std::size_t length : {255, 256, 700}) {
+        const std::string target = std::string("/").append(length - 1, 'x');
+        ASSERT_EQ(::symlink(target.c_str(), at("long").c_str()), 0);
+        EXPECT_EQ(linkTarget(at("long").c_str()), target);
+        ASSERT_EQ(::unlink(at("long").c_str()), 0);
+    }
+    EXPECT_EQ(linkTarget(at("store/kept.dat").c_str()), "") << "no link";
 }
 
 TEST_F(PosixFiles, AnOrdinaryUserSavesOnlyWhatTheyMayWrite) {

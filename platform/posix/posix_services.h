@@ -73,6 +73,9 @@ FileStatus statusFromErrno(int errorNumber, const std::string& path);
 // beside a document or in whatever folder we run in must never stand in for the real one.
 std::string findOnSearchPath(const char* name);
 
+// What a symbolic link names, however long; an empty string when it is no link.
+std::string linkTarget(const char* link);
+
 // The running executable's full path, from /proc/self/exe.
 std::string executablePath();
 
