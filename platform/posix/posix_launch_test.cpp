@@ -406,9 +406,17 @@ TEST_F(PosixLaunch, ADocumentsAnswerComesLaterFromXdgOpen) {
          notes.string() + ": no method available for opening '" + notes.string() + "'"},
         {"exit 4", notes.string() + ": xdg-open ended with status 4"},
         {"exec sleep 5", std::nullopt},
+        // A warning from a handler that did its work is passed on to our own error output.
+        {"echo 'xdg-open: a warning' >&2; exit 0", std::nullopt},
     };
+    const fs::path ownErrors = work_ / "errors.txt";
     for (const Row& row : rows) {
         SCOPED_TRACE(row.handler);
+        const int savedErrors = ::dup(STDERR_FILENO);
+        const int errorsFile = ::open(ownErrors.c_str(), O_CREAT | O_TRUNC | O_WRONLY, 0600);
+        ASSERT_GE(errorsFile, 0);
+        ::dup2(errorsFile, STDERR_FILENO);
+        ::close(errorsFile);
         writeFile(bin_ / "xdg-open", std::string("#!/bin/sh\n") + row.handler + "\n", executable);
         std::optional<dravix::posix::PendingLaunch> later;
         const auto before = std::chrono::steady_clock::now();
@@ -420,8 +428,16 @@ TEST_F(PosixLaunch, ADocumentsAnswerComesLaterFromXdgOpen) {
         pollfd readable{later->descriptor, POLLIN, 0};
         ASSERT_EQ(::poll(&readable, 1, 10000), 1) << "no answer";
         EXPECT_EQ(dravix::posix::answerOf(*later), row.answer);
+        ::dup2(savedErrors, STDERR_FILENO);
+        ::close(savedErrors);
         // The watcher that gave the answer is gone, not left to wait for this process.
         EXPECT_LE(::waitpid(-1, nullptr, WNOHANG), 0);
+        std::ifstream errors(ownErrors);
+        const std::string said((std::istreambuf_iterator<char>(errors)),
+                               std::istreambuf_iterator<char>());
+        EXPECT_EQ(said.find("a warning") != std::string::npos,
+                  std::string(row.handler).find("a warning") != std::string::npos)
+            << said;
     }
 }
 
